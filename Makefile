@@ -1,33 +1,53 @@
 # A thin wrapper over CMake. Each target installs what it needs first.
 #
-#   make demo     build and run the demonstration program
-#   make test     build and run the tests
-#   make build    configure and build only
+#   make demo       build and run the demonstration program
+#   make test       everything below, in order
+#   make check      build and run the unit, install and memcheck tests
+#   make sanitize   the unit tests again, built with ASan and UBSan
+#   make fuzz       the fuzzer, for FUZZ_SECONDS (default 120), from its seeds
+#   make build      configure and build only
 
 BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+FUZZ_SECONDS ?= 120
 
-CONFIGURE = cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_FLAGS)
+CONFIGURE = cmake -S . -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_FLAGS)
+CTEST = ctest --output-on-failure --parallel $(JOBS) --test-dir
 
-.PHONY: all build demo test clean
+.PHONY: all build demo test check sanitize fuzz clean
 
 all: build
 
 build:
 	scripts/install-deps build
-	$(CONFIGURE)
+	$(CONFIGURE) -B $(BUILD_DIR)
 	cmake --build $(BUILD_DIR) --parallel $(JOBS)
 
 demo: build
 	$(BUILD_DIR)/demo/glyphar-demo
 
-test:
+test: check sanitize fuzz
+
+check:
 	scripts/install-deps test
-	$(CONFIGURE) -DGLYPHAR_BUILD_TESTS=ON
+	$(CONFIGURE) -B $(BUILD_DIR) -DGLYPHAR_BUILD_TESTS=ON
 	cmake --build $(BUILD_DIR) --parallel $(JOBS)
-	ctest --test-dir $(BUILD_DIR) --output-on-failure --parallel $(JOBS)
+	$(CTEST) $(BUILD_DIR)
+
+sanitize:
+	scripts/install-deps test
+	$(CONFIGURE) -B $(BUILD_DIR)-sanitize -DGLYPHAR_BUILD_TESTS=ON -DGLYPHAR_SANITIZE=ON
+	cmake --build $(BUILD_DIR)-sanitize --parallel $(JOBS)
+	$(CTEST) $(BUILD_DIR)-sanitize -L unit
+
+fuzz:
+	scripts/install-deps fuzz
+	CC=clang CXX=clang++ $(CONFIGURE) -B $(BUILD_DIR)-fuzz -DGLYPHAR_FUZZ=ON \
+	  -DGLYPHAR_BUILD_TESTS=OFF -DGLYPHAR_BUILD_DEMO=OFF -DGLYPHAR_INSTALL=OFF
+	cmake --build $(BUILD_DIR)-fuzz --parallel $(JOBS) --target glyphar-fuzz
+	fuzz/run.sh $(BUILD_DIR)-fuzz/fuzz/glyphar-fuzz $(BUILD_DIR)-fuzz/run $(FUZZ_SECONDS)
 
 clean:
-	rm -rf $(BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(BUILD_DIR)-sanitize $(BUILD_DIR)-fuzz
