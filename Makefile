@@ -5,6 +5,8 @@
 #   make check      build and run the unit, install and memcheck tests
 #   make sanitize   the unit tests again, built with ASan and UBSan
 #   make fuzz       the fuzzer, for FUZZ_SECONDS (default 120), from its seeds
+#   make screenshot capture the demo window anew: docs/demo.png and the
+#                   end-to-end tests' golden image
 #   make build      configure and build only
 
 BUILD_DIR ?= build
@@ -16,7 +18,7 @@ FUZZ_SECONDS ?= 120
 CONFIGURE = cmake -S . -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_FLAGS)
 CTEST = ctest --output-on-failure --parallel $(JOBS) --test-dir
 
-.PHONY: all build demo test check sanitize fuzz clean
+.PHONY: all build demo test check sanitize fuzz screenshot clean
 
 all: build
 
@@ -48,6 +50,11 @@ fuzz:
 	  -DGLYPHAR_BUILD_TESTS=OFF -DGLYPHAR_BUILD_DEMO=OFF -DGLYPHAR_INSTALL=OFF
 	cmake --build $(BUILD_DIR)-fuzz --parallel $(JOBS) --target glyphar-fuzz
 	fuzz/run.sh $(BUILD_DIR)-fuzz/fuzz/glyphar-fuzz $(BUILD_DIR)-fuzz/run $(FUZZ_SECONDS)
+
+screenshot:
+	scripts/install-deps screenshot
+	$(CONFIGURE) -B $(BUILD_DIR)
+	cmake --build $(BUILD_DIR) --parallel $(JOBS) --target screenshot
 
 clean:
 	rm -rf $(BUILD_DIR) $(BUILD_DIR)-sanitize $(BUILD_DIR)-fuzz

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <thread>
 
 #include <SDL.h>
@@ -27,6 +28,21 @@ int Fail(const char *what)
     return 1;
 }
 
+// Without a window system SDL falls back to video drivers that show no
+// window: libcaca's text art in the terminal, SDL2's offscreen surfaces. The
+// demo would then run on unseen, so it takes them only when SDL_VIDEODRIVER
+// asks for them by name.
+bool FellBackToWindowlessDriver(char *name, int size)
+{
+    static const char *const kWindowless[] = {"caca", "aalib", "offscreen", "dummy"};
+    if (std::getenv("SDL_VIDEODRIVER") != nullptr || SDL_VideoDriverName(name, size) == nullptr)
+        return false;
+    for (const char *windowless : kWindowless)
+        if (std::strcmp(name, windowless) == 0)
+            return true;
+    return false;
+}
+
 }  // namespace
 
 extern "C" int SDL_main(int argc, char *argv[])
@@ -36,6 +52,15 @@ extern "C" int SDL_main(int argc, char *argv[])
 
     SDL_Init(SDL_INIT_VIDEO);  // a failure shows up as SDL_SetVideoMode's
     std::atexit(SDL_Quit);
+
+    char driver[32];
+    if (FellBackToWindowlessDriver(driver, sizeof driver)) {
+        std::fprintf(stderr,
+                     "glyphar-demo: no display: SDL fell back to its '%s' video driver, which "
+                     "opens no window (set DISPLAY, or SDL_VIDEODRIVER=%s to use it anyway)\n",
+                     driver, driver);
+        return 1;
+    }
 
     SDL_Surface *screen = SDL_SetVideoMode(800, 600, 16, SDL_DOUBLEBUF);
     if (screen == nullptr)

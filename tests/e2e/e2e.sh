@@ -1,0 +1,183 @@
+#!/bin/sh
+# The demo as a person runs it: a real window on a real X server (Xvfb).
+#
+#   e2e.sh check DEMO XPROBE GOLDEN DEPTH [SDL_LIBDIR]
+#       starts Xvfb at DEPTH, runs DEMO with arguments that must not matter,
+#       compares its window with GOLDEN, measures its idle CPU, sends it input
+#       and Expose (ignored), closes it as a window manager would (exit 0
+#       within 200 ms), then ends a second run with SIGTERM (exit 0).
+#   e2e.sh capture DEMO XPROBE OUT.ppm DEPTH [SDL_LIBDIR]
+#       the same capture, written to OUT.ppm.
+#   e2e.sh nodisplay DEMO [SDL_LIBDIR]
+#       without any display the demo says so in one line and exits 1, fast.
+#
+# SDL_LIBDIR, when given, is put first on LD_LIBRARY_PATH and the demo must be
+# seen running on the SDL found there. Where Xvfb cannot be started the test
+# is skipped (exit 77), unless GLYPHAR_E2E_REQUIRED=1 makes that a failure.
+set -eu
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/glyphar-e2e.XXXXXX")
+xvfb_pid="" demo_pid=""
+cleanup() {
+  [ -n "$demo_pid" ] && kill -9 "$demo_pid" 2>/dev/null
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT INT TERM
+
+fail() { echo "e2e: FAIL: $*" >&2; exit 1; }
+
+skip() {
+  if [ "${GLYPHAR_E2E_REQUIRED:-0}" = 1 ]; then
+    fail "$* (the end-to-end tests are required here)"
+  fi
+  echo "e2e: SKIPPED: $*"
+  exit 77
+}
+
+now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
+
+use_sdl() {
+  if [ -n "${1:-}" ]; then
+    [ -e "$1/libSDL-1.2.so.0" ] || fail "no libSDL-1.2.so.0 in $1"
+    LD_LIBRARY_PATH="$1${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}"
+    export LD_LIBRARY_PATH
+  fi
+}
+
+# Starts Xvfb on the first free display number and exports DISPLAY.
+start_xvfb() {
+  depth=$1
+  command -v Xvfb >/dev/null 2>&1 || skip "Xvfb is not installed"
+  n=20
+  while [ $n -lt 100 ]; do
+    if [ ! -e /tmp/.X$n-lock ] && [ ! -e /tmp/.X11-unix/X$n ]; then
+      Xvfb :$n -screen 0 1024x768x"$depth" -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
+      xvfb_pid=$!
+      tries=0
+      while [ $tries -lt 100 ]; do
+        if DISPLAY=:$n "$xprobe" ping 2>/dev/null; then
+          DISPLAY=:$n
+          export DISPLAY
+          return 0
+        fi
+        kill -0 "$xvfb_pid" 2>/dev/null || break
+        sleep 0.05
+        tries=$((tries + 1))
+      done
+      kill "$xvfb_pid" 2>/dev/null || true
+      xvfb_pid=""
+    fi
+    n=$((n + 1))
+  done
+  skip "Xvfb could not be started: $(tail -n 3 "$work/xvfb.log" 2>/dev/null | tr '\n' ' ')"
+}
+
+# Starts the demo with arguments it must ignore and waits for its window.
+start_demo() {
+  "$demo" --fullscreen -geometry 320x200 "$work" 42 >"$work/demo.out" 2>"$work/demo.err" &
+  demo_pid=$!
+  window=$("$xprobe" wait 800 600 10000) || fail "the demo's 800x600 window did not appear: $(cat "$work/demo.err")"
+  if [ -n "$sdl_libdir" ]; then
+    grep -q "$sdl_libdir" /proc/"$demo_pid"/maps || fail "the demo is not running on the SDL in $sdl_libdir"
+  fi
+}
+
+# Captures the window until it shows the golden frame, for up to 3 seconds.
+expect_frame() {
+  tries=0
+  while :; do
+    "$xprobe" capture "$window" "$work/frame.ppm" || fail "capture failed"
+    "$xprobe" compare "$work/frame.ppm" "$golden" 2>"$work/compare.err" && return 0
+    tries=$((tries + 1))
+    if [ $tries -ge 30 ]; then
+      cp "$work/frame.ppm" "${E2E_FAILED_FRAME:-/tmp/glyphar-e2e-failed.ppm}" 2>/dev/null || true
+      fail "$1: the window differs from the golden image: $(cat "$work/compare.err")"
+    fi
+    sleep 0.1
+  done
+}
+
+cpu_ticks() { awk '{ print $14 + $15 }' /proc/"$1"/stat; }
+
+# Waits for the demo to end, killing it after 3 seconds; sets status.
+wait_demo() {
+  (sleep 3; kill -9 "$demo_pid" 2>/dev/null) &
+  watchdog=$!
+  status=0
+  wait "$demo_pid" || status=$?
+  kill "$watchdog" 2>/dev/null || true
+  demo_pid=""
+}
+
+mode=${1:-}
+case "$mode" in
+check)
+  demo=$2 xprobe=$3 golden=$4 depth=$5 sdl_libdir=${6:-}
+  use_sdl "$sdl_libdir"
+  start_xvfb "$depth"
+  start_demo
+  expect_frame "first frame"
+
+  ticks_before=$(cpu_ticks "$demo_pid")
+  sleep 2
+  ticks_after=$(cpu_ticks "$demo_pid")
+  hz=$(getconf CLK_TCK)
+  idle_permille=$(( (ticks_after - ticks_before) * 1000 / (2 * hz) ))
+  [ "$idle_permille" -lt 30 ] || fail "idle, the demo used $idle_permille per mille of a core"
+
+  "$xprobe" input "$window" || fail "could not send input"
+  sleep 0.5
+  kill -0 "$demo_pid" 2>/dev/null || fail "the demo ended on input or Expose"
+  expect_frame "after input and Expose"
+
+  start=$(now_ms)
+  "$xprobe" close "$window" || fail "could not send WM_DELETE_WINDOW"
+  wait_demo
+  latency=$(( $(now_ms) - start ))
+  [ "$status" -eq 0 ] || fail "closed, the demo exited with status $status"
+  [ "$latency" -le 200 ] || fail "closing took $latency ms"
+
+  start_demo
+  expect_frame "second run"
+  kill -TERM "$demo_pid"
+  wait_demo
+  [ "$status" -eq 0 ] || fail "on SIGTERM the demo exited with status $status"
+
+  echo "e2e: depth $depth${sdl_libdir:+, SDL from $sdl_libdir}: frame matches the golden image;" \
+    "idle CPU $idle_permille per mille of a core; closed in $latency ms with status 0;" \
+    "SIGTERM: status 0"
+  ;;
+capture)
+  demo=$2 xprobe=$3 out=$4 depth=$5 sdl_libdir=${6:-}
+  use_sdl "$sdl_libdir"
+  start_xvfb "$depth"
+  start_demo
+  sleep 1
+  "$xprobe" capture "$window" "$out" || fail "capture failed"
+  kill -TERM "$demo_pid"
+  wait_demo
+  echo "e2e: captured the demo window into $out"
+  ;;
+nodisplay)
+  demo=$2 sdl_libdir=${3:-}
+  use_sdl "$sdl_libdir"
+  start=$(now_ms)
+  status=0
+  # A login session without any display: it has a runtime folder, so that
+  # SDL2's Wayland probe fails quietly, as it does for a user.
+  mkdir -m 700 "$work/runtime"
+  env -u DISPLAY -u SDL_VIDEODRIVER -u WAYLAND_DISPLAY XDG_RUNTIME_DIR="$work/runtime" \
+    "$demo" >"$work/demo.out" 2>"$work/demo.err" || status=$?
+  elapsed=$(( $(now_ms) - start ))
+  [ "$status" -eq 1 ] || fail "without a display the demo exited with status $status"
+  lines=$(wc -l <"$work/demo.err")
+  [ "$lines" -eq 1 ] || fail "without a display the demo wrote $lines lines on stderr: $(cat "$work/demo.err")"
+  [ "$elapsed" -lt 1000 ] || fail "without a display the demo took $elapsed ms to give up"
+  echo "e2e: without a display: status 1 in $elapsed ms, stderr: $(cat "$work/demo.err")"
+  ;;
+*)
+  echo "usage: e2e.sh check|capture|nodisplay ..." >&2
+  exit 2
+  ;;
+esac
