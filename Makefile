@@ -5,6 +5,9 @@
 #   make check      build and run the unit, install and memcheck tests
 #   make sanitize   the unit tests again, built with ASan and UBSan
 #   make fuzz       the fuzzer, for FUZZ_SECONDS (default 120), from its seeds
+#   make bench      build the benchmarks in Release and run them; the table
+#                   lands in build-release/benchmarks.md
+#   make bench-docs the same, written to docs/benchmarks.md
 #   make screenshot capture the demo window anew: docs/demo.png and the
 #                   end-to-end tests' golden image
 #   make build      configure and build only
@@ -18,7 +21,7 @@ FUZZ_SECONDS ?= 120
 CONFIGURE = cmake -S . -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_FLAGS)
 CTEST = ctest --output-on-failure --parallel $(JOBS) --test-dir
 
-.PHONY: all build demo test check sanitize fuzz screenshot clean
+.PHONY: all build demo test check sanitize fuzz bench bench-docs screenshot clean
 
 all: build
 
@@ -51,10 +54,18 @@ fuzz:
 	cmake --build $(BUILD_DIR)-fuzz --parallel $(JOBS) --target glyphar-fuzz
 	fuzz/run.sh $(BUILD_DIR)-fuzz/fuzz/glyphar-fuzz $(BUILD_DIR)-fuzz/run $(FUZZ_SECONDS)
 
+bench:
+	scripts/install-deps bench
+	bench/report.sh $(BUILD_DIR)-release $(BUILD_DIR)-release/benchmarks.md
+
+bench-docs:
+	scripts/install-deps bench
+	bench/report.sh $(BUILD_DIR)-release docs/benchmarks.md
+
 screenshot:
 	scripts/install-deps screenshot
 	$(CONFIGURE) -B $(BUILD_DIR)
 	cmake --build $(BUILD_DIR) --parallel $(JOBS) --target screenshot
 
 clean:
-	rm -rf $(BUILD_DIR) $(BUILD_DIR)-sanitize $(BUILD_DIR)-fuzz
+	rm -rf $(BUILD_DIR) $(BUILD_DIR)-sanitize $(BUILD_DIR)-fuzz $(BUILD_DIR)-release

@@ -111,11 +111,16 @@ constexpr int kGlyphRows = 9;
 char TableCar[256][kGlyphRows][kGlyphCols + 1];
 int init = 0;
 
-// Cells past the grid cannot be sampled by a positive size; should rounding
-// ever reach them they read as unlit instead of spilling into the next entry.
-bool CellLit(unsigned char c, int64_t row, int64_t col)
+// The lit cells of each table row as bits, cell 0 lowest, filled with the
+// table: drawing reads a row's six cells with one load instead of six.
+uint8_t RowMask[256][kGlyphRows + 1];  // row 9, past the grid, stays blank
+
+uint8_t MaskOf(const char *cells)
 {
-    return row < kGlyphRows && col < kGlyphCols && TableCar[c][row][col] == '1';
+    uint8_t mask = 0;
+    for (int col = 0; col < kGlyphCols; ++col)
+        mask |= static_cast<uint8_t>(cells[col] == '1') << col;
+    return mask;
 }
 
 //----------------------------------------------------------------------------
@@ -154,13 +159,23 @@ bool IsTransparent(_color c)
     return c.r == -1 || c.g == -1 || c.b == -1;
 }
 
+// A colour's components as they reach the surface, their low 8 bits, packed
+// into one word (red lowest) so that choosing a colour is a register move.
+using Rgb8 = uint32_t;
+
+Rgb8 LowBytes(_color c)
+{
+    return static_cast<Rgb8>(c.r & 0xFF) | static_cast<Rgb8>(c.g & 0xFF) << 8 |
+           static_cast<Rgb8>(c.b & 0xFF) << 16;
+}
+
 // The one place a pixel is written: a fresh SDL_MapRGB for every point, as
 // the surface's format may map colours in any way it likes.
-inline void StorePixel(const Target &t, int64_t x, int64_t y, _color c)
+inline void StorePixel(Uint16 *pixel, const SDL_PixelFormat *format, Rgb8 c)
 {
-    Uint32 value = SDL_MapRGB(t.format, static_cast<Uint8>(c.r & 0xFF),
-                              static_cast<Uint8>(c.g & 0xFF), static_cast<Uint8>(c.b & 0xFF));
-    t.pixels[y * t.stride + x] = static_cast<Uint16>(value & 0xFFFF);
+    const Uint32 value = SDL_MapRGB(format, static_cast<Uint8>(c), static_cast<Uint8>(c >> 8),
+                                    static_cast<Uint8>(c >> 16));
+    *pixel = static_cast<Uint16>(value & 0xFFFF);
 }
 
 //----------------------------------------------------------------------------
@@ -218,15 +233,43 @@ AxisRuns<Cells> MakeAxisRuns(double size)
     return runs;
 }
 
+// Characters up to 64 pixels wide and high (sizes up to 7) are drawn from
+// two tables instead: the glyph row that each pixel row samples, and, for
+// each of the 64 patterns a glyph row's six cells can make, the pixel offsets
+// that sample a lit cell, as the bits of one word. A pixel row's colours are
+// then two loads away, with no loop over cells.
+constexpr int64_t kNarrow = 64;
+
 struct CellGeometry {
     AxisRuns<kGlyphCols> cols;
     AxisRuns<kGlyphRows> rows;
+    bool narrow;
+    int64_t width, height;                 // the character's pixels
+    uint8_t rowOf[kNarrow];                // glyph row 9 lies past the grid
+    uint64_t litOffsets[1 << kGlyphCols];  // by row mask; bit j is offset j
 };
 
 // Only for a positive size: other sizes draw nothing.
 CellGeometry MakeCellGeometry(float size)
 {
-    return {MakeAxisRuns<kGlyphCols>(size), MakeAxisRuns<kGlyphRows>(size)};
+    CellGeometry g{MakeAxisRuns<kGlyphCols>(size), MakeAxisRuns<kGlyphRows>(size), false, 0, 0, {}, {}};
+    g.width = g.cols.start[kGlyphCols + 1];
+    g.height = g.rows.start[kGlyphRows + 1];
+    g.narrow = g.width <= kNarrow && g.height <= kNarrow;
+    if (!g.narrow)
+        return g;
+    for (int row = 0; row <= kGlyphRows; ++row)
+        for (int64_t i = g.rows.start[row]; i < g.rows.start[row + 1]; ++i)
+            g.rowOf[i] = static_cast<uint8_t>(row);
+    uint64_t offsetsOfCol[kGlyphCols] = {};
+    for (int col = 0; col < kGlyphCols; ++col)
+        for (int64_t j = g.cols.start[col]; j < g.cols.start[col + 1]; ++j)
+            offsetsOfCol[col] |= uint64_t{1} << j;
+    for (unsigned mask = 0; mask < (1u << kGlyphCols); ++mask)
+        for (int col = 0; col < kGlyphCols; ++col)
+            if ((mask >> col) & 1)
+                g.litOffsets[mask] |= offsetsOfCol[col];
+    return g;
 }
 
 // The runs moved to surface coordinates at origin and clipped to [0, limit).
@@ -243,30 +286,108 @@ AxisRuns<Cells> PlaceRuns(const AxisRuns<Cells> &runs, int64_t origin, int64_t l
 // Character drawing.
 //----------------------------------------------------------------------------
 
-void FillRun(const Target &t, int64_t y, int64_t from, int64_t to, _color c)
+// What one character draws with, wherever it lands.
+struct Brush {
+    const SDL_PixelFormat *format;
+    Rgb8 fg, bg;
+    Rgb8 colours[2];  // bg, fg: indexed by a pixel's lit bit
+    bool opaque;
+};
+
+// The part of a narrow character that lies on the surface.
+struct Visible {
+    int64_t left, right, top, bottom;  // surface coordinates, half-open
+    int64_t shift, skip;               // offsets cut off on the left and at the top
+};
+
+// Narrow characters, opaque: every visible pixel of a row in turn, its colour
+// picked by its bit. The loops' course depends on the size and the clipping
+// alone, never on the glyph, so they run without mispredicted branches.
+void PaintNarrowOpaque(const Target &t, const Visible &v, const uint8_t *rowOf,
+                       const uint64_t bits[kGlyphRows + 1], const Brush &brush)
 {
-    for (int64_t x = from; x < to; ++x)
-        StorePixel(t, x, y, c);
+    const int64_t width = v.right - v.left;
+    const uint8_t *row = rowOf + v.skip;
+    for (int64_t py = v.top; py < v.bottom; ++py, ++row) {
+        Uint16 *p = t.pixels + py * t.stride + v.left;
+        uint64_t b = bits[*row];
+        for (Uint16 *const end = p + width; p < end; ++p, b >>= 1)
+            StorePixel(p, brush.format, brush.colours[b & 1]);
+    }
 }
 
-void DrawGlyph(const Target &t, unsigned char c, int64_t x, int64_t y,
-               const CellGeometry &geometry, _color fg, _color bg)
+// Narrow characters, transparent: the lit pixels only.
+void PaintNarrowStrokes(const Target &t, const Visible &v, const uint8_t *rowOf,
+                        const uint64_t bits[kGlyphRows + 1], const Brush &brush)
 {
-    const AxisRuns<kGlyphCols> cols = PlaceRuns(geometry.cols, x, t.width);
-    const AxisRuns<kGlyphRows> rows = PlaceRuns(geometry.rows, y, t.height);
-    if (cols.start[0] == cols.start[kGlyphCols + 1])
+    const uint8_t *row = rowOf + v.skip;
+    for (int64_t py = v.top; py < v.bottom; ++py, ++row) {
+        Uint16 *const p = t.pixels + py * t.stride + v.left;
+        for (uint64_t b = bits[*row]; b != 0; b &= b - 1)
+            StorePixel(p + __builtin_ctzll(b), brush.format, brush.fg);
+    }
+}
+
+void DrawNarrowGlyph(const Target &t, unsigned char c, int64_t x, int64_t y,
+                     const CellGeometry &geometry, const Brush &brush)
+{
+    Visible v;
+    v.left = std::clamp<int64_t>(x, 0, t.width);
+    v.right = std::clamp<int64_t>(x + geometry.width, 0, t.width);
+    v.top = std::clamp<int64_t>(y, 0, t.height);
+    v.bottom = std::clamp<int64_t>(y + geometry.height, 0, t.height);
+    if (v.left == v.right || v.top == v.bottom)
         return;
-    const bool paintBackground = !IsTransparent(bg);
-    for (int row = 0; row <= kGlyphRows; ++row) {
+    v.shift = v.left - x;
+    v.skip = v.top - y;
+    // Bit 0 of each row is the leftmost pixel on the surface; bits past the
+    // right edge are cleared, as the strokes loop visits every set bit.
+    const int64_t width = v.right - v.left;
+    const uint64_t onSurface = width == 64 ? ~uint64_t{0} : (uint64_t{1} << width) - 1;
+    uint64_t bits[kGlyphRows + 1];
+    for (int row = 0; row <= kGlyphRows; ++row)
+        bits[row] = geometry.litOffsets[RowMask[c][row]] >> v.shift & onSurface;
+    if (brush.opaque)
+        PaintNarrowOpaque(t, v, geometry.rowOf, bits, brush);
+    else
+        PaintNarrowStrokes(t, v, geometry.rowOf, bits, brush);
+}
+
+// Wide characters: runs of pixels that sample the same cell.
+void PaintWide(Uint16 *pixels, int64_t stride, const AxisRuns<kGlyphCols> &cols,
+               const AxisRuns<kGlyphRows> &rows, unsigned char c, const Brush &brush)
+{
+    for (int row = 0; row <= kGlyphRows; ++row)
         for (int64_t py = rows.start[row]; py < rows.start[row + 1]; ++py) {
+            Uint16 *const line = pixels + py * stride;
             for (int col = 0; col <= kGlyphCols; ++col) {
-                if (CellLit(c, row, col))
-                    FillRun(t, py, cols.start[col], cols.start[col + 1], fg);
-                else if (paintBackground)
-                    FillRun(t, py, cols.start[col], cols.start[col + 1], bg);
+                const bool lit = (RowMask[c][row] >> col) & 1;
+                if (!brush.opaque && !lit)
+                    continue;
+                for (int64_t px = cols.start[col]; px < cols.start[col + 1]; ++px)
+                    StorePixel(line + px, brush.format, lit ? brush.fg : brush.bg);
             }
         }
+}
+
+// Every decision is taken once per character or pixel row, none per pixel:
+// the pixel loops only pick a colour, map it and store it.
+void DrawGlyph(const Target &t, unsigned char c, int64_t x, int64_t y,
+               const CellGeometry &geometry, const Brush &brush)
+{
+    if (geometry.narrow) {
+        DrawNarrowGlyph(t, c, x, y, geometry, brush);
+        return;
     }
+    const AxisRuns<kGlyphCols> cols = PlaceRuns(geometry.cols, x, t.width);
+    const AxisRuns<kGlyphRows> rows = PlaceRuns(geometry.rows, y, t.height);
+    if (cols.start[0] != cols.start[kGlyphCols + 1])
+        PaintWide(t.pixels, t.stride, cols, rows, c, brush);
+}
+
+Brush MakeBrush(const Target &t, _color fg, _color bg)
+{
+    return {t.format, LowBytes(fg), LowBytes(bg), {LowBytes(bg), LowBytes(fg)}, !IsTransparent(bg)};
 }
 
 //----------------------------------------------------------------------------
@@ -294,6 +415,9 @@ void GlypharInit(void)
     for (const GlyphRows &glyph : kGlyphSet)
         for (int row = 0; row < kGlyphRows; ++row)
             std::strcpy(TableCar[glyph.code][row], glyph.rows[row]);
+    for (int c = 0; c < 256; ++c)
+        for (int row = 0; row < kGlyphRows; ++row)
+            RowMask[c][row] = MaskOf(TableCar[c][row]);
     init = 1;
 }
 
@@ -303,7 +427,7 @@ void GlypharPoint(SDL_Surface *surface, int x, int y, _color color)
     if (!OpenTarget(surface, &t))
         return;
     if (x >= 0 && x < t.width && y >= 0 && y < t.height)
-        StorePixel(t, x, y, color);
+        StorePixel(t.pixels + y * t.stride + x, t.format, LowBytes(color));
 }
 
 void GlypharCarac(SDL_Surface *surface, unsigned char c, int x, int y, float size,
@@ -312,7 +436,7 @@ void GlypharCarac(SDL_Surface *surface, unsigned char c, int x, int y, float siz
     Target t;
     if (!(size > 0) || !OpenTarget(surface, &t))
         return;
-    DrawGlyph(t, c, x, y, MakeCellGeometry(size), fg, bg);
+    DrawGlyph(t, c, x, y, MakeCellGeometry(size), MakeBrush(t, fg, bg));
 }
 
 void Glyphar(SDL_Surface *surface, const char *text, _rect box, float size, _color fg,
@@ -332,6 +456,7 @@ void Glyphar(SDL_Surface *surface, const char *text, _rect box, float size, _col
     const int64_t lastCol = box.w / cellWidth;
     const int64_t lastRow = box.h / cellHeight;
     const CellGeometry geometry = MakeCellGeometry(size);
+    const Brush brush = MakeBrush(t, fg, bg);
 
     int64_t col = -1;
     int64_t row = 0;
@@ -351,7 +476,7 @@ void Glyphar(SDL_Surface *surface, const char *text, _rect box, float size, _col
         } else {
             ++col;
         }
-        DrawGlyph(t, *p, box.x + col * cellWidth, box.y + row * cellHeight, geometry, fg, bg);
+        DrawGlyph(t, *p, box.x + col * cellWidth, box.y + row * cellHeight, geometry, brush);
     }
 }
 

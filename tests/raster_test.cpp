@@ -5,6 +5,7 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <iomanip>
 #include <ostream>
 #include <sstream>
 #include <string>
@@ -228,22 +229,23 @@ TEST(Clipping, EachEdgeDropsWhatLiesBeyondIt)
         {"bottom", 8, 19},     {"top-left", -9, -13}, {"bottom-right", 22, 15},
         {"beyond right", 30, 0}, {"beyond bottom", 0, 24}, {"far left", -12, 0},
     };
-    for (float size : {1.0f, 1.5f, 2.0f})
+    for (const _color bg : {_color{200, 0, 0}, kTransparent})
+    for (float size : {1.0f, 1.5f, 2.0f, 12.0f})
         for (const auto &tc : cases) {
             GlypharInit();
             GuardedSurface clipped(w, h, w * 2 + 6);
-            GlypharCarac(clipped.surface.get(), 'M', tc.x, tc.y, size, kWhite, {200, 0, 0});
+            GlypharCarac(clipped.surface.get(), 'M', tc.x, tc.y, size, kWhite, bg);
 
             SurfacePtr large = MakeSurface(w + 2 * margin, h + 2 * margin);
             Fill(large.get(), kCanvas);
-            GlypharCarac(large.get(), 'M', tc.x + margin, tc.y + margin, size, kWhite, {200, 0, 0});
+            GlypharCarac(large.get(), 'M', tc.x + margin, tc.y + margin, size, kWhite, bg);
 
             for (int y = 0; y < h; ++y)
                 for (int x = 0; x < w; ++x)
                     ASSERT_EQ(PixelAt(clipped.surface.get(), x, y),
                               PixelAt(large.get(), x + margin, y + margin))
                         << tc.edge << " size " << size << " at " << x << "," << y;
-            EXPECT_TRUE(clipped.GuardsIntact()) << tc.edge;
+            EXPECT_TRUE(clipped.GuardsIntact()) << tc.edge << " size " << size;
         }
 }
 
@@ -402,7 +404,9 @@ TEST(FastPath, MatchesPlottingEachPointOnRandomInput)
         GlypharCarac(fast.get(), c, x, y, size, fg, bg);
         PlotPixelByPixel(slow.get(), c, x, y, size, fg, bg);
         ASSERT_EQ(Pixels(fast.get()), Pixels(slow.get()))
-            << "byte " << int(c) << " size " << size << " at " << x << "," << y;
+            << std::setprecision(9)
+            << "byte " << int(c) << " size " << size << " at " << x << "," << y << " fg " << fg.r
+            << "," << fg.g << "," << fg.b << " bg " << bg.r << "," << bg.g << "," << bg.b;
     }
 }
 
