@@ -252,7 +252,8 @@ struct CellGeometry {
 // Only for a positive size: other sizes draw nothing.
 CellGeometry MakeCellGeometry(float size)
 {
-    CellGeometry g{MakeAxisRuns<kGlyphCols>(size), MakeAxisRuns<kGlyphRows>(size), false, 0, 0, {}, {}};
+    CellGeometry g{MakeAxisRuns<kGlyphCols>(size), MakeAxisRuns<kGlyphRows>(size), false, 0, 0,
+                   {}, {}};
     g.width = g.cols.start[kGlyphCols + 1];
     g.height = g.rows.start[kGlyphRows + 1];
     g.narrow = g.width <= kNarrow && g.height <= kNarrow;
@@ -289,7 +290,6 @@ AxisRuns<Cells> PlaceRuns(const AxisRuns<Cells> &runs, int64_t origin, int64_t l
 // What one character draws with, wherever it lands.
 struct Brush {
     const SDL_PixelFormat *format;
-    Rgb8 fg, bg;
     Rgb8 colours[2];  // bg, fg: indexed by a pixel's lit bit
     bool opaque;
 };
@@ -324,7 +324,7 @@ void PaintNarrowStrokes(const Target &t, const Visible &v, const uint8_t *rowOf,
     for (int64_t py = v.top; py < v.bottom; ++py, ++row) {
         Uint16 *const p = t.pixels + py * t.stride + v.left;
         for (uint64_t b = bits[*row]; b != 0; b &= b - 1)
-            StorePixel(p + __builtin_ctzll(b), brush.format, brush.fg);
+            StorePixel(p + __builtin_ctzll(b), brush.format, brush.colours[1]);
     }
 }
 
@@ -365,7 +365,7 @@ void PaintWide(Uint16 *pixels, int64_t stride, const AxisRuns<kGlyphCols> &cols,
                 if (!brush.opaque && !lit)
                     continue;
                 for (int64_t px = cols.start[col]; px < cols.start[col + 1]; ++px)
-                    StorePixel(line + px, brush.format, lit ? brush.fg : brush.bg);
+                    StorePixel(line + px, brush.format, brush.colours[lit]);
             }
         }
 }
@@ -387,7 +387,7 @@ void DrawGlyph(const Target &t, unsigned char c, int64_t x, int64_t y,
 
 Brush MakeBrush(const Target &t, _color fg, _color bg)
 {
-    return {t.format, LowBytes(fg), LowBytes(bg), {LowBytes(bg), LowBytes(fg)}, !IsTransparent(bg)};
+    return {t.format, {LowBytes(bg), LowBytes(fg)}, !IsTransparent(bg)};
 }
 
 //----------------------------------------------------------------------------
