@@ -159,22 +159,14 @@ bool IsTransparent(_color c)
     return c.r == -1 || c.g == -1 || c.b == -1;
 }
 
-// A colour's components as they reach the surface, their low 8 bits, packed
-// into one word (red lowest) so that choosing a colour is a register move.
-using Rgb8 = uint32_t;
-
-Rgb8 LowBytes(_color c)
-{
-    return static_cast<Rgb8>(c.r & 0xFF) | static_cast<Rgb8>(c.g & 0xFF) << 8 |
-           static_cast<Rgb8>(c.b & 0xFF) << 16;
-}
-
 // The one place a pixel is written: a fresh SDL_MapRGB for every point, as
-// the surface's format may map colours in any way it likes.
-inline void StorePixel(Uint16 *pixel, const SDL_PixelFormat *format, Rgb8 c)
+// the surface's format may map colours in any way it likes. Only the low 8
+// bits of each component reach it.
+inline void StorePixel(Uint16 *pixel, const SDL_PixelFormat *format, int32_t r, int32_t g,
+                       int32_t b)
 {
-    const Uint32 value = SDL_MapRGB(format, static_cast<Uint8>(c), static_cast<Uint8>(c >> 8),
-                                    static_cast<Uint8>(c >> 16));
+    const Uint32 value = SDL_MapRGB(format, static_cast<Uint8>(r & 0xFF),
+                                    static_cast<Uint8>(g & 0xFF), static_cast<Uint8>(b & 0xFF));
     *pixel = static_cast<Uint16>(value & 0xFFFF);
 }
 
@@ -290,9 +282,16 @@ AxisRuns<Cells> PlaceRuns(const AxisRuns<Cells> &runs, int64_t origin, int64_t l
 // What one character draws with, wherever it lands.
 struct Brush {
     const SDL_PixelFormat *format;
-    Rgb8 colours[2];  // bg, fg: indexed by a pixel's lit bit
+    // Background and foreground components, indexed by a pixel's lit bit: a
+    // pixel's colour is three indexed loads, without a branch.
+    Uint8 red[2], green[2], blue[2];
     bool opaque;
 };
+
+inline void Paint(Uint16 *pixel, const Brush &brush, unsigned lit)
+{
+    StorePixel(pixel, brush.format, brush.red[lit], brush.green[lit], brush.blue[lit]);
+}
 
 // The part of a narrow character that lies on the surface.
 struct Visible {
@@ -312,7 +311,7 @@ void PaintNarrowOpaque(const Target &t, const Visible &v, const uint8_t *rowOf,
         Uint16 *p = t.pixels + py * t.stride + v.left;
         uint64_t b = bits[*row];
         for (Uint16 *const end = p + width; p < end; ++p, b >>= 1)
-            StorePixel(p, brush.format, brush.colours[b & 1]);
+            Paint(p, brush, b & 1);
     }
 }
 
@@ -324,7 +323,7 @@ void PaintNarrowStrokes(const Target &t, const Visible &v, const uint8_t *rowOf,
     for (int64_t py = v.top; py < v.bottom; ++py, ++row) {
         Uint16 *const p = t.pixels + py * t.stride + v.left;
         for (uint64_t b = bits[*row]; b != 0; b &= b - 1)
-            StorePixel(p + __builtin_ctzll(b), brush.format, brush.colours[1]);
+            Paint(p + __builtin_ctzll(b), brush, 1);
     }
 }
 
@@ -365,7 +364,7 @@ void PaintWide(Uint16 *pixels, int64_t stride, const AxisRuns<kGlyphCols> &cols,
                 if (!brush.opaque && !lit)
                     continue;
                 for (int64_t px = cols.start[col]; px < cols.start[col + 1]; ++px)
-                    StorePixel(line + px, brush.format, brush.colours[lit]);
+                    Paint(line + px, brush, lit);
             }
         }
 }
@@ -387,7 +386,12 @@ void DrawGlyph(const Target &t, unsigned char c, int64_t x, int64_t y,
 
 Brush MakeBrush(const Target &t, _color fg, _color bg)
 {
-    return {t.format, {LowBytes(bg), LowBytes(fg)}, !IsTransparent(bg)};
+    const auto low = [](int32_t v) { return static_cast<Uint8>(v & 0xFF); };
+    return {t.format,
+            {low(bg.r), low(fg.r)},
+            {low(bg.g), low(fg.g)},
+            {low(bg.b), low(fg.b)},
+            !IsTransparent(bg)};
 }
 
 //----------------------------------------------------------------------------
@@ -427,7 +431,7 @@ void GlypharPoint(SDL_Surface *surface, int x, int y, _color color)
     if (!OpenTarget(surface, &t))
         return;
     if (x >= 0 && x < t.width && y >= 0 && y < t.height)
-        StorePixel(t.pixels + y * t.stride + x, t.format, LowBytes(color));
+        StorePixel(t.pixels + y * t.stride + x, t.format, color.r, color.g, color.b);
 }
 
 void GlypharCarac(SDL_Surface *surface, unsigned char c, int x, int y, float size,

@@ -47,7 +47,8 @@ void GlypharInit(void);
 
 /* Draws one character with its top-left pixel at (x, y): a block of
  * ceil(6 * size) x ceil(9 * size) pixels, lit cells in fg, the rest in bg
- * unless bg is transparent. Bytes without a glyph draw as blank cells. */
+ * unless bg is transparent. Bytes without a glyph draw as blank cells, and so
+ * does every byte until GlypharInit (or a first Glyphar) has filled the table. */
 void GlypharCarac(SDL_Surface *surface, unsigned char c, int x, int y,
                   float size, _color fg, _color bg);
 
