@@ -236,6 +236,9 @@ struct CellGeometry {
     AxisRuns<kGlyphCols> cols;
     AxisRuns<kGlyphRows> rows;
     bool narrow;
+    // Opaque characters whose cells are all at least two pixels wide are
+    // faster drawn run by run, each run in one colour.
+    bool opaqueByRuns;
     int64_t width, height;                 // the character's pixels
     uint8_t rowOf[kNarrow];                // glyph row 9 lies past the grid
     uint64_t litOffsets[1 << kGlyphCols];  // by row mask; bit j is offset j
@@ -244,13 +247,15 @@ struct CellGeometry {
 // Only for a positive size: other sizes draw nothing.
 CellGeometry MakeCellGeometry(float size)
 {
-    CellGeometry g{MakeAxisRuns<kGlyphCols>(size), MakeAxisRuns<kGlyphRows>(size), false, 0, 0,
-                   {}, {}};
+    CellGeometry g{MakeAxisRuns<kGlyphCols>(size), MakeAxisRuns<kGlyphRows>(size), false, true,
+                   0, 0, {}, {}};
     g.width = g.cols.start[kGlyphCols + 1];
     g.height = g.rows.start[kGlyphRows + 1];
     g.narrow = g.width <= kNarrow && g.height <= kNarrow;
     if (!g.narrow)
         return g;
+    for (int col = 0; col < kGlyphCols; ++col)
+        g.opaqueByRuns &= g.cols.start[col + 1] - g.cols.start[col] >= 2;
     for (int row = 0; row <= kGlyphRows; ++row)
         for (int64_t i = g.rows.start[row]; i < g.rows.start[row + 1]; ++i)
             g.rowOf[i] = static_cast<uint8_t>(row);
@@ -352,7 +357,8 @@ void DrawNarrowGlyph(const Target &t, unsigned char c, int64_t x, int64_t y,
         PaintNarrowStrokes(t, v, geometry.rowOf, bits, brush);
 }
 
-// Wide characters: runs of pixels that sample the same cell.
+// Wide characters, and opaque ones with long runs: runs of pixels that
+// sample the same cell.
 void PaintWide(Uint16 *pixels, int64_t stride, const AxisRuns<kGlyphCols> &cols,
                const AxisRuns<kGlyphRows> &rows, unsigned char c, const Brush &brush)
 {
@@ -374,7 +380,7 @@ void PaintWide(Uint16 *pixels, int64_t stride, const AxisRuns<kGlyphCols> &cols,
 void DrawGlyph(const Target &t, unsigned char c, int64_t x, int64_t y,
                const CellGeometry &geometry, const Brush &brush)
 {
-    if (geometry.narrow) {
+    if (geometry.narrow && !(brush.opaque && geometry.opaqueByRuns)) {
         DrawNarrowGlyph(t, c, x, y, geometry, brush);
         return;
     }

@@ -388,7 +388,7 @@ void PlotPixelByPixel(SDL_Surface *s, unsigned char c, int x, int y, float size,
 TEST(FastPath, MatchesPlottingEachPointOnRandomInput)
 {
     std::mt19937 random(20261208);
-    std::uniform_real_distribution<float> sizes(0.05f, 7.0f);
+    std::uniform_real_distribution<float> sizes(0.05f, 14.0f);  // narrow and wide paths
     std::uniform_int_distribution<int> bytes(0, 255), positions(-50, 90), components(-2, 300);
     for (int round = 0; round < 2000; ++round) {
         const unsigned char c = static_cast<unsigned char>(bytes(random));
