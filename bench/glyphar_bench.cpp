@@ -88,31 +88,29 @@ void BM_Floor(benchmark::State &state)
     }
 }
 
-void BM_GlypharOpaque(benchmark::State &state)
+// The full-screen text, black on bg, once per iteration.
+void DrawFullScreen(benchmark::State &state, float size, _color bg)
 {
     ClearScreen();
     for (auto _ : state) {
-        Glyphar(Screen(), FullScreenText().c_str(), kScreenBox, 1.0f, kBlack, kWhite);
+        Glyphar(Screen(), FullScreenText().c_str(), kScreenBox, size, kBlack, bg);
         benchmark::ClobberMemory();
     }
+}
+
+void BM_GlypharOpaque(benchmark::State &state)
+{
+    DrawFullScreen(state, 1.0f, kWhite);
 }
 
 void BM_GlypharTransparent(benchmark::State &state)
 {
-    ClearScreen();
-    for (auto _ : state) {
-        Glyphar(Screen(), FullScreenText().c_str(), kScreenBox, 1.0f, kBlack, kTransparent);
-        benchmark::ClobberMemory();
-    }
+    DrawFullScreen(state, 1.0f, kTransparent);
 }
 
 void BM_GlypharSize4(benchmark::State &state)
 {
-    ClearScreen();
-    for (auto _ : state) {
-        Glyphar(Screen(), FullScreenText().c_str(), kScreenBox, 4.0f, kBlack, kWhite);
-        benchmark::ClobberMemory();
-    }
+    DrawFullScreen(state, 4.0f, kWhite);
 }
 
 void BM_GlypharDemoTexts(benchmark::State &state)
