@@ -1,6 +1,6 @@
-// glyphar-bench: glyphar against the cost of the pixels themselves and
-// against the libraries SDL 1.2 programs otherwise use for text, all on one
-// 800 x 600 16-bit 5-6-5 software surface.
+// glyphar-bench: glyphar against the cost of the pixels themselves (SDL's
+// own fill) and against the libraries SDL 1.2 programs otherwise use for
+// text, on 800 x 600 software surfaces of 16 and 32 bits.
 //
 // The machine is noisy, so the cases run interleaved and repeated, and the
 // report compares medians taken in the same run:
@@ -37,16 +37,24 @@ constexpr _color kBlack = {0, 0, 0}, kWhite = {255, 255, 255};
 constexpr _color kTransparent = {-1, -1, -1};
 constexpr _rect kScreenBox = {0, 0, kWidth, kHeight};
 
-SDL_Surface *Screen()
+SDL_Surface *MakeScreen(int bpp)
 {
-    static SDL_Surface *screen =
-        SDL_CreateRGBSurface(SDL_SWSURFACE, kWidth, kHeight, 16, 0xF800, 0x07E0, 0x001F, 0);
-    return screen;
+    if (bpp == 32)
+        return SDL_CreateRGBSurface(SDL_SWSURFACE, kWidth, kHeight, 32, 0xFF0000, 0x00FF00,
+                                    0x0000FF, 0);
+    return SDL_CreateRGBSurface(SDL_SWSURFACE, kWidth, kHeight, 16, 0xF800, 0x07E0, 0x001F, 0);
 }
 
-void ClearScreen()
+SDL_Surface *Screen(int bpp = 16)
 {
-    SDL_FillRect(Screen(), nullptr, SDL_MapRGB(Screen()->format, 255, 255, 255));
+    static SDL_Surface *screen16 = MakeScreen(16);
+    static SDL_Surface *screen32 = MakeScreen(32);
+    return bpp == 32 ? screen32 : screen16;
+}
+
+void ClearScreen(int bpp = 16)
+{
+    SDL_FillRect(Screen(bpp), nullptr, SDL_MapRGB(Screen(bpp)->format, 255, 255, 255));
 }
 
 // One row of a full screen: the glyph set in a mixed order, and some bytes
@@ -74,46 +82,53 @@ const std::string &FullScreenText()
     return text;
 }
 
-void BM_Floor(benchmark::State &state)
+// The floor: SDL's own fill of the whole surface with one colour.
+void Floor(benchmark::State &state, int bpp)
 {
-    SDL_Surface *s = Screen();
-    ClearScreen();
-    Uint16 *pixels = static_cast<Uint16 *>(s->pixels);
-    const int stride = s->pitch / 2;
+    SDL_Surface *s = Screen(bpp);
+    const Uint32 black = SDL_MapRGB(s->format, 0, 0, 0);
     for (auto _ : state) {
-        for (int y = 0; y < kHeight; ++y)
-            for (int x = 0; x < kWidth; ++x)
-                pixels[y * stride + x] = static_cast<Uint16>(SDL_MapRGB(s->format, 0, 0, 0));
+        SDL_FillRect(s, nullptr, black);
         benchmark::ClobberMemory();
     }
 }
+
+void BM_Floor16(benchmark::State &state) { Floor(state, 16); }
+void BM_Floor32(benchmark::State &state) { Floor(state, 32); }
 
 // The full-screen text, black on bg, once per iteration.
-void DrawFullScreen(benchmark::State &state, float size, _color bg)
+void DrawFullScreen(benchmark::State &state, int bpp, float size, _color bg)
 {
-    ClearScreen();
+    ClearScreen(bpp);
     for (auto _ : state) {
-        Glyphar(Screen(), FullScreenText().c_str(), kScreenBox, size, kBlack, bg);
+        Glyphar(Screen(bpp), FullScreenText().c_str(), kScreenBox, size, kBlack, bg);
         benchmark::ClobberMemory();
     }
 }
 
-void BM_GlypharOpaque(benchmark::State &state)
+void BM_Opaque16(benchmark::State &state) { DrawFullScreen(state, 16, 1.0f, kWhite); }
+void BM_Transparent16(benchmark::State &state) { DrawFullScreen(state, 16, 1.0f, kTransparent); }
+void BM_Opaque32(benchmark::State &state) { DrawFullScreen(state, 32, 1.0f, kWhite); }
+void BM_Transparent32(benchmark::State &state) { DrawFullScreen(state, 32, 1.0f, kTransparent); }
+void BM_Size2Opaque16(benchmark::State &state) { DrawFullScreen(state, 16, 2.0f, kWhite); }
+void BM_Size4Opaque16(benchmark::State &state) { DrawFullScreen(state, 16, 4.0f, kWhite); }
+
+// The size-1 screen as a character grid, one GlypharCarac per cell, as
+// terminals and roguelikes draw.
+void BM_CaracGrid16(benchmark::State &state)
 {
-    DrawFullScreen(state, 1.0f, kWhite);
+    ClearScreen();
+    const std::string &text = FullScreenText();
+    for (auto _ : state) {
+        for (int row = 0; row < kRows; ++row)
+            for (int col = 0; col < kCols; ++col)
+                GlypharCarac(Screen(), static_cast<unsigned char>(text[row * kCols + col]),
+                             col * 6, row * 9, 1.0f, kBlack, kWhite);
+        benchmark::ClobberMemory();
+    }
 }
 
-void BM_GlypharTransparent(benchmark::State &state)
-{
-    DrawFullScreen(state, 1.0f, kTransparent);
-}
-
-void BM_GlypharSize4(benchmark::State &state)
-{
-    DrawFullScreen(state, 4.0f, kWhite);
-}
-
-void BM_GlypharDemoTexts(benchmark::State &state)
+void BM_DemoTexts16(benchmark::State &state)
 {
     ClearScreen();
     for (auto _ : state) {
@@ -122,10 +137,27 @@ void BM_GlypharDemoTexts(benchmark::State &state)
     }
 }
 
+// A 10 MB text whose rows run far below the screen: only the visible rows
+// may cost more than their layout.
+void BM_LongText16(benchmark::State &state)
+{
+    static const std::string text = [] {
+        std::string all;
+        while (all.size() < 10u << 20)
+            all += FullScreenText();
+        return all;
+    }();
+    ClearScreen();
+    for (auto _ : state) {
+        Glyphar(Screen(), text.c_str(), {0, 0, kWidth, 1 << 30}, 1.0f, kBlack, kWhite);
+        benchmark::ClobberMemory();
+    }
+}
+
 #ifdef GLYPHAR_BENCH_SDL_GFX
 // SDL_gfx's 8 x 8 font, the same characters row by row (it draws strokes
 // only, like a transparent background).
-void BM_SdlGfxString(benchmark::State &state)
+void BM_SdlGfxString16(benchmark::State &state)
 {
     ClearScreen();
     std::vector<std::string> rows;
@@ -142,7 +174,7 @@ void BM_SdlGfxString(benchmark::State &state)
 #ifdef GLYPHAR_BENCH_SDL_TTF
 // SDL_ttf: each line rendered solid (strokes only, on a colour key) and
 // blitted, with DejaVu Sans Mono at 9 px.
-void BM_SdlTtfSolid(benchmark::State &state)
+void BM_SdlTtfSolid16(benchmark::State &state)
 {
     TTF_Font *font = TTF_OpenFont(GLYPHAR_BENCH_FONT, 9);
     if (font == nullptr) {
@@ -224,22 +256,29 @@ void WriteMarkdown(const MedianReporter &r, const std::string &path)
     std::fprintf(out, "Made by `make bench-docs` (`bench/report.sh`) on %s: %s, %s.\n", Today().c_str(),
                  CpuModel().c_str(), r.cpu.c_str());
     std::fprintf(out,
-                 "All cases draw on one 800 x 600 16-bit 5-6-5 software surface; they ran "
-                 "interleaved in random order, repeated, in one process. Times are medians of "
-                 "CPU time per frame; ratios are between medians of the same run.\n\n");
+                 "Every case draws on an 800 x 600 software surface, 16-bit 5-6-5 or 32-bit "
+                 "8-8-8; they ran interleaved in random order, repeated, in one process. Times "
+                 "are medians of CPU time per frame; ratios are between medians of the same "
+                 "run.\n\n");
     std::fprintf(out, "| case | what it draws | median (µs) |\n|---|---|---:|\n");
     const struct {
         const char *name;
         const char *what;
     } cases[] = {
-        {"BM_Floor", "one `SDL_MapRGB` and one 16-bit store per pixel, 800 x 600"},
-        {"BM_GlypharOpaque", "134 x 67 cells at size 1, black on white"},
-        {"BM_GlypharTransparent", "the same, transparent background"},
-        {"BM_GlypharSize4", "the same text at size 4 (34 x 17 cells), opaque"},
-        {"BM_GlypharDemoTexts", "the demo's eight texts"},
-        {"BM_SdlGfxString", "SDL_gfx `stringRGBA`, the same characters, 67 rows"},
-        {"BM_SdlTtfSolid", "SDL_ttf `TTF_RenderText_Solid` + `SDL_BlitSurface`, 67 lines, "
-                           "DejaVu Sans Mono 9 px"},
+        {"BM_Floor16", "the floor: `SDL_FillRect` of the whole 16-bit surface"},
+        {"BM_Floor32", "the floor: `SDL_FillRect` of the whole 32-bit surface"},
+        {"BM_Opaque16", "134 x 67 cells at size 1, black on white, 16 bits"},
+        {"BM_Transparent16", "the same, transparent background, 16 bits"},
+        {"BM_Opaque32", "134 x 67 cells at size 1, black on white, 32 bits"},
+        {"BM_Transparent32", "the same, transparent background, 32 bits"},
+        {"BM_Size2Opaque16", "the same text at size 2 (67 x 34 cells), opaque, 16 bits"},
+        {"BM_Size4Opaque16", "the same text at size 4 (34 x 17 cells), opaque, 16 bits"},
+        {"BM_CaracGrid16", "the size-1 screen, one `GlypharCarac` per cell, opaque, 16 bits"},
+        {"BM_DemoTexts16", "the demo's eight texts"},
+        {"BM_LongText16", "a 10 MB text in a box far taller than the screen, size 1, opaque"},
+        {"BM_SdlGfxString16", "SDL_gfx `stringRGBA`, the same characters, 67 rows"},
+        {"BM_SdlTtfSolid16", "SDL_ttf `TTF_RenderText_Solid` + `SDL_BlitSurface`, 67 lines, "
+                             "DejaVu Sans Mono 9 px"},
     };
     for (const auto &c : cases) {
         auto it = r.medians.find(c.name);
@@ -247,11 +286,21 @@ void WriteMarkdown(const MedianReporter &r, const std::string &path)
             std::fprintf(out, "| %s | %s | %.0f |\n", c.name + 3, c.what, it->second);
     }
     const Ratio ratios[] = {
-        {"opaque text against the floor", "BM_GlypharOpaque", "BM_Floor", "at most 1.15"},
-        {"SDL_gfx against transparent text", "BM_SdlGfxString", "BM_GlypharTransparent",
-         "at least 3"},
-        {"SDL_ttf against transparent text", "BM_SdlTtfSolid", "BM_GlypharTransparent",
-         "about 1 or more"},
+        {"opaque size 1, 16 bits, against its floor", "BM_Opaque16", "BM_Floor16", "at most 2.5"},
+        {"transparent size 1, 16 bits, against its floor", "BM_Transparent16", "BM_Floor16",
+         "at most 2.5"},
+        {"opaque size 1, 32 bits, against its floor", "BM_Opaque32", "BM_Floor32", "at most 2.5"},
+        {"transparent size 1, 32 bits, against its floor", "BM_Transparent32", "BM_Floor32",
+         "at most 2.5"},
+        {"opaque size 2, 16 bits, against its floor", "BM_Size2Opaque16", "BM_Floor16",
+         "at most 2.5"},
+        {"opaque size 4, 16 bits, against its floor", "BM_Size4Opaque16", "BM_Floor16",
+         "at most 2.5"},
+        {"SDL_ttf against opaque size 1", "BM_SdlTtfSolid16", "BM_Opaque16", "at least 3"},
+        {"SDL_gfx against transparent size 1", "BM_SdlGfxString16", "BM_Transparent16",
+         "at least 15"},
+        {"one GlypharCarac per cell against one Glyphar", "BM_CaracGrid16", "BM_Opaque16",
+         "at most 4"},
     };
     std::fprintf(out, "\n| ratio | value | target |\n|---|---:|---|\n");
     for (const Ratio &ratio : ratios) {
@@ -265,16 +314,22 @@ void WriteMarkdown(const MedianReporter &r, const std::string &path)
 
 }  // namespace
 
-BENCHMARK(BM_Floor)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_GlypharOpaque)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_GlypharTransparent)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_GlypharSize4)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_GlypharDemoTexts)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Floor16)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Floor32)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Opaque16)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Transparent16)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Opaque32)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Transparent32)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Size2Opaque16)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Size4Opaque16)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_CaracGrid16)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_DemoTexts16)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_LongText16)->Unit(benchmark::kMicrosecond);
 #ifdef GLYPHAR_BENCH_SDL_GFX
-BENCHMARK(BM_SdlGfxString)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SdlGfxString16)->Unit(benchmark::kMicrosecond);
 #endif
 #ifdef GLYPHAR_BENCH_SDL_TTF
-BENCHMARK(BM_SdlTtfSolid)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SdlTtfSolid16)->Unit(benchmark::kMicrosecond);
 #endif
 
 int main(int argc, char **argv)
@@ -307,7 +362,7 @@ int main(int argc, char **argv)
         return 1;
     }
 #endif
-    if (Screen() == nullptr) {
+    if (Screen(16) == nullptr || Screen(32) == nullptr) {
         std::fprintf(stderr, "glyphar-bench: SDL_CreateRGBSurface failed: %s\n", SDL_GetError());
         return 1;
     }

@@ -1,7 +1,9 @@
-// libFuzzer target: any surface, text, box, size and colours that a caller
-// can pass. The surface's pixel rows lie inside a larger buffer; whatever the
-// calls do, the guard bytes around and between the rows must stay as they
-// were, and a surface that is not 16 bits per pixel must not change at all.
+// libFuzzer target: any surface, clip rectangle, text, box, size, colours
+// and flags that a caller can pass. The surface's pixel rows lie inside a
+// larger buffer; whatever the calls do, the guard bytes around and between
+// the rows and every pixel outside the clip rectangle must stay as they
+// were, and every pixel inside it must hold its old value or one of the
+// colours the calls drew with.
 
 #include <cfloat>
 #include <climits>
@@ -25,42 +27,56 @@ struct FuzzSurface {
     std::vector<uint8_t> buffer;
     SDL_Surface *surface = nullptr;
     size_t rowBytes = 0;
-    bool sixteenBits = false;
+    int bytesPerPixel = 0;
 
     ~FuzzSurface() { SDL_FreeSurface(surface); }
 
-    uint8_t *Rows() { return buffer.data() + kGuardBytes; }
     size_t RowsSize() const { return static_cast<size_t>(surface->pitch) * surface->h; }
 };
 
-// 5-6-5 and 5-5-5 most of the time; now and then 8, 24 or 32 bits.
+struct FuzzFormat {
+    int bpp;
+    Uint32 r, g, b;
+};
+
+// Every depth SDL gives a software surface, in both channel orders, and now
+// and then a packed bitmap, which must be left alone.
+const FuzzFormat kFormats[] = {
+    {16, 0xF800, 0x07E0, 0x001F}, {16, 0x001F, 0x07E0, 0xF800}, {15, 0x7C00, 0x03E0, 0x001F},
+    {8, 0, 0, 0},                 {24, 0xFF0000, 0x00FF00, 0x0000FF},
+    {24, 0x0000FF, 0x00FF00, 0xFF0000}, {32, 0xFF0000, 0x00FF00, 0x0000FF},
+    {32, 0x0000FF, 0x00FF00, 0xFF0000}, {1, 0, 0, 0},
+};
+
 bool MakeSurface(FuzzedDataProvider &in, FuzzSurface *fs)
 {
     const int w = in.ConsumeIntegralInRange(1, 200);
     const int h = in.ConsumeIntegralInRange(1, 200);
-    const int kind = in.ConsumeIntegralInRange(0, 8);
-    int bpp = 16;
-    Uint32 r = 0xF800, g = 0x07E0, b = 0x001F;
-    if (kind >= 3 && kind <= 5) {
-        r = 0x7C00, g = 0x03E0, b = 0x001F;
-    } else if (kind == 6) {
-        bpp = 8, r = g = b = 0;
-    } else if (kind == 7) {
-        bpp = 24, r = 0xFF0000, g = 0x00FF00, b = 0x0000FF;
-    } else if (kind == 8) {
-        bpp = 32, r = 0xFF0000, g = 0x00FF00, b = 0x0000FF;
-    }
-    fs->sixteenBits = bpp == 16;
-    fs->rowBytes = static_cast<size_t>(w) * (bpp / 8);
-    // 16-bit rows are addressed in 16-bit units, so their pitch stays even.
-    const size_t padding = static_cast<size_t>(in.ConsumeIntegralInRange(0, 16)) * (bpp == 16 ? 2 : 1);
-    const size_t pitch = fs->rowBytes + padding;
-    fs->buffer.assign(kGuardBytes + pitch * h + kGuardBytes, kGuard);
-    uint8_t *rows = fs->buffer.data() + kGuardBytes;
+    const FuzzFormat &f = in.PickValueInArray(kFormats);
+    fs->bytesPerPixel = (f.bpp + 7) / 8;
+    fs->rowBytes = f.bpp == 1 ? (static_cast<size_t>(w) + 7) / 8
+                              : static_cast<size_t>(w) * fs->bytesPerPixel;
+    // Any padding, and a pixels pointer at any byte: the writers need no
+    // alignment.
+    const size_t pitch = fs->rowBytes + in.ConsumeIntegralInRange(0, 16);
+    const size_t misalign = in.ConsumeIntegralInRange(0, 3);
+    fs->buffer.assign(kGuardBytes + misalign + pitch * h + kGuardBytes, kGuard);
+    uint8_t *rows = fs->buffer.data() + kGuardBytes + misalign;
     for (int y = 0; y < h; ++y)
         std::memset(rows + y * pitch, 0x3C + y, fs->rowBytes);
-    fs->surface = SDL_CreateRGBSurfaceFrom(rows, w, h, bpp, static_cast<int>(pitch), r, g, b, 0);
-    return fs->surface != nullptr;
+    fs->surface = SDL_CreateRGBSurfaceFrom(rows, w, h, f.bpp, static_cast<int>(pitch), f.r, f.g,
+                                           f.b, 0);
+    if (fs->surface == nullptr)
+        return false;
+    if (in.ConsumeBool()) {
+        SDL_Rect clip;
+        clip.x = static_cast<decltype(clip.x)>(in.ConsumeIntegralInRange(-20, w + 20));
+        clip.y = static_cast<decltype(clip.y)>(in.ConsumeIntegralInRange(-20, h + 20));
+        clip.w = static_cast<decltype(clip.w)>(in.ConsumeIntegralInRange(0, w + 40));
+        clip.h = static_cast<decltype(clip.h)>(in.ConsumeIntegralInRange(0, h + 40));
+        SDL_SetClipRect(fs->surface, &clip);
+    }
+    return true;
 }
 
 int32_t ConsumeInt(FuzzedDataProvider &in);
@@ -142,6 +158,68 @@ void Check(bool ok, const char *what)
     }
 }
 
+// The pixel values the calls may have stored, mapped as the surface maps them.
+struct Inks {
+    std::vector<uint32_t> values;
+
+    void Add(const SDL_Surface *s, _color c)
+    {
+        values.push_back(SDL_MapRGB(s->format, static_cast<Uint8>(c.r), static_cast<Uint8>(c.g),
+                                    static_cast<Uint8>(c.b)));
+    }
+};
+
+uint32_t PixelAt(const uint8_t *p, int bytes)
+{
+    uint32_t v = 0;
+    if (bytes == 1)
+        v = *p;
+    else if (bytes == 2) {
+        Uint16 u;
+        std::memcpy(&u, p, 2);
+        v = u;
+    } else if (bytes == 3) {
+        v = SDL_BYTEORDER == SDL_LIL_ENDIAN ? p[0] | p[1] << 8 | p[2] << 16
+                                            : p[2] | p[1] << 8 | p[0] << 16;
+    } else {
+        std::memcpy(&v, p, 4);
+    }
+    return v;
+}
+
+void CheckPixels(const FuzzSurface &fs, const std::vector<uint8_t> &before, const Inks &inks)
+{
+    const SDL_Surface *s = fs.surface;
+    const size_t pitch = s->pitch;
+    const size_t rows = static_cast<size_t>(static_cast<const uint8_t *>(s->pixels) - fs.buffer.data());
+    for (size_t i = 0; i < fs.buffer.size(); ++i) {
+        const bool inRows = i >= rows && i < rows + fs.RowsSize();
+        if (!(inRows && (i - rows) % pitch < fs.rowBytes))
+            Check(fs.buffer[i] == before[i], "a byte outside the pixel rows was written to");
+    }
+    if (s->format->BitsPerPixel < 8) {
+        Check(fs.buffer == before, "a packed bitmap was written to");
+        return;
+    }
+    const SDL_Rect &clip = s->clip_rect;
+    const int bytes = fs.bytesPerPixel;
+    for (int y = 0; y < s->h; ++y)
+        for (int x = 0; x < s->w; ++x) {
+            const size_t at = rows + y * pitch + static_cast<size_t>(x) * bytes;
+            if (std::memcmp(&fs.buffer[at], &before[at], bytes) == 0)
+                continue;
+            const bool inClip = x >= clip.x && x < clip.x + clip.w && y >= clip.y &&
+                                y < clip.y + clip.h;
+            Check(inClip, "a pixel outside the clip rectangle was written to");
+            const uint32_t mask = bytes == 4 ? 0xFFFFFFFFu : (1u << (8 * bytes)) - 1;
+            const uint32_t value = PixelAt(&fs.buffer[at], bytes);
+            bool known = false;
+            for (uint32_t ink : inks.values)
+                known |= (ink & mask) == value;
+            Check(known, "a pixel holds a colour no call drew with");
+        }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -152,17 +230,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     const std::vector<uint8_t> before = fs.buffer;
     SDL_Surface *target = in.ConsumeIntegralInRange(0, 30) == 0 ? nullptr : fs.surface;
+    Inks inks;
 
     const int calls = in.ConsumeIntegralInRange(1, 6);
     for (int i = 0; i < calls; ++i) {
-        switch (in.ConsumeIntegralInRange(0, 3)) {
+        switch (in.ConsumeIntegralInRange(0, 4)) {
         case 0:
             GlypharInit();
             break;
         case 1: {
             const int x = ConsumeCoordinate(in, fs.surface->w);
             const int y = ConsumeCoordinate(in, fs.surface->h);
-            GlypharPoint(target, x, y, ConsumeColor(in));
+            const _color c = ConsumeColor(in);
+            inks.Add(fs.surface, c);
+            GlypharPoint(target, x, y, c);
             break;
         }
         case 2: {
@@ -171,6 +252,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             const int y = ConsumeCoordinate(in, fs.surface->h);
             const float s = ConsumeSize(in);
             const _color fg = ConsumeColor(in), bg = ConsumeColor(in);
+            inks.Add(fs.surface, fg);
+            inks.Add(fs.surface, bg);
             GlypharCarac(target, c, x, y, s, fg, bg);
             break;
         }
@@ -179,24 +262,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                                ConsumeCoordinate(in, fs.surface->h), ConsumeInt(in), ConsumeInt(in)};
             const float s = ConsumeSize(in);
             const _color fg = ConsumeColor(in), bg = ConsumeColor(in);
+            const int flags = ConsumeInt(in);
             const bool noText = in.ConsumeIntegralInRange(0, 30) == 0;
+            const bool measure = in.ConsumeBool();
             const std::string text = ConsumeText(in);
-            Glyphar(target, noText ? nullptr : text.c_str(), box, s, fg, bg);
+            const char *p = noText ? nullptr : text.c_str();
+            inks.Add(fs.surface, fg);
+            inks.Add(fs.surface, bg);
+            if (measure) {
+                _rect painted;
+                const size_t used = GlypharMesure(p, box, s, flags, in.ConsumeBool() ? &painted : nullptr);
+                Check(used <= text.size(), "GlypharMesure used more bytes than the text has");
+            } else if (flags % 2 == 0) {
+                Glyphar(target, p, box, s, fg, bg);
+            } else {
+                GlypharEx(target, p, box, s, fg, bg, flags);
+            }
             break;
         }
         }
     }
-
-    if (!fs.sixteenBits) {
-        Check(fs.buffer == before, "a surface of another depth was written to");
-        return 0;
-    }
-    const size_t pitch = fs.surface->pitch;
-    for (size_t i = 0; i < fs.buffer.size(); ++i) {
-        const bool inRows = i >= kGuardBytes && i < kGuardBytes + fs.RowsSize();
-        const bool inPixels = inRows && (i - kGuardBytes) % pitch < fs.rowBytes;
-        if (!inPixels)
-            Check(fs.buffer[i] == kGuard, "a byte outside the pixel rows was written to");
-    }
+    CheckPixels(fs, before, inks);
     return 0;
 }

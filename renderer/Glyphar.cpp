@@ -1,12 +1,20 @@
 // glyphar: text layout, glyph table, character rasterizer and point plotter.
 //
-// Sections: the glyph set, the glyph table, surface access, sampling geometry,
-// character drawing, text layout.
+// One pipeline: the layout turns a text into rows of cells (the only place
+// rows are decided, for drawing and measuring alike); the geometry of a size
+// says which pixel offsets sample which glyph cell; each visible text row is
+// gathered into bit rows, one per glyph row, holding the row's lit pixels;
+// and one writer per pixel size stores them, row of pixels by row of pixels.
+//
+// Sections: the glyph set, the glyph table, surface access, sampling
+// geometry, text layout, bit rows, pixel writers, drawing, the interface.
 
 #include "Glyphar.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -98,7 +106,6 @@ const GlyphRows kGlyphSet[] = {
     {'y', {"000000", "000000", "100010", "100010", "100010", "010100", "001000", "001000", "110000"}},
     {'z', {"000000", "000000", "111110", "000100", "001000", "010000", "111110", "000000", "000000"}},
 };
-
 //----------------------------------------------------------------------------
 // Glyph table: one entry per byte value, nine NUL-terminated row strings of
 // six cells. Entries the set leaves out stay zero and draw blank, because only
@@ -109,7 +116,6 @@ constexpr int kGlyphCols = 6;
 constexpr int kGlyphRows = 9;
 
 char TableCar[256][kGlyphRows][kGlyphCols + 1];
-int init = 0;
 
 // The lit cells of each table row as bits, cell 0 lowest, filled with the
 // table: drawing reads a row's six cells with one load instead of six.
@@ -123,35 +129,66 @@ uint8_t MaskOf(const char *cells)
     return mask;
 }
 
+// The table's state: filled once, from whichever thread calls first.
+enum { kEmpty, kFilling, kFilled };
+std::atomic<int> init{kEmpty};
+
+void FillTable()
+{
+    for (const GlyphRows &glyph : kGlyphSet)
+        for (int row = 0; row < kGlyphRows; ++row)
+            std::strcpy(TableCar[glyph.code][row], glyph.rows[row]);
+    for (int c = 0; c < 256; ++c)
+        for (int row = 0; row < kGlyphRows; ++row)
+            RowMask[c][row] = MaskOf(TableCar[c][row]);
+}
+
 //----------------------------------------------------------------------------
-// Surface access. Everything the drawing needs from an SDL_Surface, checked
-// once: a surface that cannot be written safely yields nothing to draw on.
+// Surface access: the one place that reads an SDL_Surface or calls SDL.
+// Everything the drawing needs is checked once per call; a surface that
+// cannot be written safely yields nothing to draw on.
 //----------------------------------------------------------------------------
 
 struct Target {
-    Uint16 *pixels;
+    uint8_t *pixels;
     const SDL_PixelFormat *format;
-    int64_t width;   // pixels per row that lie inside both w and the pitch
-    int64_t height;
-    int64_t stride;  // pitch in 16-bit units
+    int bytesPerPixel;  // 1 to 4
+    int64_t pitch;      // bytes from one row to the next
+    // The clip rectangle within the surface, half-open: nothing is written
+    // outside it.
+    int64_t left, top, right, bottom;
 };
 
-bool OpenTarget(SDL_Surface *surface, Target *target)
+bool OpenTarget(SDL_Surface *surface, Target *t)
 {
     if (surface == nullptr || surface->pixels == nullptr || surface->format == nullptr)
         return false;
-    if (surface->format->BitsPerPixel != 16)
+    const SDL_PixelFormat *format = surface->format;
+    // Packed bitmaps (below 8 bits) have no byte per pixel to write; the
+    // byte count must be the one the depth implies, or rows would be misread.
+    if (format->BitsPerPixel < 8 || format->BitsPerPixel > 32 ||
+        format->BytesPerPixel != (format->BitsPerPixel + 7) / 8)
         return false;
-    if (reinterpret_cast<std::uintptr_t>(surface->pixels) % alignof(Uint16) != 0)
+    t->pixels = static_cast<uint8_t *>(surface->pixels);
+    t->format = format;
+    t->bytesPerPixel = format->BytesPerPixel;
+    t->pitch = surface->pitch;
+    const int64_t width = surface->w, height = surface->h;
+    // A pitch too short for the width would write into the next row and,
+    // on the last one, past the buffer.
+    if (width <= 0 || height <= 0 || t->pitch < width * t->bytesPerPixel)
         return false;
-    target->pixels = static_cast<Uint16 *>(surface->pixels);
-    target->format = surface->format;
-    target->stride = surface->pitch / 2;
-    // A malformed surface whose w exceeds its pitch would write into the next
-    // row and finally past the buffer; the pitch is the real row length.
-    target->width = std::min<int64_t>(surface->w, target->stride);
-    target->height = surface->h;
-    return target->width > 0 && target->height > 0;
+    const SDL_Rect &clip = surface->clip_rect;
+    t->left = std::max<int64_t>(clip.x, 0);
+    t->top = std::max<int64_t>(clip.y, 0);
+    t->right = std::min<int64_t>(int64_t{clip.x} + clip.w, width);
+    t->bottom = std::min<int64_t>(int64_t{clip.y} + clip.h, height);
+    return t->left < t->right && t->top < t->bottom;
+}
+
+inline uint8_t *PixelAddress(const Target &t, int64_t x, int64_t y)
+{
+    return t.pixels + y * t.pitch + x * t.bytesPerPixel;
 }
 
 bool IsTransparent(_color c)
@@ -159,26 +196,34 @@ bool IsTransparent(_color c)
     return c.r == -1 || c.g == -1 || c.b == -1;
 }
 
-// The one place a pixel is written: a fresh SDL_MapRGB for every point, as
-// the surface's format may map colours in any way it likes. Only the low 8
-// bits of each component reach it.
-inline void StorePixel(Uint16 *pixel, const SDL_PixelFormat *format, int32_t r, int32_t g,
-                       int32_t b)
+// A colour as SDL_FillRect stores it: the mapped value's low bytesPerPixel
+// bytes in the machine's byte order. It is kept as a word whose first
+// bytesPerPixel bytes in memory are the pixel's, so that storing a pixel is
+// one copy of those bytes, whatever the byte order.
+uint32_t MapColor(const Target &t, _color c)
 {
-    const Uint32 value = SDL_MapRGB(format, static_cast<Uint8>(r & 0xFF),
-                                    static_cast<Uint8>(g & 0xFF), static_cast<Uint8>(b & 0xFF));
-    *pixel = static_cast<Uint16>(value & 0xFFFF);
+    const Uint32 value = SDL_MapRGB(t.format, static_cast<Uint8>(c.r & 0xFF),
+                                    static_cast<Uint8>(c.g & 0xFF), static_cast<Uint8>(c.b & 0xFF));
+    const int unused = 8 * (4 - t.bytesPerPixel);
+    const uint32_t pixel = value & (0xFFFFFFFFu >> unused);
+    return SDL_BYTEORDER == SDL_LIL_ENDIAN ? pixel : pixel << unused;
+}
+
+// The pixel's value as a number, from such a word.
+uint32_t PixelValue(uint32_t stored, int bytesPerPixel)
+{
+    return SDL_BYTEORDER == SDL_LIL_ENDIAN ? stored : stored >> 8 * (4 - bytesPerPixel);
 }
 
 //----------------------------------------------------------------------------
 // Sampling geometry. Pixel offset k of a character samples glyph cell
 // trunc(k / size) and exists while k < extent * size. Both depend on the size
 // alone, so each axis is described once as runs of offsets that sample the
-// same cell; the per-pixel divisions then never happen in the drawing loops.
+// same cell; no pixel ever needs a division.
 //----------------------------------------------------------------------------
 
-// Beyond any surface: SDL 1.2 pitches are 16-bit, and positions come from
-// 32-bit integers, so nothing visible lies this far out.
+// Beyond any surface: positions come from 32-bit integers, so nothing
+// visible lies this far out.
 constexpr int64_t kFar = int64_t{1} << 40;
 
 int64_t ClampFar(double v)
@@ -210,8 +255,10 @@ int64_t FirstOffsetOfCell(int cell, double size)
 template <int Cells>
 struct AxisRuns {
     // Offsets [start[g], start[g + 1]) sample cell g; the last run, from
-    // start[Cells] to the extent, lies past the grid.
+    // start[Cells] to the extent, lies past the grid and is never lit.
     int64_t start[Cells + 2];
+
+    int64_t extent() const { return start[Cells + 1]; }
 };
 
 template <int Cells>
@@ -225,183 +272,54 @@ AxisRuns<Cells> MakeAxisRuns(double size)
     return runs;
 }
 
-// Characters up to 64 pixels wide and high (sizes up to 7) are drawn from
-// two tables instead: the glyph row that each pixel row samples, and, for
-// each of the 64 patterns a glyph row's six cells can make, the pixel offsets
-// that sample a lit cell, as the bits of one word. A pixel row's colours are
-// then two loads away, with no loop over cells.
+// Characters up to 64 pixels wide (sizes up to about 10.7) keep each glyph
+// row's lit pixels as one word, looked up by the row's six-cell mask.
 constexpr int64_t kNarrow = 64;
 
 struct CellGeometry {
+    float size;
     AxisRuns<kGlyphCols> cols;
     AxisRuns<kGlyphRows> rows;
     bool narrow;
-    // Opaque characters whose cells are all at least two pixels wide are
-    // faster drawn run by run, each run in one colour.
-    bool opaqueByRuns;
-    int64_t width, height;                 // the character's pixels
-    uint8_t rowOf[kNarrow];                // glyph row 9 lies past the grid
+    uint64_t block;                        // the character's width in low bits
     uint64_t litOffsets[1 << kGlyphCols];  // by row mask; bit j is offset j
 };
 
 // Only for a positive size: other sizes draw nothing.
 CellGeometry MakeCellGeometry(float size)
 {
-    CellGeometry g{MakeAxisRuns<kGlyphCols>(size), MakeAxisRuns<kGlyphRows>(size), false, true,
-                   0, 0, {}, {}};
-    g.width = g.cols.start[kGlyphCols + 1];
-    g.height = g.rows.start[kGlyphRows + 1];
-    g.narrow = g.width <= kNarrow && g.height <= kNarrow;
+    CellGeometry g{size, MakeAxisRuns<kGlyphCols>(size), MakeAxisRuns<kGlyphRows>(size),
+                   false, 0, {}};
+    const int64_t width = g.cols.extent();
+    g.narrow = width <= kNarrow;
     if (!g.narrow)
         return g;
-    for (int col = 0; col < kGlyphCols; ++col)
-        g.opaqueByRuns &= g.cols.start[col + 1] - g.cols.start[col] >= 2;
-    for (int row = 0; row <= kGlyphRows; ++row)
-        for (int64_t i = g.rows.start[row]; i < g.rows.start[row + 1]; ++i)
-            g.rowOf[i] = static_cast<uint8_t>(row);
+    g.block = width == 64 ? ~uint64_t{0} : (uint64_t{1} << width) - 1;
     uint64_t offsetsOfCol[kGlyphCols] = {};
     for (int col = 0; col < kGlyphCols; ++col)
         for (int64_t j = g.cols.start[col]; j < g.cols.start[col + 1]; ++j)
             offsetsOfCol[col] |= uint64_t{1} << j;
-    for (unsigned mask = 0; mask < (1u << kGlyphCols); ++mask)
-        for (int col = 0; col < kGlyphCols; ++col)
-            if ((mask >> col) & 1)
-                g.litOffsets[mask] |= offsetsOfCol[col];
+    for (unsigned mask = 1; mask < (1u << kGlyphCols); ++mask)  // each from a smaller one
+        g.litOffsets[mask] = g.litOffsets[mask & (mask - 1)] |
+                             offsetsOfCol[__builtin_ctz(mask)];
     return g;
 }
 
-// The runs moved to surface coordinates at origin and clipped to [0, limit).
-template <int Cells>
-AxisRuns<Cells> PlaceRuns(const AxisRuns<Cells> &runs, int64_t origin, int64_t limit)
+// Working out a size costs more than drawing a small character, and a
+// program drawing a character grid calls with one size again and again: each
+// thread keeps the last size's geometry, a pure function of the size.
+const CellGeometry &GeometryFor(float size)
 {
-    AxisRuns<Cells> placed;
-    for (int g = 0; g < Cells + 2; ++g)
-        placed.start[g] = std::clamp<int64_t>(origin + runs.start[g], 0, limit);
-    return placed;
+    thread_local CellGeometry last{};  // size 0: no size asks for it
+    if (last.size != size)
+        last = MakeCellGeometry(size);
+    return last;
 }
 
 //----------------------------------------------------------------------------
-// Character drawing.
-//----------------------------------------------------------------------------
-
-// What one character draws with, wherever it lands.
-struct Brush {
-    const SDL_PixelFormat *format;
-    // Background and foreground components, indexed by a pixel's lit bit: a
-    // pixel's colour is three indexed loads, without a branch.
-    Uint8 red[2], green[2], blue[2];
-    bool opaque;
-};
-
-inline void Paint(Uint16 *pixel, const Brush &brush, unsigned lit)
-{
-    StorePixel(pixel, brush.format, brush.red[lit], brush.green[lit], brush.blue[lit]);
-}
-
-// The part of a narrow character that lies on the surface.
-struct Visible {
-    int64_t left, right, top, bottom;  // surface coordinates, half-open
-    int64_t shift, skip;               // offsets cut off on the left and at the top
-};
-
-// Narrow characters, opaque: every visible pixel of a row in turn, its colour
-// picked by its bit. The loops' course depends on the size and the clipping
-// alone, never on the glyph, so they run without mispredicted branches.
-void PaintNarrowOpaque(const Target &t, const Visible &v, const uint8_t *rowOf,
-                       const uint64_t bits[kGlyphRows + 1], const Brush &brush)
-{
-    const int64_t width = v.right - v.left;
-    const uint8_t *row = rowOf + v.skip;
-    for (int64_t py = v.top; py < v.bottom; ++py, ++row) {
-        Uint16 *p = t.pixels + py * t.stride + v.left;
-        uint64_t b = bits[*row];
-        for (Uint16 *const end = p + width; p < end; ++p, b >>= 1)
-            Paint(p, brush, b & 1);
-    }
-}
-
-// Narrow characters, transparent: the lit pixels only.
-void PaintNarrowStrokes(const Target &t, const Visible &v, const uint8_t *rowOf,
-                        const uint64_t bits[kGlyphRows + 1], const Brush &brush)
-{
-    const uint8_t *row = rowOf + v.skip;
-    for (int64_t py = v.top; py < v.bottom; ++py, ++row) {
-        Uint16 *const p = t.pixels + py * t.stride + v.left;
-        for (uint64_t b = bits[*row]; b != 0; b &= b - 1)
-            Paint(p + __builtin_ctzll(b), brush, 1);
-    }
-}
-
-void DrawNarrowGlyph(const Target &t, unsigned char c, int64_t x, int64_t y,
-                     const CellGeometry &geometry, const Brush &brush)
-{
-    Visible v;
-    v.left = std::clamp<int64_t>(x, 0, t.width);
-    v.right = std::clamp<int64_t>(x + geometry.width, 0, t.width);
-    v.top = std::clamp<int64_t>(y, 0, t.height);
-    v.bottom = std::clamp<int64_t>(y + geometry.height, 0, t.height);
-    if (v.left == v.right || v.top == v.bottom)
-        return;
-    v.shift = v.left - x;
-    v.skip = v.top - y;
-    // Bit 0 of each row is the leftmost pixel on the surface; bits past the
-    // right edge are cleared, as the strokes loop visits every set bit.
-    const int64_t width = v.right - v.left;
-    const uint64_t onSurface = width == 64 ? ~uint64_t{0} : (uint64_t{1} << width) - 1;
-    uint64_t bits[kGlyphRows + 1];
-    for (int row = 0; row <= kGlyphRows; ++row)
-        bits[row] = geometry.litOffsets[RowMask[c][row]] >> v.shift & onSurface;
-    if (brush.opaque)
-        PaintNarrowOpaque(t, v, geometry.rowOf, bits, brush);
-    else
-        PaintNarrowStrokes(t, v, geometry.rowOf, bits, brush);
-}
-
-// Wide characters, and opaque ones with long runs: runs of pixels that
-// sample the same cell.
-void PaintWide(Uint16 *pixels, int64_t stride, const AxisRuns<kGlyphCols> &cols,
-               const AxisRuns<kGlyphRows> &rows, unsigned char c, const Brush &brush)
-{
-    for (int row = 0; row <= kGlyphRows; ++row)
-        for (int64_t py = rows.start[row]; py < rows.start[row + 1]; ++py) {
-            Uint16 *const line = pixels + py * stride;
-            for (int col = 0; col <= kGlyphCols; ++col) {
-                const bool lit = (RowMask[c][row] >> col) & 1;
-                if (!brush.opaque && !lit)
-                    continue;
-                for (int64_t px = cols.start[col]; px < cols.start[col + 1]; ++px)
-                    Paint(line + px, brush, lit);
-            }
-        }
-}
-
-// Every decision is taken once per character or pixel row, none per pixel:
-// the pixel loops only pick a colour, map it and store it.
-void DrawGlyph(const Target &t, unsigned char c, int64_t x, int64_t y,
-               const CellGeometry &geometry, const Brush &brush)
-{
-    if (geometry.narrow && !(brush.opaque && geometry.opaqueByRuns)) {
-        DrawNarrowGlyph(t, c, x, y, geometry, brush);
-        return;
-    }
-    const AxisRuns<kGlyphCols> cols = PlaceRuns(geometry.cols, x, t.width);
-    const AxisRuns<kGlyphRows> rows = PlaceRuns(geometry.rows, y, t.height);
-    if (cols.start[0] != cols.start[kGlyphCols + 1])
-        PaintWide(t.pixels, t.stride, cols, rows, c, brush);
-}
-
-Brush MakeBrush(const Target &t, _color fg, _color bg)
-{
-    const auto low = [](int32_t v) { return static_cast<Uint8>(v & 0xFF); };
-    return {t.format,
-            {low(bg.r), low(fg.r)},
-            {low(bg.g), low(fg.g)},
-            {low(bg.b), low(fg.b)},
-            !IsTransparent(bg)};
-}
-
-//----------------------------------------------------------------------------
-// Text layout.
+// Text layout. A row is a run of the text's bytes, one per cell, placed from
+// the box's left edge (moved right by alignment); rows are numbered from the
+// top of the box. Drawing and measuring both walk the rows from here.
 //----------------------------------------------------------------------------
 
 // The cell pitch trunc(factor * size), or 0 where it cannot space cells (a
@@ -414,21 +332,495 @@ int64_t CellPitch(double factor, float size)
     return ClampFar(pitch);
 }
 
+struct Grid {
+    int64_t cellWidth, cellHeight;
+    int64_t columns;  // cells a row holds: lastCol + 1, 0 or less for a negative width
+    int64_t lastRow;
+    int64_t boxWidth;
+    int flags;
+};
+
+// False where the size cannot space cells.
+bool MakeGrid(_rect box, float size, int flags, Grid *grid)
+{
+    grid->cellWidth = CellPitch(6.0, size);
+    grid->cellHeight = CellPitch(9.0, size);
+    if (grid->cellWidth == 0 || grid->cellHeight == 0)
+        return false;
+    grid->columns = box.w / grid->cellWidth + 1;
+    grid->lastRow = box.h / grid->cellHeight;
+    grid->boxWidth = box.w;
+    grid->flags = flags & (GLYPHAR_WRAP_WORDS | GLYPHAR_ALIGN_CENTER | GLYPHAR_ALIGN_RIGHT);
+    return true;
+}
+
+struct TextRow {
+    const unsigned char *cells;
+    int64_t count;  // at least 1
+    int64_t index;  // 0 is the box's top row
+    int64_t shift;  // pixels moved right by alignment
+};
+
+int64_t AlignmentShift(const Grid &grid, int64_t count)
+{
+    const int64_t room = grid.boxWidth - count * grid.cellWidth;
+    if (grid.flags & GLYPHAR_ALIGN_CENTER)
+        return std::max<int64_t>(0, room / 2);
+    if (grid.flags & GLYPHAR_ALIGN_RIGHT)
+        return std::max<int64_t>(0, room);
+    return 0;
+}
+
+// The row being filled. used counts its cells; inked those up to its last
+// cell that is drawn (trailing spaces of a wrapped row take no width).
+template <class EmitRow>
+struct RowBuilder {
+    const Grid &grid;
+    int64_t rowLimit;  // the last row index the caller wants
+    EmitRow &emit;
+    const unsigned char *start;
+    int64_t index = 0, used = 0, inked = 0;
+
+    void Flush()
+    {
+        if (inked > 0)
+            emit(TextRow{start, inked, index, AlignmentShift(grid, inked)});
+    }
+
+    // Ends the row and starts the next at next; false when no row is left.
+    bool Break(const unsigned char *next)
+    {
+        Flush();
+        if (index + 1 > rowLimit)
+            return false;
+        ++index;
+        used = inked = 0;
+        start = next;
+        return true;
+    }
+};
+
+// Glyphar's own rows: a byte that finds the row full starts the next row,
+// where it takes the first cell even when rows hold no cells at all.
+template <class Builder>
+size_t LayOutBytes(const unsigned char *text, Builder &row)
+{
+    const unsigned char *p = text;
+    bool brokenByByte = false;
+    for (;;) {
+        const int64_t capacity = brokenByByte ? std::max<int64_t>(row.grid.columns, 1)
+                                              : row.grid.columns;
+        while (row.used < capacity && *p != '\0' && *p != '\n')
+            ++p, ++row.used;
+        row.inked = row.used;
+        if (*p == '\0') {
+            row.Flush();
+            return static_cast<size_t>(p - text);
+        }
+        const bool newline = *p == '\n';
+        if (!row.Break(p + newline))
+            return static_cast<size_t>(p + newline - text);
+        p += newline;
+        brokenByByte = !newline;
+    }
+}
+
+bool IsWordByte(unsigned char c)
+{
+    return c != '\0' && c != ' ' && c != '\n';
+}
+
+// Rows broken between words; a word longer than a row is broken as bytes.
+template <class Builder>
+size_t LayOutWords(const unsigned char *text, Builder &row)
+{
+    const int64_t columns = row.grid.columns;
+    const unsigned char *p = text;
+    for (;;) {
+        if (*p == '\0') {
+            row.Flush();
+            return static_cast<size_t>(p - text);
+        }
+        if (*p == '\n') {
+            if (!row.Break(p + 1))
+                return static_cast<size_t>(p + 1 - text);
+            ++p;
+            continue;
+        }
+        if (*p == ' ') {
+            if (row.used < columns) {
+                ++p, ++row.used;
+                continue;
+            }
+            const unsigned char *next = p;  // the spaces that end a full row are dropped
+            while (*next == ' ')
+                ++next;
+            if (!row.Break(next))
+                return static_cast<size_t>(next - text);
+            p = next;
+            continue;
+        }
+        int64_t length = 0;
+        while (IsWordByte(p[length]))
+            ++length;
+        if (length > columns - row.used && length <= columns && !row.Break(p))
+            return static_cast<size_t>(p - text);
+        for (const unsigned char *end = p + length; p < end; ++p) {
+            if (row.used == columns && !row.Break(p))
+                return static_cast<size_t>(p - text);
+            row.inked = ++row.used;
+        }
+    }
+}
+
+// Lays the text out, calling emit(TextRow) for every row with cells, and
+// stops before any row past rowLimit. Returns the bytes used.
+template <class EmitRow>
+size_t LayOut(const unsigned char *text, const Grid &grid, int64_t rowLimit, EmitRow emit)
+{
+    RowBuilder<EmitRow> row{grid, rowLimit, emit, text};
+    if ((grid.flags & GLYPHAR_WRAP_WORDS) && grid.columns >= 1)
+        return LayOutWords(text, row);
+    return LayOutBytes(text, row);
+}
+
+//----------------------------------------------------------------------------
+// Bit rows. A text row is drawn through a window of at most kWindow pixels of
+// its width at a time; for each glyph row, one bit per pixel of the window
+// says whether the cell drawn last there is lit. Cells are gathered left to
+// right, so where blocks overlap the later cell wins: an opaque cell owns its
+// whole block, a transparent one only its lit pixels.
+//----------------------------------------------------------------------------
+
+constexpr int64_t kWindow = 1024;
+constexpr int64_t kWindowWords = kWindow / 64 + 1;  // one spare word for spill
+
+using BitRow = uint64_t[kWindowWords];
+
+// Sets or clears bits [from, to) of the window, clipped to [0, limit).
+void SetRange(uint64_t *bits, int64_t from, int64_t to, int64_t limit, bool value)
+{
+    from = std::max<int64_t>(from, 0);
+    to = std::min(to, limit);
+    for (int64_t k = from; k < to;) {
+        const int64_t n = std::min<int64_t>(64 - (k & 63), to - k);
+        const uint64_t mask = (n == 64 ? ~uint64_t{0} : (uint64_t{1} << n) - 1) << (k & 63);
+        bits[k >> 6] = value ? bits[k >> 6] | mask : bits[k >> 6] & ~mask;
+        k += n;
+    }
+}
+
+struct CellRun {
+    const unsigned char *cells;
+    int64_t first, last;  // the cells that reach into the window, inclusive
+    int64_t x;            // the first cell's left edge, relative to the window
+    int64_t pitch;
+};
+
+// Narrow cells: each cell's row is one word of lit pixels, shifted into the
+// two words it straddles. Cells step right by at most 64 pixels, so those
+// two words are kept in registers and stored as the cells move past them.
+// A band of glyph rows is gathered in one pass over the cells, which shares
+// each cell's load, position and step among the band's rows. Only where
+// blocks overlap (Owns) must a cell clear what the one before it lit.
+constexpr int kBand = 5;  // two bands cover the ten glyph rows
+
+template <bool Owns>
+void GatherNarrowBand(BitRow *bits, int band, int64_t words, const CellRun &run,
+                      const CellGeometry &g)
+{
+    // Locals: stores through bits could otherwise alias the run's fields.
+    const unsigned char *const cells = run.cells;
+    const int64_t last = run.last, pitch = run.pitch;
+    const uint64_t block = g.block;
+    uint64_t current[kBand], next[kBand];
+    // The first cell starts at or left of the window's edge: bit 0 is its
+    // offset -at, and nothing of it spills into the next word.
+    int64_t at = run.x + run.first * pitch;
+    const uint8_t *mask = RowMask[cells[run.first]] + band;
+    for (int r = 0; r < kBand; ++r) {
+        current[r] = g.litOffsets[mask[r]] >> -at;
+        next[r] = 0;
+    }
+    int64_t index = 0;  // the word `current` holds
+    at += pitch;
+    for (int64_t i = run.first + 1; i <= last; ++i, at += pitch) {
+        mask = RowMask[cells[i]] + band;
+        const int64_t word = at >> 6;
+        if (word != index) {
+            for (int r = 0; r < kBand; ++r) {
+                bits[band + r][index] = current[r];
+                current[r] = next[r];
+                next[r] = 0;
+            }
+            index = word;
+        }
+        const int shift = static_cast<int>(at & 63);
+        for (int r = 0; r < kBand; ++r) {
+            const uint64_t lit = g.litOffsets[mask[r]];
+            // x >> (64 - shift) without shifting by 64 when shift is 0.
+            if (Owns) {
+                current[r] &= ~(block << shift);
+                next[r] &= ~(block >> 1 >> (63 - shift));
+            }
+            current[r] |= lit << shift;
+            next[r] |= lit >> 1 >> (63 - shift);
+        }
+    }
+    for (int r = 0; r < kBand; ++r) {
+        bits[band + r][index] = current[r];
+        bits[band + r][index + 1] = next[r];
+        for (int64_t k = index + 2; k <= words; ++k)
+            bits[band + r][k] = 0;
+    }
+}
+
+// Wide cells, more than a word across: runs of bits, one per glyph column.
+void GatherWide(uint64_t *bits, int64_t width, const CellRun &run, int row,
+                const CellGeometry &g, bool opaque)
+{
+    std::memset(bits, 0, static_cast<size_t>((width + 63) / 64 + 1) * sizeof *bits);
+    for (int64_t i = run.first; i <= run.last; ++i) {
+        const unsigned mask = RowMask[run.cells[i]][row];
+        const int64_t at = run.x + i * run.pitch;
+        if (opaque)
+            SetRange(bits, at, at + g.cols.extent(), width, false);
+        for (int col = 0; col < kGlyphCols; ++col)
+            if ((mask >> col) & 1)
+                SetRange(bits, at + g.cols.start[col], at + g.cols.start[col + 1], width, true);
+    }
+}
+
+// Gathers the glyph rows whose pixel rows [from, to) show; a band is
+// gathered whole if any of its rows shows.
+void GatherGlyphRows(BitRow *bits, const int64_t *from, const int64_t *to, int64_t width,
+                     const CellRun &run, const CellGeometry &g, bool opaque)
+{
+    const int64_t words = (width + 63) / 64;
+    const bool owns = opaque && g.cols.extent() > run.pitch;
+    for (int band = 0; band <= kGlyphRows; band += kBand) {
+        bool shows = false;
+        for (int row = band; row < band + kBand; ++row)
+            shows |= from[row] < to[row];
+        if (!shows)
+            continue;
+        if (!g.narrow) {
+            for (int row = band; row < band + kBand; ++row)
+                GatherWide(bits[row], width, run, row, g, opaque);
+        } else if (owns) {
+            GatherNarrowBand<true>(bits, band, words, run, g);
+        } else {
+            GatherNarrowBand<false>(bits, band, words, run, g);
+        }
+    }
+}
+
+//----------------------------------------------------------------------------
+// Pixel writers, one per pixel size, chosen once per text row. Opaque rows are
+// written eight pixels at a time: the pixels of a byte of bits are the
+// background with the foreground's differing bits put back where a per-byte
+// mask says lit, in whole words, which compilers vectorise. Transparent rows
+// touch only their lit pixels.
+//----------------------------------------------------------------------------
+
+struct Ink {
+    uint32_t fg, bg;            // as MapColor gives them
+    uint64_t bg8[4], diff8[4];  // eight pixels of bg, and of fg ^ bg, as words
+    bool opaque;
+};
+
+// For each byte of bits, eight pixels of Bytes bytes: 0xFF where lit.
+template <int Bytes>
+struct ByteMasks {
+    uint8_t mask[256][8 * Bytes];
+
+    constexpr ByteMasks() : mask()
+    {
+        for (int bits = 0; bits < 256; ++bits)
+            for (int k = 0; k < 8 * Bytes; ++k)
+                mask[bits][k] = (bits >> (k / Bytes)) & 1 ? 0xFF : 0;
+    }
+};
+
+template <int Bytes>
+constexpr ByteMasks<Bytes> kByteMasks{};
+
+// The ink's words, held in locals: stores through a byte pointer could
+// otherwise alias them and force a reload for every group.
+template <int Bytes>
+struct EightPixels {
+    uint64_t bg[Bytes], diff[Bytes];
+
+    explicit EightPixels(const Ink &ink)
+    {
+        for (int w = 0; w < Bytes; ++w)
+            bg[w] = ink.bg8[w], diff[w] = ink.diff8[w];
+    }
+
+    void Write(uint8_t *dst, unsigned bits) const
+    {
+        const uint8_t *mask = kByteMasks<Bytes>.mask[bits];
+        for (int w = 0; w < Bytes; ++w) {
+            uint64_t m;
+            std::memcpy(&m, mask + 8 * w, 8);
+            const uint64_t pixels = bg[w] ^ (diff[w] & m);
+            std::memcpy(dst + 8 * w, &pixels, 8);
+        }
+    }
+};
+
+template <int Bytes>
+void WriteOpaque(uint8_t *dst, const uint64_t *bits, int64_t count, const EightPixels<Bytes> &eight)
+{
+    int64_t k = 0;
+    for (; k + 64 <= count; k += 64, ++bits) {
+        uint64_t word = *bits;
+        for (int b = 0; b < 8; ++b, word >>= 8, dst += 8 * Bytes)
+            eight.Write(dst, static_cast<unsigned>(word & 0xFF));
+    }
+    uint64_t word = count > k ? *bits : 0;
+    for (; k + 8 <= count; k += 8, word >>= 8, dst += 8 * Bytes)
+        eight.Write(dst, static_cast<unsigned>(word & 0xFF));
+    // The last pixels, fewer than eight: written as a group would be, then
+    // the part that is theirs copied.
+    uint8_t group[8 * Bytes];
+    eight.Write(group, static_cast<unsigned>(word & 0xFF));
+    switch (count - k) {
+    case 7: std::memcpy(dst, group, 7 * Bytes); break;
+    case 6: std::memcpy(dst, group, 6 * Bytes); break;
+    case 5: std::memcpy(dst, group, 5 * Bytes); break;
+    case 4: std::memcpy(dst, group, 4 * Bytes); break;
+    case 3: std::memcpy(dst, group, 3 * Bytes); break;
+    case 2: std::memcpy(dst, group, 2 * Bytes); break;
+    case 1: std::memcpy(dst, group, Bytes); break;
+    default: break;
+    }
+}
+
+template <int Bytes>
+void WriteStrokes(uint8_t *dst, const uint64_t *bits, int64_t count, const Ink &ink)
+{
+    const uint32_t fg = ink.fg;
+    for (int64_t k = 0; k < count; k += 64, ++bits) {
+        uint64_t word = *bits;
+        if (count - k < 64)
+            word &= (uint64_t{1} << (count - k)) - 1;
+        for (; word != 0; word &= word - 1)
+            std::memcpy(dst + (k + __builtin_ctzll(word)) * Bytes, &fg, Bytes);
+    }
+}
+
+// Eight copies of a pixel, as `bytes` words (of the four). A multiplication
+// repeats a pixel of 1, 2 or 4 bytes across a word, each copy in the
+// machine's byte order; 3-byte pixels straddle words and go byte by byte.
+void RepeatEight(uint32_t stored, int bytes, uint64_t words[4])
+{
+    const uint64_t value = PixelValue(stored, bytes);
+    switch (bytes) {
+    case 1: words[0] = value * 0x0101010101010101u; return;
+    case 2: words[0] = words[1] = value * 0x0001000100010001u; return;
+    case 4: words[0] = words[1] = words[2] = words[3] = value * 0x0000000100000001u; return;
+    default: {
+        uint8_t pixel[4], eight[24];
+        std::memcpy(pixel, &stored, 4);
+        for (int k = 0; k < 24; ++k)
+            eight[k] = pixel[k % 3];
+        std::memcpy(words, eight, 24);
+    }
+    }
+}
+
+Ink MakeInk(const Target &t, _color fg, _color bg)
+{
+    Ink ink;
+    ink.opaque = !IsTransparent(bg);
+    ink.fg = MapColor(t, fg);
+    ink.bg = ink.opaque ? MapColor(t, bg) : ink.fg;
+    RepeatEight(ink.bg, t.bytesPerPixel, ink.bg8);
+    RepeatEight(ink.fg ^ ink.bg, t.bytesPerPixel, ink.diff8);
+    return ink;
+}
+
+//----------------------------------------------------------------------------
+// Drawing: a text row at a time, only what lies in the clip rectangle.
+//----------------------------------------------------------------------------
+
+int64_t FloorDiv(int64_t a, int64_t b)
+{
+    return a / b - (a % b != 0 && (a < 0) != (b < 0));
+}
+
+// Draws `count` cells from `cells`, the first with its top-left pixel at
+// (x, y), the others `pitch` pixels apart, on pixels of Bytes bytes.
+template <int Bytes>
+void DrawCellsOf(const Target &t, const CellGeometry &g, const Ink &ink,
+               const unsigned char *cells, int64_t count, int64_t pitch, int64_t x, int64_t y)
+{
+    const int64_t top = std::max(y, t.top);
+    const int64_t bottom = std::min(y + g.rows.extent(), t.bottom);
+    const int64_t width = g.cols.extent();
+    const int64_t left = std::max(x, t.left);
+    const int64_t right = std::min(x + (count - 1) * pitch + width, t.right);
+    if (top >= bottom || left >= right)
+        return;
+
+    const EightPixels<Bytes> eight(ink);
+    BitRow bits[kGlyphRows + 1];
+    for (int64_t windowLeft = left; windowLeft < right; windowLeft += kWindow) {
+        const int64_t windowWidth = std::min(kWindow, right - windowLeft);
+        CellRun run{cells, 0, count - 1, x - windowLeft, pitch};
+        run.first = std::max<int64_t>(0, FloorDiv(windowLeft - width - x, pitch) + 1);
+        run.last = std::min(count - 1, FloorDiv(windowLeft + windowWidth - 1 - x, pitch));
+        // All rows are gathered before any is written: their table loads
+        // are independent, and overlap.
+        int64_t from[kGlyphRows + 1], to[kGlyphRows + 1];
+        for (int row = 0; row <= kGlyphRows; ++row) {
+            from[row] = std::max(top, y + g.rows.start[row]);
+            to[row] = std::min(bottom, y + g.rows.start[row + 1]);
+        }
+        GatherGlyphRows(bits, from, to, windowWidth, run, g, ink.opaque);
+        for (int row = 0; row <= kGlyphRows; ++row)
+            for (int64_t py = from[row]; py < to[row]; ++py) {
+                uint8_t *dst = PixelAddress(t, windowLeft, py);
+                if (ink.opaque)
+                    WriteOpaque<Bytes>(dst, bits[row], windowWidth, eight);
+                else
+                    WriteStrokes<Bytes>(dst, bits[row], windowWidth, ink);
+            }
+    }
+}
+
+// The pixel size is chosen once per text row, the writers inlined for it.
+void DrawCells(const Target &t, const CellGeometry &g, const Ink &ink,
+               const unsigned char *cells, int64_t count, int64_t pitch, int64_t x, int64_t y)
+{
+    switch (t.bytesPerPixel) {
+    case 1: DrawCellsOf<1>(t, g, ink, cells, count, pitch, x, y); break;
+    case 2: DrawCellsOf<2>(t, g, ink, cells, count, pitch, x, y); break;
+    case 3: DrawCellsOf<3>(t, g, ink, cells, count, pitch, x, y); break;
+    default: DrawCellsOf<4>(t, g, ink, cells, count, pitch, x, y); break;
+    }
+}
+
 }  // namespace
 
 extern "C" {
 
 void GlypharInit(void)
 {
-    if (init)
+    // Filled exactly once, by whichever thread comes first; the others wait
+    // the few microseconds until the table is whole. Plain atomics, so that
+    // C programs linking the static library need no C++ runtime.
+    if (init.load(std::memory_order_acquire) == kFilled)
         return;
-    for (const GlyphRows &glyph : kGlyphSet)
-        for (int row = 0; row < kGlyphRows; ++row)
-            std::strcpy(TableCar[glyph.code][row], glyph.rows[row]);
-    for (int c = 0; c < 256; ++c)
-        for (int row = 0; row < kGlyphRows; ++row)
-            RowMask[c][row] = MaskOf(TableCar[c][row]);
-    init = 1;
+    int expected = kEmpty;
+    if (init.compare_exchange_strong(expected, kFilling, std::memory_order_acquire)) {
+        FillTable();
+        init.store(kFilled, std::memory_order_release);
+        return;
+    }
+    while (init.load(std::memory_order_acquire) != kFilled) {
+    }
 }
 
 void GlypharPoint(SDL_Surface *surface, int x, int y, _color color)
@@ -436,8 +828,11 @@ void GlypharPoint(SDL_Surface *surface, int x, int y, _color color)
     Target t;
     if (!OpenTarget(surface, &t))
         return;
-    if (x >= 0 && x < t.width && y >= 0 && y < t.height)
-        StorePixel(t.pixels + y * t.stride + x, t.format, color.r, color.g, color.b);
+    if (x >= t.left && x < t.right && y >= t.top && y < t.bottom)
+    {
+        const uint32_t pixel = MapColor(t, color);
+        std::memcpy(PixelAddress(t, x, y), &pixel, static_cast<size_t>(t.bytesPerPixel));
+    }
 }
 
 void GlypharCarac(SDL_Surface *surface, unsigned char c, int x, int y, float size,
@@ -446,48 +841,67 @@ void GlypharCarac(SDL_Surface *surface, unsigned char c, int x, int y, float siz
     Target t;
     if (!(size > 0) || !OpenTarget(surface, &t))
         return;
-    DrawGlyph(t, c, x, y, MakeCellGeometry(size), MakeBrush(t, fg, bg));
+    const CellGeometry &g = GeometryFor(size);
+    DrawCells(t, g, MakeInk(t, fg, bg), &c, 1, g.cols.extent(), x, y);
+}
+
+void GlypharEx(SDL_Surface *surface, const char *text, _rect box, float size, _color fg,
+               _color bg, int flags)
+{
+    GlypharInit();
+    Target t;
+    Grid grid;
+    // A negative size lays out cells but draws none of them.
+    if (text == nullptr || !(size > 0) || !MakeGrid(box, size, flags, &grid) ||
+        !OpenTarget(surface, &t))
+        return;
+    // Rows only go down: once one starts below the clip rectangle, no later
+    // byte can show.
+    const int64_t lastVisibleRow = FloorDiv(t.bottom - 1 - box.y, grid.cellHeight);
+    if (lastVisibleRow < 0)
+        return;
+    const CellGeometry &g = GeometryFor(size);
+    const Ink ink = MakeInk(t, fg, bg);
+    LayOut(reinterpret_cast<const unsigned char *>(text), grid,
+           std::min(grid.lastRow, lastVisibleRow), [&](const TextRow &row) {
+               DrawCells(t, g, ink, row.cells, row.count, grid.cellWidth,
+                         box.x + row.shift, box.y + row.index * grid.cellHeight);
+           });
 }
 
 void Glyphar(SDL_Surface *surface, const char *text, _rect box, float size, _color fg,
              _color bg)
 {
-    GlypharInit();
-    Target t;
-    if (text == nullptr || !OpenTarget(surface, &t))
-        return;
-    const int64_t cellWidth = CellPitch(6.0, size);
-    const int64_t cellHeight = CellPitch(9.0, size);
-    if (cellWidth == 0 || cellHeight == 0)
-        return;
-    // A negative size lays out cells but draws none of them.
-    if (!(size > 0))
-        return;
-    const int64_t lastCol = box.w / cellWidth;
-    const int64_t lastRow = box.h / cellHeight;
-    const CellGeometry geometry = MakeCellGeometry(size);
-    const Brush brush = MakeBrush(t, fg, bg);
+    GlypharEx(surface, text, box, size, fg, bg, 0);
+}
 
-    int64_t col = -1;
-    int64_t row = 0;
-    for (const unsigned char *p = reinterpret_cast<const unsigned char *>(text); *p; ++p) {
-        if (*p == '\n') {
-            if (row + 1 > lastRow)
-                return;
-            ++row;
-            col = -1;
-            continue;
-        }
-        if (col + 1 > lastCol) {
-            if (row + 1 > lastRow)
-                return;
-            ++row;
-            col = 0;
-        } else {
-            ++col;
-        }
-        DrawGlyph(t, *p, box.x + col * cellWidth, box.y + row * cellHeight, geometry, brush);
+size_t GlypharMesure(const char *text, _rect box, float size, int flags, _rect *painted)
+{
+    Grid grid;
+    int64_t left = INT64_MAX, top = INT64_MAX, right = INT64_MIN, bottom = INT64_MIN;
+    size_t used = 0;
+    if (text != nullptr && size > 0 && MakeGrid(box, size, flags, &grid)) {
+        const double width = std::ceil(6.0 * size), height = std::ceil(9.0 * size);
+        const int64_t cellWidth = ClampFar(width), cellHeight = ClampFar(height);
+        used = LayOut(reinterpret_cast<const unsigned char *>(text), grid, grid.lastRow,
+                      [&](const TextRow &row) {
+                          const int64_t x = box.x + row.shift, y = box.y + row.index * grid.cellHeight;
+                          left = std::min(left, x);
+                          top = std::min(top, y);
+                          right = std::max(right, x + (row.count - 1) * grid.cellWidth + cellWidth);
+                          bottom = std::max(bottom, y + cellHeight);
+                      });
     }
+    if (painted != nullptr) {
+        if (left > right) {
+            *painted = {box.x, box.y, 0, 0};
+        } else {
+            const auto saturate = [](int64_t v) { return static_cast<int32_t>(std::min<int64_t>(v, INT32_MAX)); };
+            *painted = {static_cast<int32_t>(left), static_cast<int32_t>(top),
+                        saturate(right - left), saturate(bottom - top)};
+        }
+    }
+    return used;
 }
 
 }  // extern "C"

@@ -1,21 +1,23 @@
 /*
- * glyphar: a self-contained bitmap text renderer for SDL 1.2 software surfaces.
+ * glyphar: a self-contained bitmap text renderer for SDL software surfaces.
  *
  * The font (73 characters on a 6 x 9 grid) is built in; text is laid out in a
- * box, one byte per cell, and written pixel by pixel into a 16-bit surface.
+ * box, one byte per cell, and written straight into the surface's pixels, at
+ * 8, 15, 16, 24 or 32 bits per pixel.
  *
  *   Glyphar(screen, "Hello", box, 2.0f, white, red);
  *
  * Lock the surface first when SDL_MUSTLOCK says so, and present it afterwards.
- * Every call is safe with any input: a NULL surface or text, a surface that is
- * not 16 bits per pixel, or a size that gives empty cells draws nothing, and
- * pixels that fall outside the surface are dropped.
+ * Every call is safe with any input: a NULL surface or text, a surface that
+ * cannot be written safely, or a size that gives empty cells draws nothing,
+ * and pixels outside the surface's clip rectangle are never written.
  *
  * The header compiles as C99 and as C++; the functions have C linkage.
  */
 #ifndef GLYPHAR_H
 #define GLYPHAR_H
 
+#include <stddef.h>
 #include <stdint.h>
 
 #include <SDL.h>
@@ -41,6 +43,24 @@ typedef struct _color {
  * h / trunc(9 * size) + 1 rows. A size of 1 gives 6 x 9-pixel cells. */
 void Glyphar(SDL_Surface *surface, const char *text, _rect box, float size,
              _color fg, _color bg);
+
+/* Flags for GlypharEx and GlypharMesure. */
+#define GLYPHAR_WRAP_WORDS   1 /* break rows between words where one fits */
+#define GLYPHAR_ALIGN_CENTER 2 /* centre each row in the box's width */
+#define GLYPHAR_ALIGN_RIGHT  4 /* move each row to the box's right edge */
+
+/* Glyphar with flags: GlypharEx(..., 0) draws exactly what Glyphar draws.
+ * Other bits are ignored. */
+void GlypharEx(SDL_Surface *surface, const char *text, _rect box, float size,
+               _color fg, _color bg, int flags);
+
+/* Lays the text out exactly as GlypharEx would, drawing nothing. Returns how
+ * many bytes of the text the rows took (strlen(text) when all of it fits), so
+ * text + n starts the next page. If painted is not NULL it receives the
+ * smallest rectangle holding every pixel an opaque drawing paints, unclipped;
+ * {box.x, box.y, 0, 0} when no cell is placed. */
+size_t GlypharMesure(const char *text, _rect box, float size, int flags,
+                     _rect *painted);
 
 /* Fills the glyph table on its first call; later calls return at once. */
 void GlypharInit(void);

@@ -1,0 +1,213 @@
+// Every depth SDL gives a software surface, compared with the model drawing
+// point by point: random texts, sizes, positions, colours, clip rectangles,
+// padded pitches, misaligned pixel pointers and prefilled pixels.
+
+#include <cfloat>
+#include <cmath>
+#include <cstring>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "model.h"
+#include "support.h"
+
+namespace glyphar_test {
+namespace {
+
+struct PixelFormat {
+    const char *name;
+    int bpp;
+    Uint32 r, g, b, a;
+};
+
+const PixelFormat kFormats[] = {
+    {"8-bit palette", 8, 0, 0, 0, 0},
+    {"15-bit 5-5-5", 15, 0x7C00, 0x03E0, 0x001F, 0},
+    {"16-bit 5-6-5", 16, 0xF800, 0x07E0, 0x001F, 0},
+    {"16-bit 5-6-5 BGR", 16, 0x001F, 0x07E0, 0xF800, 0},
+    {"24-bit RGB", 24, 0xFF0000, 0x00FF00, 0x0000FF, 0},
+    {"24-bit BGR", 24, 0x0000FF, 0x00FF00, 0xFF0000, 0},
+    {"32-bit XRGB", 32, 0xFF0000, 0x00FF00, 0x0000FF, 0},
+    {"32-bit ABGR", 32, 0x0000FF, 0x00FF00, 0xFF0000, 0xFF000000},
+};
+
+// A surface whose pixels sit inside a larger buffer of random bytes: before
+// the first row, in each row's padding and after the last row.
+struct BufferSurface {
+    std::vector<Uint8> buffer;
+    SurfacePtr surface;
+
+    BufferSurface(const PixelFormat &f, int w, int h, int padding, int misalign,
+                  std::mt19937 &random)
+    {
+        const int pitch = w * ((f.bpp + 7) / 8) + padding;
+        buffer.resize(static_cast<size_t>(pitch) * h + 64);
+        for (Uint8 &byte : buffer)
+            byte = static_cast<Uint8>(random());
+        surface.reset(SDL_CreateRGBSurfaceFrom(buffer.data() + 16 + misalign, w, h, f.bpp, pitch,
+                                               f.r, f.g, f.b, f.a));
+    }
+};
+
+struct Call {
+    int kind;  // 0 Glyphar, 1 GlypharEx, 2 GlypharCarac, 3 GlypharPoint
+    std::string text;
+    _rect box;
+    float size;
+    _color fg, bg;
+    int flags;
+
+    std::string Describe() const
+    {
+        std::ostringstream out;
+        out.precision(9);
+        out << "call " << kind << " text \"" << text << "\" box " << box.x << "," << box.y << ","
+            << box.w << "," << box.h << " size " << size << " flags " << flags << " fg " << fg.r
+            << "," << fg.g << "," << fg.b << " bg " << bg.r << "," << bg.g << "," << bg.b;
+        return out.str();
+    }
+};
+
+// Sizes on both sides of every threshold the drawing has: the smallest
+// cells, whole and fractional sizes, and characters just within and just
+// past 64 pixels wide or high.
+float RandomSize(std::mt19937 &random)
+{
+    static const float kEdges[] = {1.0f / 6, 0.25f, 0.5f, 1.0f, 1.5f, 2.0f, 2.5f, 3.0f,
+                                   4.0f, 7.1f, 7.12f, 10.6f, 10.67f, 10.7f, 10.84f, 11.1f};
+    if (random() % 2)
+        return kEdges[random() % (sizeof kEdges / sizeof *kEdges)];
+    return std::uniform_real_distribution<float>(0.1f, 12.0f)(random);
+}
+
+std::string RandomText(std::mt19937 &random, size_t maxLength)
+{
+    static const char kBytes[] = "ABCMQWgjpqy019 ;:,.()+-*/  \n!?\t\xE9";
+    std::string text;
+    const size_t n = random() % (maxLength + 1);
+    for (size_t i = 0; i < n; ++i)
+        text += kBytes[random() % (sizeof kBytes - 1)];
+    return text;
+}
+
+_color RandomColor(std::mt19937 &random)
+{
+    std::uniform_int_distribution<int> component(-2, 300);
+    return {component(random), component(random), component(random)};
+}
+
+void Draw(SDL_Surface *s, const Call &c, bool model)
+{
+    const unsigned char byte = c.text.empty() ? 'W' : static_cast<unsigned char>(c.text[0]);
+    switch (c.kind) {
+    case 0:
+        if (model)
+            ModelDrawRows(s, ModelLayout(c.text.c_str(), c.box, c.size), c.box, c.size, c.fg,
+                          c.bg, 0);
+        else
+            Glyphar(s, c.text.c_str(), c.box, c.size, c.fg, c.bg);
+        break;
+    case 1:
+        if (model)
+            ModelDrawRows(s, ModelLayout(c.text.c_str(), c.box, c.size), c.box, c.size, c.fg,
+                          c.bg, c.flags);
+        else
+            GlypharEx(s, c.text.c_str(), c.box, c.size, c.fg, c.bg, c.flags);
+        break;
+    case 2:
+        if (model)
+            ModelCarac(s, byte, c.box.x, c.box.y, c.size, c.fg, c.bg);
+        else
+            GlypharCarac(s, byte, c.box.x, c.box.y, c.size, c.fg, c.bg);
+        break;
+    default:
+        if (model)
+            ModelPoint(s, c.box.x, c.box.y, c.fg);
+        else
+            GlypharPoint(s, c.box.x, c.box.y, c.fg);
+    }
+}
+
+TEST(Depths, EveryCallMatchesTheModelOnEveryDepth)
+{
+    GlypharInit();
+    std::mt19937 random(9);
+    for (int round = 0; round < 1200; ++round) {
+        const PixelFormat &f = kFormats[round % (sizeof kFormats / sizeof *kFormats)];
+        // Now and then wider than the renderer's 1024-pixel window.
+        const bool wide = round % 50 == 7;
+        const int w = wide ? 1030 + static_cast<int>(random() % 40) : 1 + static_cast<int>(random() % 150);
+        const int h = wide ? 1 + static_cast<int>(random() % 12) : 1 + static_cast<int>(random() % 90);
+        const int padding = static_cast<int>(random() % 3) * static_cast<int>(random() % 9);
+        const int misalign = static_cast<int>(random() % 4);
+        const uint32_t seed = static_cast<uint32_t>(random());
+        std::mt19937 fill(seed), fillAgain(seed);
+        BufferSurface got(f, w, h, padding, misalign, fill), want(f, w, h, padding, misalign, fillAgain);
+        ASSERT_TRUE(got.surface && want.surface) << f.name;
+        if (f.bpp == 8) {
+            SDL_Color palette[256];
+            for (SDL_Color &c : palette)
+                c = {static_cast<Uint8>(random()), static_cast<Uint8>(random()),
+                     static_cast<Uint8>(random()), 0};
+            SDL_SetColors(got.surface.get(), palette, 0, 256);
+            SDL_SetColors(want.surface.get(), palette, 0, 256);
+        }
+        if (random() % 3 != 0) {
+            std::uniform_int_distribution<int> x(-10, w + 10), y(-10, h + 10);
+            const int left = x(random), top = y(random);
+            SDL_Rect clip;
+            clip.x = static_cast<decltype(clip.x)>(left);
+            clip.y = static_cast<decltype(clip.y)>(top);
+            clip.w = static_cast<decltype(clip.w)>(std::max(0, x(random) - left));
+            clip.h = static_cast<decltype(clip.h)>(std::max(0, y(random) - top));
+            SDL_SetClipRect(got.surface.get(), &clip);
+            SDL_SetClipRect(want.surface.get(), &clip);
+        }
+
+        Call c;
+        c.kind = static_cast<int>(random() % 4);
+        c.text = RandomText(random, wide ? 200 : 14);
+        const float size = RandomSize(random);
+        const int span = static_cast<int>(12 * size) + 10;
+        std::uniform_int_distribution<int> px(-span, w + 5), py(-span, h + 5);
+        c.box = {px(random), py(random), static_cast<int32_t>(random() % (w + 40)) - 10,
+                 static_cast<int32_t>(random() % (h + 40)) - 10};
+        c.size = size;
+        c.fg = RandomColor(random);
+        c.bg = random() % 3 == 0 ? _color{0, -1, 0} : RandomColor(random);
+        c.flags = static_cast<int>(random() % 8) & ~GLYPHAR_WRAP_WORDS;
+        if (c.kind == 3) {
+            std::uniform_int_distribution<int> qx(-2, w + 1), qy(-2, h + 1);
+            c.box.x = qx(random);
+            c.box.y = qy(random);
+        }
+
+        Draw(got.surface.get(), c, false);
+        Draw(want.surface.get(), c, true);
+        ASSERT_EQ(got.buffer, want.buffer)
+            << f.name << " " << w << "x" << h << " pitch " << got.surface->pitch << " misalign "
+            << misalign << " clip " << got.surface->clip_rect.x << "," << got.surface->clip_rect.y
+            << "," << got.surface->clip_rect.w << "," << got.surface->clip_rect.h << " "
+            << c.Describe();
+    }
+}
+
+// The font drawn at size 1 is the test's own copy of it, byte for byte.
+TEST(Depths, GlyphsMatchTheTestsCopyOfTheFont)
+{
+    GlypharInit();
+    for (int c = 0; c < 256; ++c) {
+        const Bitmap drawn = GlyphBitmap(static_cast<unsigned char>(c));
+        for (int row = 0; row < 9; ++row)
+            for (int col = 0; col < 6; ++col)
+                EXPECT_EQ(drawn[row][col] == '1', ModelLit(static_cast<unsigned char>(c), row, col))
+                    << "byte " << c << " row " << row << " col " << col;
+    }
+}
+
+}  // namespace
+}  // namespace glyphar_test
