@@ -10,6 +10,7 @@
 #   make bench-docs the same, written to docs/benchmarks.md
 #   make screenshot capture the demo window anew: docs/demo.png and the
 #                   end-to-end tests' golden image
+#   make example-picture  draw docs/text-in-boxes.png with the example program
 #   make build      configure and build only
 
 BUILD_DIR ?= build
@@ -21,7 +22,7 @@ FUZZ_SECONDS ?= 120
 CONFIGURE = cmake -S . -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_FLAGS)
 CTEST = ctest --output-on-failure --no-tests=error --parallel $(JOBS) --test-dir
 
-.PHONY: all build demo test check sanitize fuzz bench bench-docs screenshot clean
+.PHONY: all build demo test check sanitize fuzz bench bench-docs screenshot example-picture clean
 
 all: build
 
@@ -66,6 +67,11 @@ screenshot:
 	scripts/install-deps screenshot
 	$(CONFIGURE) -B $(BUILD_DIR)
 	cmake --build $(BUILD_DIR) --parallel $(JOBS) --target screenshot
+
+example-picture:
+	scripts/install-deps screenshot
+	$(CONFIGURE) -B $(BUILD_DIR)
+	cmake --build $(BUILD_DIR) --parallel $(JOBS) --target example-picture
 
 clean:
 	rm -rf $(BUILD_DIR) $(BUILD_DIR)-sanitize $(BUILD_DIR)-fuzz $(BUILD_DIR)-release

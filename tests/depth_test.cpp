@@ -106,15 +106,15 @@ void Draw(SDL_Surface *s, const Call &c, bool model)
     switch (c.kind) {
     case 0:
         if (model)
-            ModelDrawRows(s, ModelLayout(c.text.c_str(), c.box, c.size), c.box, c.size, c.fg,
+            ModelDrawRows(s, ModelLayOut(c.text, c.box, c.size, 0).rows, c.box, c.size, c.fg,
                           c.bg, 0);
         else
             Glyphar(s, c.text.c_str(), c.box, c.size, c.fg, c.bg);
         break;
     case 1:
         if (model)
-            ModelDrawRows(s, ModelLayout(c.text.c_str(), c.box, c.size), c.box, c.size, c.fg,
-                          c.bg, c.flags);
+            ModelDrawRows(s, ModelLayOut(c.text, c.box, c.size, c.flags).rows, c.box, c.size,
+                          c.fg, c.bg, c.flags);
         else
             GlypharEx(s, c.text.c_str(), c.box, c.size, c.fg, c.bg, c.flags);
         break;
@@ -179,7 +179,7 @@ TEST(Depths, EveryCallMatchesTheModelOnEveryDepth)
         c.size = size;
         c.fg = RandomColor(random);
         c.bg = random() % 3 == 0 ? _color{0, -1, 0} : RandomColor(random);
-        c.flags = static_cast<int>(random() % 8) & ~GLYPHAR_WRAP_WORDS;
+        c.flags = static_cast<int>(random() % 8);
         if (c.kind == 3) {
             std::uniform_int_distribution<int> qx(-2, w + 1), qy(-2, h + 1);
             c.box.x = qx(random);

@@ -149,21 +149,30 @@ struct ModelRow {
     int64_t index;
 };
 
+// A layout: the rows with cells, and how many bytes of the text they took.
+struct ModelLayout {
+    std::vector<ModelRow> rows;
+    size_t used = 0;
+};
+
 // Glyphar's layout, byte by byte as its algorithm is written, for a
 // positive size; a size whose cells have no pitch lays out nothing.
-inline std::vector<ModelRow> ModelLayout(const char *text, _rect box, float size)
+inline ModelLayout ModelLayOutBytes(const char *text, _rect box, float size)
 {
     const int64_t cellWidth = static_cast<int64_t>(6.0 * size);
     const int64_t cellHeight = static_cast<int64_t>(9.0 * size);
+    ModelLayout out;
     if (cellWidth == 0 || cellHeight == 0)
-        return {};
+        return out;
     const int64_t lastCol = box.w / cellWidth, lastRow = box.h / cellHeight;
-    std::vector<ModelRow> rows;
     int64_t col = -1, row = 0;
-    for (const char *p = text; *p; ++p) {
+    const char *p = text;
+    for (; *p; ++p) {
         if (*p == '\n') {
-            if (row + 1 > lastRow)
+            if (row + 1 > lastRow) {
+                ++p;
                 break;
+            }
             ++row;
             col = -1;
             continue;
@@ -176,11 +185,84 @@ inline std::vector<ModelRow> ModelLayout(const char *text, _rect box, float size
         } else {
             ++col;
         }
-        if (col == 0 || rows.empty() || rows.back().index != row)
-            rows.push_back({"", row});
-        rows.back().cells += *p;
+        if (col == 0 || out.rows.empty() || out.rows.back().index != row)
+            out.rows.push_back({"", row});
+        out.rows.back().cells += *p;
     }
-    return rows;
+    out.used = static_cast<size_t>(p - text);
+    return out;
+}
+
+// The word-wrap rules, word by word over strings.
+inline ModelLayout ModelLayOutWords(const std::string &text, _rect box, float size)
+{
+    const int64_t cellWidth = static_cast<int64_t>(6.0 * size);
+    const int64_t cellHeight = static_cast<int64_t>(9.0 * size);
+    ModelLayout out;
+    if (cellWidth == 0 || cellHeight == 0)
+        return out;
+    const size_t columns = static_cast<size_t>(box.w / cellWidth + 1);
+    const int64_t lastRow = box.h / cellHeight;
+    std::string row;
+    int64_t index = 0;
+    const auto endRow = [&] {  // false when no row is left
+        const size_t inked = row.find_last_not_of(' ');
+        if (inked != std::string::npos)
+            out.rows.push_back({row.substr(0, inked + 1), index});
+        row.clear();
+        if (index + 1 > lastRow)
+            return false;
+        ++index;
+        return true;
+    };
+    size_t i = 0;
+    while (i < text.size()) {
+        if (text[i] == '\n') {
+            ++i;
+            if (!endRow()) {
+                out.used = i;
+                return out;
+            }
+        } else if (text[i] == ' ') {
+            if (row.size() < columns) {
+                row += ' ';
+                ++i;
+                continue;
+            }
+            while (i < text.size() && text[i] == ' ')
+                ++i;
+            if (!endRow()) {
+                out.used = i;
+                return out;
+            }
+        } else {
+            const size_t end = std::min(text.find_first_of(" \n", i), text.size());
+            const std::string word = text.substr(i, end - i);
+            if (word.size() > columns - row.size() && word.size() <= columns && !endRow()) {
+                out.used = i;
+                return out;
+            }
+            for (char c : word) {
+                if (row.size() == columns && !endRow()) {
+                    out.used = i;
+                    return out;
+                }
+                row += c;
+                ++i;
+            }
+        }
+    }
+    endRow();
+    out.used = text.size();
+    return out;
+}
+
+inline ModelLayout ModelLayOut(const std::string &text, _rect box, float size, int flags)
+{
+    const int64_t cellWidth = static_cast<int64_t>(6.0 * size);
+    if ((flags & GLYPHAR_WRAP_WORDS) && cellWidth > 0 && box.w / cellWidth + 1 >= 1)
+        return ModelLayOutWords(text, box, size);
+    return ModelLayOutBytes(text.c_str(), box, size);
 }
 
 inline void ModelDrawRows(SDL_Surface *s, const std::vector<ModelRow> &rows, const _rect &box,
