@@ -7,6 +7,11 @@
 #include <cstring>
 #include <thread>
 
+#if !defined(_WIN32)
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
 #include <SDL.h>
 
 #include "Glyphar.h"
@@ -28,18 +33,69 @@ int Fail(const char *what)
     return 1;
 }
 
-// Without a window system SDL falls back to video drivers that show no
-// window: libcaca's text art in the terminal, SDL2's offscreen surfaces. The
-// demo would then run on unseen, so it takes them only when SDL_VIDEODRIVER
-// asks for them by name.
-bool FellBackToWindowlessDriver(char *name, int size)
+bool IsSet(const char *name)
 {
-    static const char *const kWindowless[] = {"caca", "aalib", "offscreen", "dummy"};
-    if (std::getenv("SDL_VIDEODRIVER") != nullptr || SDL_VideoDriverName(name, size) == nullptr)
-        return false;
-    for (const char *windowless : kWindowless)
-        if (std::strcmp(name, windowless) == 0)
-            return true;
+    const char *value = std::getenv(name);
+    return value != nullptr && *value != '\0';
+}
+
+// SDL tries its video drivers in turn and ends with ones that show no
+// window: libcaca's and aalib's text art, which take the terminal over (and
+// exit the process when it has no known type), and SDL2's offscreen and
+// dummy drivers. The demo asks for the window system's driver by name, so
+// that it either opens a window or says why not; SDL_VIDEODRIVER, when set,
+// is the user's choice and stands. Returns false, having said why, when
+// there is no display at all.
+bool ChooseWindowDriver()
+{
+#if defined(_WIN32) || defined(__APPLE__)
+    return true;  // SDL's first driver there is the window system's
+#else
+    if (IsSet("SDL_VIDEODRIVER"))
+        return true;
+    if (IsSet("DISPLAY")) {
+        setenv("SDL_VIDEODRIVER", "x11", 1);
+        return true;
+    }
+    if (IsSet("WAYLAND_DISPLAY")) {
+        setenv("SDL_VIDEODRIVER", "wayland", 1);
+        return true;
+    }
+    std::fprintf(stderr, "glyphar-demo: no display: DISPLAY is not set "
+                         "(SDL_VIDEODRIVER may name another video driver)\n");
+    return false;
+#endif
+}
+
+// Starts SDL's video. Xlib writes its own lines on stderr when a server
+// refuses the connection; they are held back, and the one line printed on
+// failure gives SDL's reason instead.
+bool StartVideo()
+{
+#if defined(_WIN32)
+    const bool started = SDL_Init(SDL_INIT_VIDEO) == 0;
+#else
+    std::fflush(stderr);
+    const int saved = dup(STDERR_FILENO);
+    const int quiet = open("/dev/null", O_WRONLY);
+    if (saved >= 0 && quiet >= 0)
+        dup2(quiet, STDERR_FILENO);
+    const bool started = SDL_Init(SDL_INIT_VIDEO) == 0;
+    if (saved >= 0 && quiet >= 0)
+        dup2(saved, STDERR_FILENO);
+    if (quiet >= 0)
+        close(quiet);
+    if (saved >= 0)
+        close(saved);
+#endif
+    if (started)
+        return true;
+    const char *driver = std::getenv("SDL_VIDEODRIVER");
+    if (driver != nullptr && std::strcmp(driver, "x11") == 0 && IsSet("DISPLAY"))
+        std::fprintf(stderr, "glyphar-demo: cannot open the display '%s' that DISPLAY names: %s\n",
+                     std::getenv("DISPLAY"), SDL_GetError());
+    else
+        std::fprintf(stderr, "glyphar-demo: cannot start SDL's video: %s\n", SDL_GetError());
     return false;
 }
 
@@ -50,17 +106,9 @@ extern "C" int SDL_main(int argc, char *argv[])
     (void)argc;
     (void)argv;
 
-    SDL_Init(SDL_INIT_VIDEO);  // a failure shows up as SDL_SetVideoMode's
-    std::atexit(SDL_Quit);
-
-    char driver[32];
-    if (FellBackToWindowlessDriver(driver, sizeof driver)) {
-        std::fprintf(stderr,
-                     "glyphar-demo: no display: SDL fell back to its '%s' video driver, which "
-                     "opens no window (set DISPLAY, or SDL_VIDEODRIVER=%s to use it anyway)\n",
-                     driver, driver);
+    if (!ChooseWindowDriver() || !StartVideo())
         return 1;
-    }
+    std::atexit(SDL_Quit);
 
     SDL_Surface *screen = SDL_SetVideoMode(800, 600, 16, SDL_DOUBLEBUF);
     if (screen == nullptr)

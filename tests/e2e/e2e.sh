@@ -9,7 +9,12 @@
 #   e2e.sh capture DEMO XPROBE OUT.ppm DEPTH [SDL_LIBDIR]
 #       the same capture, written to OUT.ppm.
 #   e2e.sh nodisplay DEMO [SDL_LIBDIR]
-#       without any display the demo says so in one line and exits 1, fast.
+#       without a display it can use (DISPLAY unset, naming no server, or
+#       naming a server that refuses it; TERM unset too) the demo says why in
+#       one line on stderr, writes nothing on stdout and exits 1, fast.
+#   e2e.sh terminal DEMO [SDL_LIBDIR]
+#       the same failures in a real terminal (tmux): the line is still on the
+#       screen once the demo has exited.
 #
 # SDL_LIBDIR, when given, is put first on LD_LIBRARY_PATH and the demo must be
 # seen running on the SDL found there. Where Xvfb cannot be started the test
@@ -110,6 +115,78 @@ wait_demo() {
   demo_pid=""
 }
 
+# The first display number with no server and no lock.
+free_display() {
+  n=${1:-20}
+  while [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ]; do n=$((n + 1)); done
+  echo $n
+}
+
+# An X server that only accepts clients holding its cookie; sets refusing
+# to its display number and free to a number where no server runs.
+start_refusing_xvfb() {
+  command -v Xvfb >/dev/null 2>&1 || skip "Xvfb is not installed"
+  command -v xauth >/dev/null 2>&1 || skip "xauth is not installed"
+  refusing=$(free_display 40)
+  xauth -q -f "$work/cookie" add :$refusing . "$(od -An -N16 -tx1 /dev/urandom | tr -d ' \n')" \
+    2>/dev/null
+  Xvfb :$refusing -auth "$work/cookie" -nolisten tcp >"$work/xvfb.log" 2>&1 &
+  xvfb_pid=$!
+  tries=0
+  until [ -e /tmp/.X11-unix/X$refusing ]; do
+    tries=$((tries + 1))
+    [ $tries -lt 100 ] || skip "Xvfb could not be started: $(tail -n 3 "$work/xvfb.log" | tr '\n' ' ')"
+    sleep 0.05
+  done
+  free=$(free_display $((refusing + 1)))
+}
+
+# Runs the demo with env's arguments (-u NAME first, then NAME=VALUE) and expects one
+# line on stderr holding TEXT, nothing on stdout and status 1, within 1 s.
+expect_refusal() {
+  label=$1 text=$2
+  shift 2
+  start=$(now_ms)
+  status=0
+  env -u SDL_VIDEODRIVER -u WAYLAND_DISPLAY "$@" XDG_RUNTIME_DIR="$work/runtime" \
+    "$demo" >"$work/demo.out" 2>"$work/demo.err" || status=$?
+  elapsed=$(( $(now_ms) - start ))
+  [ "$status" -eq 1 ] || fail "$label: the demo exited with status $status"
+  lines=$(wc -l <"$work/demo.err")
+  [ "$lines" -eq 1 ] || fail "$label: the demo wrote $lines lines on stderr: $(cat "$work/demo.err")"
+  grep -qF "glyphar-demo: $text" "$work/demo.err" ||
+    fail "$label: expected '$text' on stderr, got: $(cat "$work/demo.err")"
+  [ ! -s "$work/demo.out" ] || fail "$label: the demo wrote on stdout: $(od -c "$work/demo.out" | head -3)"
+  [ "$elapsed" -lt 1000 ] || fail "$label: the demo took $elapsed ms to give up"
+  echo "e2e: $label: status 1 in $elapsed ms, stderr: $(cat "$work/demo.err")"
+}
+
+# Runs the demo in a tmux terminal with env's arguments and expects TEXT on
+# the screen after it has exited.
+in_terminal() {
+  label=$1 text=$2
+  shift 2
+  socket="glyphar-e2e-$$"
+  tmux -L "$socket" new-session -d -x 200 -y 20 \
+    "env -u SDL_VIDEODRIVER -u WAYLAND_DISPLAY $* XDG_RUNTIME_DIR='$work/runtime' '$demo'; echo demo-exited-\$?; sleep 60"
+  tries=0
+  while :; do
+    tmux -L "$socket" capture-pane -p >"$work/screen.txt" 2>/dev/null || true
+    grep -q "demo-exited-" "$work/screen.txt" && break
+    tries=$((tries + 1))
+    if [ $tries -ge 100 ]; then
+      tmux -L "$socket" kill-server 2>/dev/null || true
+      fail "$label: the demo did not exit in the terminal: $(cat "$work/screen.txt")"
+    fi
+    sleep 0.05
+  done
+  tmux -L "$socket" kill-server 2>/dev/null || true
+  grep -q "demo-exited-1" "$work/screen.txt" || fail "$label: wrong status: $(cat "$work/screen.txt")"
+  grep -qF "$text" "$work/screen.txt" ||
+    fail "$label: the demo's line is not on the screen: $(cat "$work/screen.txt")"
+  echo "e2e: in a terminal, $label: the line stays on the screen"
+}
+
 mode=${1:-}
 case "$mode" in
 check)
@@ -162,19 +239,27 @@ capture)
 nodisplay)
   demo=$2 sdl_libdir=${3:-}
   use_sdl "$sdl_libdir"
-  start=$(now_ms)
-  status=0
-  # A login session without any display: it has a runtime folder, so that
-  # SDL2's Wayland probe fails quietly, as it does for a user.
+  # A login session without a usable display: it has a runtime folder, so
+  # that SDL2's Wayland probe fails quietly, as it does for a user.
   mkdir -m 700 "$work/runtime"
-  env -u DISPLAY -u SDL_VIDEODRIVER -u WAYLAND_DISPLAY XDG_RUNTIME_DIR="$work/runtime" \
-    "$demo" >"$work/demo.out" 2>"$work/demo.err" || status=$?
-  elapsed=$(( $(now_ms) - start ))
-  [ "$status" -eq 1 ] || fail "without a display the demo exited with status $status"
-  lines=$(wc -l <"$work/demo.err")
-  [ "$lines" -eq 1 ] || fail "without a display the demo wrote $lines lines on stderr: $(cat "$work/demo.err")"
-  [ "$elapsed" -lt 1000 ] || fail "without a display the demo took $elapsed ms to give up"
-  echo "e2e: without a display: status 1 in $elapsed ms, stderr: $(cat "$work/demo.err")"
+  start_refusing_xvfb
+  expect_refusal "DISPLAY unset" "no display: DISPLAY is not set" -u DISPLAY
+  expect_refusal "DISPLAY unset, TERM unset" "no display: DISPLAY is not set" -u DISPLAY -u TERM
+  expect_refusal "no server" "cannot open the display ':$free' that DISPLAY names: " DISPLAY=:$free
+  expect_refusal "no server, TERM unset" "cannot open the display ':$free' that DISPLAY names: " \
+    -u TERM DISPLAY=:$free
+  expect_refusal "server refuses" "cannot open the display ':$refusing' that DISPLAY names: " \
+    DISPLAY=:$refusing XAUTHORITY="$work/no-cookie"
+  ;;
+terminal)
+  demo=$2 sdl_libdir=${3:-}
+  use_sdl "$sdl_libdir"
+  command -v tmux >/dev/null 2>&1 || skip "tmux is not installed"
+  mkdir -m 700 "$work/runtime"
+  free=$(free_display)
+  in_terminal "DISPLAY unset" "glyphar-demo: no display: DISPLAY is not set" -u DISPLAY
+  in_terminal "no server" "glyphar-demo: cannot open the display ':$free'" DISPLAY=:$free
+  in_terminal "TERM unset" "glyphar-demo: no display: DISPLAY is not set" -u DISPLAY -u TERM
   ;;
 *)
   echo "usage: e2e.sh check|capture|nodisplay ..." >&2

@@ -1,0 +1,90 @@
+// Built with ThreadSanitizer: several threads make the process's first
+// glyphar calls at the same moment, each on a surface of its own; then each
+// thread's picture must equal the one drawn again afterwards on one thread.
+// Any data race is reported by the sanitizer and fails the run.
+
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+#include "Glyphar.h"
+
+namespace {
+
+constexpr int kThreads = 8;
+constexpr _color kInk = {255, 255, 255}, kPaper = {10, 20, 30};
+
+SDL_Surface *NewSurface(int bpp)
+{
+    return SDL_CreateRGBSurface(SDL_SWSURFACE, 160, 40, bpp, 0xFF0000 >> (bpp == 16 ? 8 : 0),
+                                0x00FF00 >> (bpp == 16 ? 5 : 0), 0x0000FF >> (bpp == 16 ? 3 : 0),
+                                0);
+}
+
+// Each thread draws in its own way: text, wrapped text, or one character at
+// a time, at a size of its own.
+void Draw(SDL_Surface *s, int which)
+{
+    const float size = 1.0f + 0.5f * static_cast<float>(which % 4);
+    switch (which % 3) {
+    case 0:
+        Glyphar(s, "Fond transparent 0123", {0, 0, 160, 40}, size, kInk, kPaper);
+        break;
+    case 1:
+        GlypharEx(s, "several words in a box", {0, 0, 100, 40}, size, kInk, kPaper,
+                  GLYPHAR_WRAP_WORDS | GLYPHAR_ALIGN_CENTER);
+        break;
+    default:
+        GlypharInit();
+        for (int i = 0; i < 10; ++i)
+            GlypharCarac(s, static_cast<unsigned char>('A' + i), 8 * i, 0, size, kInk, kPaper);
+    }
+}
+
+bool SamePixels(const SDL_Surface *a, const SDL_Surface *b)
+{
+    return std::memcmp(a->pixels, b->pixels, static_cast<size_t>(a->pitch) * a->h) == 0;
+}
+
+}  // namespace
+
+int main()
+{
+    std::vector<SDL_Surface *> surfaces, again;
+    for (int i = 0; i < kThreads; ++i) {
+        surfaces.push_back(NewSurface(i % 2 ? 16 : 32));
+        again.push_back(NewSurface(i % 2 ? 16 : 32));
+        if (surfaces.back() == nullptr || again.back() == nullptr) {
+            std::fprintf(stderr, "glyphar-threads: SDL_CreateRGBSurface failed: %s\n", SDL_GetError());
+            return 1;
+        }
+    }
+
+    std::atomic<int> ready{0};
+    std::vector<std::thread> threads;
+    for (int i = 0; i < kThreads; ++i)
+        threads.emplace_back([&, i] {
+            ready.fetch_add(1);
+            while (ready.load() < kThreads) {
+            }
+            Draw(surfaces[i], i);
+        });
+    for (std::thread &t : threads)
+        t.join();
+
+    int failures = 0;
+    for (int i = 0; i < kThreads; ++i) {
+        Draw(again[i], i);
+        if (!SamePixels(surfaces[i], again[i])) {
+            std::fprintf(stderr, "glyphar-threads: thread %d drew a different picture\n", i);
+            ++failures;
+        }
+        SDL_FreeSurface(surfaces[i]);
+        SDL_FreeSurface(again[i]);
+    }
+    std::printf("glyphar-threads: %d threads, first calls at once: %s\n", kThreads,
+                failures ? "FAILED" : "ok");
+    return failures ? 1 : 0;
+}
