@@ -27,7 +27,8 @@ extern "C" {
 #endif
 
 /* A layout box in pixels. x, y is the top-left corner of the first cell; w and
- * h bound how many columns and rows are used. They do not clip the drawing. */
+ * h bound how many columns and rows are used. They do not clip the drawing:
+ * the surface's clip rectangle does. */
 typedef struct _rect {
     int32_t x, y, w, h;
 } _rect;
@@ -40,7 +41,9 @@ typedef struct _color {
 
 /* Draws a NUL-terminated text in the box: rows break at '\n' and after
  * w / trunc(6 * size) + 1 cells; the text stops where it would need more than
- * h / trunc(9 * size) + 1 rows. A size of 1 gives 6 x 9-pixel cells. */
+ * h / trunc(9 * size) + 1 rows (the first row is always used). A size of 1
+ * gives 6 x 9-pixel cells; a size below 1/6, or not positive and finite,
+ * draws nothing. */
 void Glyphar(SDL_Surface *surface, const char *text, _rect box, float size,
              _color fg, _color bg);
 
@@ -66,13 +69,15 @@ size_t GlypharMesure(const char *text, _rect box, float size, int flags,
 void GlypharInit(void);
 
 /* Draws one character with its top-left pixel at (x, y): a block of
- * ceil(6 * size) x ceil(9 * size) pixels, lit cells in fg, the rest in bg
- * unless bg is transparent. Bytes without a glyph draw as blank cells, and so
- * does every byte until GlypharInit (or a first Glyphar) has filled the table. */
+ * ceil(6 * size) x ceil(9 * size) pixels for any positive size, lit cells in
+ * fg, the rest in bg unless bg is transparent. Bytes without a glyph draw as
+ * blank cells, and so does every byte until GlypharInit (or a first Glyphar)
+ * has filled the table. */
 void GlypharCarac(SDL_Surface *surface, unsigned char c, int x, int y,
                   float size, _color fg, _color bg);
 
-/* Writes one pixel in color if (x, y) lies on the surface. */
+/* Writes one pixel in color if (x, y) lies inside the surface's clip
+ * rectangle. */
 void GlypharPoint(SDL_Surface *surface, int x, int y, _color color);
 
 #ifdef __cplusplus
