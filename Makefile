@@ -2,7 +2,10 @@
 #
 #   make demo       build and run the demonstration program
 #   make test       everything below, in order
-#   make check      build and run the unit, install and memcheck tests
+#   make check      build and run the unit, install, memcheck and end-to-end
+#                   tests
+#   make check-sdl2 the same for the SDL2 build (GLYPHAR_SDL=2), in its own
+#                   folder
 #   make sanitize   the unit tests again, built with ASan and UBSan
 #   make fuzz       the fuzzer, for FUZZ_SECONDS (default 120), from its seeds
 #   make bench      build the benchmarks in Release and run them; the table
@@ -22,7 +25,7 @@ FUZZ_SECONDS ?= 120
 CONFIGURE = cmake -S . -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_FLAGS)
 CTEST = ctest --output-on-failure --no-tests=error --parallel $(JOBS) --test-dir
 
-.PHONY: all build demo test check sanitize fuzz bench bench-docs screenshot example-picture clean
+.PHONY: all build demo test check check-sdl2 sanitize fuzz bench bench-docs screenshot example-picture clean
 
 all: build
 
@@ -34,13 +37,19 @@ build:
 demo: build
 	$(BUILD_DIR)/demo/glyphar-demo
 
-test: check sanitize fuzz
+test: check check-sdl2 sanitize fuzz
 
 check:
 	scripts/install-deps test
 	$(CONFIGURE) -B $(BUILD_DIR) -DGLYPHAR_BUILD_TESTS=ON
 	cmake --build $(BUILD_DIR) --parallel $(JOBS)
 	$(CTEST) $(BUILD_DIR)
+
+check-sdl2:
+	scripts/install-deps test
+	$(CONFIGURE) -B $(BUILD_DIR)-sdl2 -DGLYPHAR_SDL=2 -DGLYPHAR_BUILD_TESTS=ON
+	cmake --build $(BUILD_DIR)-sdl2 --parallel $(JOBS)
+	$(CTEST) $(BUILD_DIR)-sdl2
 
 sanitize:
 	scripts/install-deps test
@@ -74,4 +83,4 @@ example-picture:
 	cmake --build $(BUILD_DIR) --parallel $(JOBS) --target example-picture
 
 clean:
-	rm -rf $(BUILD_DIR) $(BUILD_DIR)-sanitize $(BUILD_DIR)-fuzz $(BUILD_DIR)-release
+	rm -rf $(BUILD_DIR) $(BUILD_DIR)-sdl2 $(BUILD_DIR)-sanitize $(BUILD_DIR)-fuzz $(BUILD_DIR)-release

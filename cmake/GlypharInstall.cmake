@@ -1,33 +1,44 @@
-# Installs the library, its header, a CMake package (glyphar::glyphar) with a
-# version file, and a relocatable pkg-config file.
+# Installs the library, its header, a CMake package with a version file, and
+# a relocatable pkg-config file. On SDL 1.2 the package is glyphar (target
+# glyphar::glyphar, glyphar.pc); on SDL2 it is glyphar-sdl2 (target
+# glyphar::glyphar-sdl2, glyphar-sdl2.pc), so both install in one prefix and
+# share the header.
 
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
-set(GLYPHAR_CMAKE_DIR "${CMAKE_INSTALL_LIBDIR}/cmake/glyphar")
+set(GLYPHAR_PACKAGE ${GLYPHAR_LIBRARY})
+set(GLYPHAR_CMAKE_DIR "${CMAKE_INSTALL_LIBDIR}/cmake/${GLYPHAR_PACKAGE}")
 set(GLYPHAR_PC_DIR "${CMAKE_INSTALL_LIBDIR}/pkgconfig")
+if(GLYPHAR_SDL STREQUAL "2")
+  set(GLYPHAR_SDL_FIND_MODULE GlypharSDL2)
+  set(GLYPHAR_PC_REQUIRES sdl2)
+else()
+  set(GLYPHAR_SDL_FIND_MODULE SDL12)
+  set(GLYPHAR_PC_REQUIRES sdl)
+endif()
 
-install(TARGETS glyphar EXPORT glypharTargets
+install(TARGETS ${GLYPHAR_LIBRARY} EXPORT ${GLYPHAR_PACKAGE}Targets
   ARCHIVE DESTINATION "${CMAKE_INSTALL_LIBDIR}"
   LIBRARY DESTINATION "${CMAKE_INSTALL_LIBDIR}"
   RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}"
   FILE_SET HEADERS DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}/glyphar")
 
-install(EXPORT glypharTargets
+install(EXPORT ${GLYPHAR_PACKAGE}Targets
   NAMESPACE glyphar::
   DESTINATION "${GLYPHAR_CMAKE_DIR}")
 
 configure_package_config_file(
   "${CMAKE_CURRENT_LIST_DIR}/glypharConfig.cmake.in"
-  "${PROJECT_BINARY_DIR}/glypharConfig.cmake"
+  "${PROJECT_BINARY_DIR}/${GLYPHAR_PACKAGE}Config.cmake"
   INSTALL_DESTINATION "${GLYPHAR_CMAKE_DIR}")
 write_basic_package_version_file(
-  "${PROJECT_BINARY_DIR}/glypharConfigVersion.cmake"
+  "${PROJECT_BINARY_DIR}/${GLYPHAR_PACKAGE}ConfigVersion.cmake"
   COMPATIBILITY SameMajorVersion)
 install(FILES
-  "${PROJECT_BINARY_DIR}/glypharConfig.cmake"
-  "${PROJECT_BINARY_DIR}/glypharConfigVersion.cmake"
-  "${CMAKE_CURRENT_LIST_DIR}/FindSDL12.cmake"
+  "${PROJECT_BINARY_DIR}/${GLYPHAR_PACKAGE}Config.cmake"
+  "${PROJECT_BINARY_DIR}/${GLYPHAR_PACKAGE}ConfigVersion.cmake"
+  "${CMAKE_CURRENT_LIST_DIR}/Find${GLYPHAR_SDL_FIND_MODULE}.cmake"
   DESTINATION "${GLYPHAR_CMAKE_DIR}")
 
 # The prefix is found from the .pc file's own place, so the installed tree
@@ -35,5 +46,6 @@ install(FILES
 file(RELATIVE_PATH GLYPHAR_PC_PREFIX_FROM_PCDIR
   "/prefix/${GLYPHAR_PC_DIR}" "/prefix")
 string(REGEX REPLACE "/$" "" GLYPHAR_PC_PREFIX_FROM_PCDIR "${GLYPHAR_PC_PREFIX_FROM_PCDIR}")
-configure_file("${CMAKE_CURRENT_LIST_DIR}/glyphar.pc.in" "${PROJECT_BINARY_DIR}/glyphar.pc" @ONLY)
-install(FILES "${PROJECT_BINARY_DIR}/glyphar.pc" DESTINATION "${GLYPHAR_PC_DIR}")
+configure_file("${CMAKE_CURRENT_LIST_DIR}/glyphar.pc.in"
+  "${PROJECT_BINARY_DIR}/${GLYPHAR_PACKAGE}.pc" @ONLY)
+install(FILES "${PROJECT_BINARY_DIR}/${GLYPHAR_PACKAGE}.pc" DESTINATION "${GLYPHAR_PC_DIR}")

@@ -153,8 +153,8 @@ TEST(Depths, EveryCallMatchesTheModelOnEveryDepth)
             for (SDL_Color &c : palette)
                 c = {static_cast<Uint8>(random()), static_cast<Uint8>(random()),
                      static_cast<Uint8>(random()), 0};
-            SDL_SetColors(got.surface.get(), palette, 0, 256);
-            SDL_SetColors(want.surface.get(), palette, 0, 256);
+            SetPalette(got.surface.get(), palette);
+            SetPalette(want.surface.get(), palette);
         }
         if (random() % 3 != 0) {
             std::uniform_int_distribution<int> x(-10, w + 10), y(-10, h + 10);

@@ -18,9 +18,9 @@ constexpr _color kInk = {255, 255, 255}, kPaper = {10, 20, 30};
 
 SDL_Surface *NewSurface(int bpp)
 {
-    return SDL_CreateRGBSurface(SDL_SWSURFACE, 160, 40, bpp, 0xFF0000 >> (bpp == 16 ? 8 : 0),
-                                0x00FF00 >> (bpp == 16 ? 5 : 0), 0x0000FF >> (bpp == 16 ? 3 : 0),
-                                0);
+    if (bpp == 16)
+        return SDL_CreateRGBSurface(SDL_SWSURFACE, 160, 40, 16, 0xF800, 0x07E0, 0x001F, 0);
+    return SDL_CreateRGBSurface(SDL_SWSURFACE, 160, 40, 32, 0xFF0000, 0x00FF00, 0x0000FF, 0);
 }
 
 // Each thread draws in its own way: text, wrapped text, or one character at

@@ -12,6 +12,10 @@
 #       without a display it can use (DISPLAY unset, naming no server, or
 #       naming a server that refuses it; TERM unset too) the demo says why in
 #       one line on stderr, writes nothing on stdout and exits 1, fast.
+#   e2e.sh sdl2 EXAMPLE XPROBE DEPTH
+#       the SDL2 example in a window at DEPTH: the window shows exactly what
+#       the example draws offscreen on a surface of the window's format, and
+#       a window manager's close ends it with status 0.
 #   e2e.sh terminal DEMO [SDL_LIBDIR]
 #       the same failures in a real terminal (tmux): the line is still on the
 #       screen once the demo has exited.
@@ -250,6 +254,41 @@ nodisplay)
     -u TERM DISPLAY=:$free
   expect_refusal "server refuses" "cannot open the display ':$refusing' that DISPLAY names: " \
     DISPLAY=:$refusing XAUTHORITY="$work/no-cookie"
+  ;;
+sdl2)
+  example=$2 xprobe=$3 depth=$4
+  start_xvfb "$depth"
+  mkdir -m 700 "$work/runtime"
+  env -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER XDG_RUNTIME_DIR="$work/runtime" \
+    "$example" >"$work/example.out" 2>"$work/example.err" &
+  demo_pid=$!
+  window=$("$xprobe" wait 640 360 10000) ||
+    fail "the example's 640x360 window did not appear: $(cat "$work/example.err")"
+  tries=0
+  until grep -q "^window surface format" "$work/example.out"; do
+    tries=$((tries + 1))
+    [ $tries -lt 100 ] || fail "the example did not say its window's format: $(cat "$work/example.err")"
+    sleep 0.05
+  done
+  format=$(sed -n 's/^window surface format \([0-9]*\) (\(.*\))$/\1/p' "$work/example.out")
+  name=$(sed -n 's/^window surface format [0-9]* (\(.*\))$/\1/p' "$work/example.out")
+  "$example" --offscreen "$format" "$work/offscreen.ppm" || fail "the offscreen drawing failed"
+  tries=0
+  while :; do
+    "$xprobe" capture "$window" "$work/frame.ppm" exact || fail "capture failed"
+    "$xprobe" compare "$work/frame.ppm" "$work/offscreen.ppm" 2>"$work/compare.err" && break
+    tries=$((tries + 1))
+    if [ $tries -ge 30 ]; then
+      cp "$work/frame.ppm" "${E2E_FAILED_FRAME:-/tmp/glyphar-e2e-sdl2-failed.ppm}" 2>/dev/null || true
+      fail "the window differs from the offscreen drawing on $name: $(cat "$work/compare.err")"
+    fi
+    sleep 0.1
+  done
+  "$xprobe" close "$window" || fail "could not send WM_DELETE_WINDOW"
+  wait_demo
+  [ "$status" -eq 0 ] || fail "closed, the example exited with status $status"
+  echo "e2e: SDL2 example at depth $depth: the window ($name) equals the offscreen drawing;" \
+    "closed with status 0"
   ;;
 terminal)
   demo=$2 sdl_libdir=${3:-}

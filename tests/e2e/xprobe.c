@@ -1,12 +1,13 @@
 /*
  * glyphar-xprobe: what the end-to-end tests need from an X server, and what
  * no packaged tool does quite so: find the demo's window, capture it at
- * 16-bit precision, send it input as a person would (XTest), send it Expose
- * and a window manager's WM_DELETE_WINDOW, and compare two captures.
+ * 16-bit precision (or every bit, with exact), send it input as a person
+ * would (XTest), send it Expose and a window manager's WM_DELETE_WINDOW, and
+ * compare two captures.
  *
  *   glyphar-xprobe ping
  *   glyphar-xprobe wait WIDTH HEIGHT TIMEOUT_MS     prints the window id
- *   glyphar-xprobe capture WINDOW OUT.ppm
+ *   glyphar-xprobe capture WINDOW OUT.ppm [exact]
  *   glyphar-xprobe input WINDOW                     key, motion, click, Expose
  *   glyphar-xprobe close WINDOW
  *   glyphar-xprobe compare A.ppm B.ppm
@@ -111,7 +112,9 @@ static unsigned char channel(unsigned long pixel, unsigned long mask, int keep)
     return (unsigned char)(value << (8 - bits));
 }
 
-static int cmd_capture(Window w, const char *path)
+/* Captures the window as PPM. exact keeps every bit of each channel;
+ * otherwise channels keep 5-6-5 bits, the precision of a 16-bit screen. */
+static int cmd_capture(Window w, const char *path, int exact)
 {
     Display *d = open_display();
     XWindowAttributes a;
@@ -133,9 +136,9 @@ static int cmd_capture(Window w, const char *path)
         for (x = 0; x < a.width; ++x) {
             unsigned long p = XGetPixel(image, x, y);
             unsigned char rgb[3];
-            rgb[0] = channel(p, image->red_mask, 5);
-            rgb[1] = channel(p, image->green_mask, 6);
-            rgb[2] = channel(p, image->blue_mask, 5);
+            rgb[0] = channel(p, image->red_mask, exact ? 8 : 5);
+            rgb[1] = channel(p, image->green_mask, exact ? 8 : 6);
+            rgb[2] = channel(p, image->blue_mask, exact ? 8 : 5);
             fwrite(rgb, 1, 3, out);
         }
     XDestroyImage(image);
@@ -281,14 +284,16 @@ int main(int argc, char *argv[])
     if (strcmp(cmd, "wait") == 0 && argc == 5)
         return cmd_wait(atoi(argv[2]), atoi(argv[3]), atol(argv[4]));
     if (strcmp(cmd, "capture") == 0 && argc == 4)
-        return cmd_capture(parse_window(argv[2]), argv[3]);
+        return cmd_capture(parse_window(argv[2]), argv[3], 0);
+    if (strcmp(cmd, "capture") == 0 && argc == 5 && strcmp(argv[4], "exact") == 0)
+        return cmd_capture(parse_window(argv[2]), argv[3], 1);
     if (strcmp(cmd, "input") == 0 && argc == 3)
         return cmd_input(parse_window(argv[2]));
     if (strcmp(cmd, "close") == 0 && argc == 3)
         return cmd_close(parse_window(argv[2]));
     if (strcmp(cmd, "compare") == 0 && argc == 4)
         return cmd_compare(argv[2], argv[3]);
-    fprintf(stderr, "usage: glyphar-xprobe ping | wait W H TIMEOUT_MS | capture WINDOW OUT.ppm |"
+    fprintf(stderr, "usage: glyphar-xprobe ping | wait W H TIMEOUT_MS | capture WINDOW OUT.ppm [exact] |"
                     " input WINDOW | close WINDOW | compare A.ppm B.ppm\n");
     return 2;
 }

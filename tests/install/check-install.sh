@@ -1,25 +1,30 @@
 #!/bin/sh
 # Builds small consumers of glyphar the ways its users do.
 #
-#   check-install.sh SOURCE_DIR WORK_DIR MODE [C_COMPILER CXX_COMPILER]
+#   check-install.sh SOURCE_DIR WORK_DIR MODE [C_COMPILER CXX_COMPILER [SDL]]
 #
 # MODE static or shared: build glyphar, install it into a fresh prefix, then
 # build and run two consumers against the installed copy only, one in C99
 # through pkg-config and one in C++17 through find_package.
 # MODE subproject: a C++ consumer that adds glyphar's source tree with
 # add_subdirectory.
+# SDL is 1 (glyphar, on SDL 1.2; the default) or 2 (glyphar-sdl2). With 2,
+# the static mode first installs the SDL 1.2 build into the same prefix: the
+# two live side by side.
 set -eu
 
 src=$1 work=$2 mode=$3
-cc=${4:-cc} cxx=${5:-c++}
+cc=${4:-cc} cxx=${5:-c++} sdl=${6:-1}
 prefix=$work/prefix
+package=glyphar
+[ "$sdl" = 2 ] && package=glyphar-sdl2
 
 rm -rf "$work"
 mkdir -p "$work"
 
 if [ "$mode" = subproject ]; then
   cmake -S "$src/tests/install/subproject" -B "$work/consumer" -DGLYPHAR_SOURCE_DIR="$src" \
-    -DCMAKE_C_COMPILER="$cc" -DCMAKE_CXX_COMPILER="$cxx" >"$work/configure.log"
+    -DGLYPHAR_SDL="$sdl" -DCMAKE_C_COMPILER="$cc" -DCMAKE_CXX_COMPILER="$cxx" >"$work/configure.log"
   cmake --build "$work/consumer" >"$work/build.log"
   "$work/consumer/consumer"
   exit 0
@@ -31,26 +36,43 @@ case "$mode" in
   *) echo "check-install.sh: unknown mode '$mode'" >&2; exit 2 ;;
 esac
 
-cmake -S "$src" -B "$work/glyphar" -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_C_COMPILER="$cc" -DCMAKE_CXX_COMPILER="$cxx" \
-  -DBUILD_SHARED_LIBS="$shared" -DGLYPHAR_BUILD_DEMO=OFF -DGLYPHAR_BUILD_TESTS=OFF \
-  -DCMAKE_INSTALL_PREFIX="$prefix" >"$work/configure.log"
-cmake --build "$work/glyphar" >"$work/build.log"
-cmake --install "$work/glyphar" >"$work/install.log"
+# Builds and installs glyphar on SDL $1 into the prefix.
+install_glyphar() {
+  cmake -S "$src" -B "$work/glyphar-sdl$1" -DCMAKE_BUILD_TYPE=Release -DGLYPHAR_SDL="$1" \
+    -DCMAKE_C_COMPILER="$cc" -DCMAKE_CXX_COMPILER="$cxx" \
+    -DBUILD_SHARED_LIBS="$shared" -DGLYPHAR_BUILD_DEMO=OFF -DGLYPHAR_BUILD_TESTS=OFF \
+    -DGLYPHAR_BUILD_EXAMPLES=OFF -DGLYPHAR_BUILD_BENCH=OFF \
+    -DCMAKE_INSTALL_PREFIX="$prefix" >"$work/configure-sdl$1.log"
+  cmake --build "$work/glyphar-sdl$1" >"$work/build-sdl$1.log"
+  cmake --install "$work/glyphar-sdl$1" >"$work/install-sdl$1.log"
+}
+
+# The C99 consumer, through pkg-config's module $1.
+run_c_consumer() {
+  # shellcheck disable=SC2046
+  "$cc" -std=c99 -Wall -Wextra -Wpedantic -Werror -o "$work/consumer-c-$1" \
+    "$src/tests/install/consumer.c" $(pkg-config --cflags --libs "$1")
+  "$work/consumer-c-$1"
+}
+
+[ "$sdl" = 2 ] && [ "$mode" = static ] && install_glyphar 1
+install_glyphar "$sdl"
 
 if [ "$shared" = ON ]; then
-  soname=$(objdump -p "$prefix"/lib/libglyphar.so | awk '/SONAME/ { print $2 }')
-  [ "$soname" = libglyphar.so.1 ] || { echo "unexpected SONAME '$soname'" >&2; exit 1; }
+  soname=$(objdump -p "$prefix/lib/lib$package.so" | awk '/SONAME/ { print $2 }')
+  [ "$soname" = "lib$package.so.1" ] || { echo "unexpected SONAME '$soname'" >&2; exit 1; }
   export LD_LIBRARY_PATH="$prefix/lib"
 fi
 
 export PKG_CONFIG_PATH="$prefix/lib/pkgconfig"
-# shellcheck disable=SC2046
-"$cc" -std=c99 -Wall -Wextra -Wpedantic -Werror -o "$work/consumer-c" \
-  "$src/tests/install/consumer.c" $(pkg-config --cflags --libs glyphar)
-"$work/consumer-c"
+run_c_consumer "$package"
+if [ "$sdl" = 2 ] && [ "$mode" = static ]; then
+  run_c_consumer glyphar  # the SDL 1.2 build beside it still works
+  pkg-config --print-requires glyphar-sdl2 | grep -qx sdl2 ||
+    { echo "glyphar-sdl2.pc does not require sdl2" >&2; exit 1; }
+fi
 
 cmake -S "$src/tests/install" -B "$work/consumer-cxx" -DCMAKE_CXX_COMPILER="$cxx" \
-  -DCMAKE_PREFIX_PATH="$prefix" >"$work/consumer-configure.log"
+  -DCMAKE_PREFIX_PATH="$prefix" -DGLYPHAR_PACKAGE="$package" >"$work/consumer-configure.log"
 cmake --build "$work/consumer-cxx" >"$work/consumer-build.log"
 "$work/consumer-cxx/consumer"
