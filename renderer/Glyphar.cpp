@@ -106,6 +106,7 @@ const GlyphRows kGlyphSet[] = {
     {'y', {"000000", "000000", "100010", "100010", "100010", "010100", "001000", "001000", "110000"}},
     {'z', {"000000", "000000", "111110", "000100", "001000", "010000", "111110", "000000", "000000"}},
 };
+
 //----------------------------------------------------------------------------
 // Glyph table: one entry per byte value, nine NUL-terminated row strings of
 // six cells. Entries the set leaves out stay zero and draw blank, because only
