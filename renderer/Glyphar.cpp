@@ -521,12 +521,11 @@ struct CellRun {
 // Narrow cells: each cell's row is one word of lit pixels, shifted into the
 // two words it straddles. Cells step right by at most 64 pixels, so those
 // two words are kept in registers and stored as the cells move past them.
-// A band of glyph rows is gathered in one pass over the cells, which shares
-// each cell's load, position and step among the band's rows. Only where
-// blocks overlap (Owns) must a cell clear what the one before it lit.
-constexpr int kBand = 5;  // two bands cover the ten glyph rows
-
-template <bool Owns>
+// A band of Rows glyph rows from `band` on is gathered in one pass over the
+// cells, which shares each cell's load, position and step among the band's
+// rows. Only where blocks overlap (Owns) must a cell clear what the one
+// before it lit.
+template <bool Owns, int Rows>
 void GatherNarrowBand(BitRow *bits, int band, int64_t words, const CellRun &run,
                       const CellGeometry &g)
 {
@@ -534,12 +533,13 @@ void GatherNarrowBand(BitRow *bits, int band, int64_t words, const CellRun &run,
     const unsigned char *const cells = run.cells;
     const int64_t last = run.last, pitch = run.pitch;
     const uint64_t block = g.block;
-    uint64_t current[kBand], next[kBand];
+    const int width = static_cast<int>(g.cols.extent());
+    uint64_t current[Rows], next[Rows];
     // The first cell starts at or left of the window's edge: bit 0 is its
     // offset -at, and nothing of it spills into the next word.
     int64_t at = run.x + run.first * pitch;
     const uint8_t *mask = RowMask[cells[run.first]] + band;
-    for (int r = 0; r < kBand; ++r) {
+    for (int r = 0; r < Rows; ++r) {
         current[r] = g.litOffsets[mask[r]] >> -at;
         next[r] = 0;
     }
@@ -549,7 +549,7 @@ void GatherNarrowBand(BitRow *bits, int band, int64_t words, const CellRun &run,
         mask = RowMask[cells[i]] + band;
         const int64_t word = at >> 6;
         if (word != index) {
-            for (int r = 0; r < kBand; ++r) {
+            for (int r = 0; r < Rows; ++r) {
                 bits[band + r][index] = current[r];
                 current[r] = next[r];
                 next[r] = 0;
@@ -557,18 +557,25 @@ void GatherNarrowBand(BitRow *bits, int band, int64_t words, const CellRun &run,
             index = word;
         }
         const int shift = static_cast<int>(at & 63);
-        for (int r = 0; r < kBand; ++r) {
+        if (shift <= 64 - width) {  // the cell lies within the word
+            for (int r = 0; r < Rows; ++r) {
+                if (Owns)
+                    current[r] &= ~(block << shift);
+                current[r] |= g.litOffsets[mask[r]] << shift;
+            }
+            continue;
+        }
+        for (int r = 0; r < Rows; ++r) {  // the cell straddles two words
             const uint64_t lit = g.litOffsets[mask[r]];
-            // x >> (64 - shift) without shifting by 64 when shift is 0.
             if (Owns) {
                 current[r] &= ~(block << shift);
-                next[r] &= ~(block >> 1 >> (63 - shift));
+                next[r] &= ~(block >> (64 - shift));
             }
             current[r] |= lit << shift;
-            next[r] |= lit >> 1 >> (63 - shift);
+            next[r] |= lit >> (64 - shift);
         }
     }
-    for (int r = 0; r < kBand; ++r) {
+    for (int r = 0; r < Rows; ++r) {
         bits[band + r][index] = current[r];
         bits[band + r][index + 1] = next[r];
         for (int64_t k = index + 2; k <= words; ++k)
@@ -592,28 +599,40 @@ void GatherWide(uint64_t *bits, int64_t width, const CellRun &run, int row,
     }
 }
 
-// Gathers the glyph rows whose pixel rows [from, to) show; a band is
-// gathered whole if any of its rows shows.
+// Gathers the glyph rows whose pixel rows [from, to) show. Narrow cells go
+// in two bands, rows 0 to 4 and 5 to 8, each gathered whole if any of its
+// rows shows; row 9, past the grid, is blank in every glyph.
 void GatherGlyphRows(BitRow *bits, const int64_t *from, const int64_t *to, int64_t width,
                      const CellRun &run, const CellGeometry &g, bool opaque)
 {
+    const auto shows = [&](int first, int end) {
+        bool any = false;
+        for (int row = first; row < end; ++row)
+            any |= from[row] < to[row];
+        return any;
+    };
+    if (!g.narrow) {
+        for (int row = 0; row <= kGlyphRows; ++row)
+            if (shows(row, row + 1))
+                GatherWide(bits[row], width, run, row, g, opaque);
+        return;
+    }
     const int64_t words = (width + 63) / 64;
     const bool owns = opaque && g.cols.extent() > run.pitch;
-    for (int band = 0; band <= kGlyphRows; band += kBand) {
-        bool shows = false;
-        for (int row = band; row < band + kBand; ++row)
-            shows |= from[row] < to[row];
-        if (!shows)
-            continue;
-        if (!g.narrow) {
-            for (int row = band; row < band + kBand; ++row)
-                GatherWide(bits[row], width, run, row, g, opaque);
-        } else if (owns) {
-            GatherNarrowBand<true>(bits, band, words, run, g);
-        } else {
-            GatherNarrowBand<false>(bits, band, words, run, g);
-        }
+    if (shows(0, 5)) {
+        if (owns)
+            GatherNarrowBand<true, 5>(bits, 0, words, run, g);
+        else
+            GatherNarrowBand<false, 5>(bits, 0, words, run, g);
     }
+    if (shows(5, kGlyphRows)) {
+        if (owns)
+            GatherNarrowBand<true, 4>(bits, 5, words, run, g);
+        else
+            GatherNarrowBand<false, 4>(bits, 5, words, run, g);
+    }
+    if (shows(kGlyphRows, kGlyphRows + 1))
+        std::memset(bits[kGlyphRows], 0, static_cast<size_t>(words + 1) * sizeof(uint64_t));
 }
 
 //----------------------------------------------------------------------------
