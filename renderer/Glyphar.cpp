@@ -599,17 +599,15 @@ void GatherWide(uint64_t *bits, int64_t width, const CellRun &run, int row,
     }
 }
 
-// Gathers the glyph rows whose pixel rows [from, to) show. Narrow cells go
-// in two bands, rows 0 to 4 and 5 to 8, each gathered whole if any of its
-// rows shows; row 9, past the grid, is blank in every glyph.
-void GatherGlyphRows(BitRow *bits, const int64_t *from, const int64_t *to, int64_t width,
+// Gathers the glyph rows sampled by the pixel rows [shownFrom, shownTo) of the
+// character. Narrow cells go in two bands, rows 0 to 4 and 5 to 8, each
+// gathered whole if any of its rows shows; row 9, past the grid, is blank in
+// every glyph.
+void GatherGlyphRows(BitRow *bits, int64_t shownFrom, int64_t shownTo, int64_t width,
                      const CellRun &run, const CellGeometry &g, bool opaque)
 {
     const auto shows = [&](int first, int end) {
-        bool any = false;
-        for (int row = first; row < end; ++row)
-            any |= from[row] < to[row];
-        return any;
+        return g.rows.start[first] < shownTo && g.rows.start[end] > shownFrom;
     };
     if (!g.narrow) {
         for (int row = 0; row <= kGlyphRows; ++row)
@@ -665,6 +663,26 @@ struct ByteMasks {
 template <int Bytes>
 constexpr ByteMasks<Bytes> kByteMasks{};
 
+// Stores the first `bytes` (fewer than 8) bytes of a word, in memory order.
+inline void StoreFirstBytes(uint8_t *dst, uint64_t word, int bytes)
+{
+    const bool little = SDL_BYTEORDER == SDL_LIL_ENDIAN;
+    if (bytes & 4) {
+        const uint32_t piece = static_cast<uint32_t>(little ? word : word >> 32);
+        std::memcpy(dst, &piece, 4);
+        dst += 4;
+        word = little ? word >> 32 : word << 32;
+    }
+    if (bytes & 2) {
+        const uint16_t piece = static_cast<uint16_t>(little ? word : word >> 48);
+        std::memcpy(dst, &piece, 2);
+        dst += 2;
+        word = little ? word >> 16 : word << 16;
+    }
+    if (bytes & 1)
+        *dst = static_cast<uint8_t>(little ? word : word >> 56);
+}
+
 // The ink's words, held in locals: stores through a byte pointer could
 // otherwise alias them and force a reload for every group.
 template <int Bytes>
@@ -677,14 +695,20 @@ struct EightPixels {
             bg[w] = ink.bg8[w], diff[w] = ink.diff8[w];
     }
 
-    void Write(uint8_t *dst, unsigned bits) const
+    // The first n of the eight pixels a byte of bits makes (all of them by
+    // default), kept in words until they are stored.
+    void Write(uint8_t *dst, unsigned bits, int n = 8) const
     {
         const uint8_t *mask = kByteMasks<Bytes>.mask[bits];
-        for (int w = 0; w < Bytes; ++w) {
+        int bytes = n * Bytes;
+        for (int w = 0; w < Bytes && bytes > 0; ++w, dst += 8, bytes -= 8) {
             uint64_t m;
             std::memcpy(&m, mask + 8 * w, 8);
             const uint64_t pixels = bg[w] ^ (diff[w] & m);
-            std::memcpy(dst + 8 * w, &pixels, 8);
+            if (bytes >= 8)
+                std::memcpy(dst, &pixels, 8);
+            else
+                StoreFirstBytes(dst, pixels, bytes);
         }
     }
 };
@@ -692,29 +716,16 @@ struct EightPixels {
 template <int Bytes>
 void WriteOpaque(uint8_t *dst, const uint64_t *bits, int64_t count, const EightPixels<Bytes> &eight)
 {
-    int64_t k = 0;
-    for (; k + 64 <= count; k += 64, ++bits) {
+    for (; count >= 64; count -= 64, ++bits) {
         uint64_t word = *bits;
         for (int b = 0; b < 8; ++b, word >>= 8, dst += 8 * Bytes)
             eight.Write(dst, static_cast<unsigned>(word & 0xFF));
     }
-    uint64_t word = count > k ? *bits : 0;
-    for (; k + 8 <= count; k += 8, word >>= 8, dst += 8 * Bytes)
+    uint64_t word = count > 0 ? *bits : 0;
+    for (; count >= 8; count -= 8, word >>= 8, dst += 8 * Bytes)
         eight.Write(dst, static_cast<unsigned>(word & 0xFF));
-    // The last pixels, fewer than eight: written as a group would be, then
-    // the part that is theirs copied.
-    uint8_t group[8 * Bytes];
-    eight.Write(group, static_cast<unsigned>(word & 0xFF));
-    switch (count - k) {
-    case 7: std::memcpy(dst, group, 7 * Bytes); break;
-    case 6: std::memcpy(dst, group, 6 * Bytes); break;
-    case 5: std::memcpy(dst, group, 5 * Bytes); break;
-    case 4: std::memcpy(dst, group, 4 * Bytes); break;
-    case 3: std::memcpy(dst, group, 3 * Bytes); break;
-    case 2: std::memcpy(dst, group, 2 * Bytes); break;
-    case 1: std::memcpy(dst, group, Bytes); break;
-    default: break;
-    }
+    if (count > 0)  // the last pixels, fewer than eight
+        eight.Write(dst, static_cast<unsigned>(word & 0xFF), static_cast<int>(count));
 }
 
 template <int Bytes>
@@ -788,25 +799,24 @@ void DrawCellsOf(const Target &t, const CellGeometry &g, const Ink &ink,
     BitRow bits[kGlyphRows + 1];
     for (int64_t windowLeft = left; windowLeft < right; windowLeft += kWindow) {
         const int64_t windowWidth = std::min(kWindow, right - windowLeft);
+        // The cells that reach into the window; a single cell covers it.
         CellRun run{cells, 0, count - 1, x - windowLeft, pitch};
-        run.first = std::max<int64_t>(0, FloorDiv(windowLeft - width - x, pitch) + 1);
-        run.last = std::min(count - 1, FloorDiv(windowLeft + windowWidth - 1 - x, pitch));
-        // All rows are gathered before any is written: their table loads
-        // are independent, and overlap.
-        int64_t from[kGlyphRows + 1], to[kGlyphRows + 1];
-        for (int row = 0; row <= kGlyphRows; ++row) {
-            from[row] = std::max(top, y + g.rows.start[row]);
-            to[row] = std::min(bottom, y + g.rows.start[row + 1]);
+        if (count > 1) {
+            run.first = std::max<int64_t>(0, FloorDiv(windowLeft - width - x, pitch) + 1);
+            run.last = std::min(count - 1, FloorDiv(windowLeft + windowWidth - 1 - x, pitch));
         }
-        GatherGlyphRows(bits, from, to, windowWidth, run, g, ink.opaque);
-        for (int row = 0; row <= kGlyphRows; ++row)
-            for (int64_t py = from[row]; py < to[row]; ++py) {
-                uint8_t *dst = PixelAddress(t, windowLeft, py);
-                if (ink.opaque)
-                    WriteOpaque<Bytes>(dst, bits[row], windowWidth, eight);
-                else
-                    WriteStrokes<Bytes>(dst, bits[row], windowWidth, ink);
-            }
+        GatherGlyphRows(bits, top - y, bottom - y, windowWidth, run, g, ink.opaque);
+        // Each pixel row shows the bit row of the glyph row it samples.
+        int row = 0;
+        for (int64_t i = top - y; i < bottom - y; ++i) {
+            while (i >= g.rows.start[row + 1])
+                ++row;
+            uint8_t *dst = PixelAddress(t, windowLeft, y + i);
+            if (ink.opaque)
+                WriteOpaque<Bytes>(dst, bits[row], windowWidth, eight);
+            else
+                WriteStrokes<Bytes>(dst, bits[row], windowWidth, ink);
+        }
     }
 }
 
