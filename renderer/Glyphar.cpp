@@ -486,156 +486,9 @@ size_t LayOut(const unsigned char *text, const Grid &grid, int64_t rowLimit, Emi
 }
 
 //----------------------------------------------------------------------------
-// Bit rows. A text row is drawn through a window of at most kWindow pixels of
-// its width at a time; for each glyph row, one bit per pixel of the window
-// says whether the cell drawn last there is lit. Cells are gathered left to
-// right, so where blocks overlap the later cell wins: an opaque cell owns its
-// whole block, a transparent one only its lit pixels.
-//----------------------------------------------------------------------------
-
-constexpr int64_t kWindow = 1024;
-constexpr int64_t kWindowWords = kWindow / 64 + 1;  // one spare word for spill
-
-using BitRow = uint64_t[kWindowWords];
-
-// Sets or clears bits [from, to) of the window, clipped to [0, limit).
-void SetRange(uint64_t *bits, int64_t from, int64_t to, int64_t limit, bool value)
-{
-    from = std::max<int64_t>(from, 0);
-    to = std::min(to, limit);
-    for (int64_t k = from; k < to;) {
-        const int64_t n = std::min<int64_t>(64 - (k & 63), to - k);
-        const uint64_t mask = (n == 64 ? ~uint64_t{0} : (uint64_t{1} << n) - 1) << (k & 63);
-        bits[k >> 6] = value ? bits[k >> 6] | mask : bits[k >> 6] & ~mask;
-        k += n;
-    }
-}
-
-struct CellRun {
-    const unsigned char *cells;
-    int64_t first, last;  // the cells that reach into the window, inclusive
-    int64_t x;            // the first cell's left edge, relative to the window
-    int64_t pitch;
-};
-
-// Narrow cells: each cell's row is one word of lit pixels, shifted into the
-// two words it straddles. Cells step right by at most 64 pixels, so those
-// two words are kept in registers and stored as the cells move past them.
-// A band of Rows glyph rows from `band` on is gathered in one pass over the
-// cells, which shares each cell's load, position and step among the band's
-// rows. Only where blocks overlap (Owns) must a cell clear what the one
-// before it lit.
-template <bool Owns, int Rows>
-void GatherNarrowBand(BitRow *bits, int band, int64_t words, const CellRun &run,
-                      const CellGeometry &g)
-{
-    // Locals: stores through bits could otherwise alias the run's fields.
-    const unsigned char *const cells = run.cells;
-    const int64_t last = run.last, pitch = run.pitch;
-    const uint64_t block = g.block;
-    const int width = static_cast<int>(g.cols.extent());
-    uint64_t current[Rows], next[Rows];
-    // The first cell starts at or left of the window's edge: bit 0 is its
-    // offset -at, and nothing of it spills into the next word.
-    int64_t at = run.x + run.first * pitch;
-    const uint8_t *mask = RowMask[cells[run.first]] + band;
-    for (int r = 0; r < Rows; ++r) {
-        current[r] = g.litOffsets[mask[r]] >> -at;
-        next[r] = 0;
-    }
-    int64_t index = 0;  // the word `current` holds
-    at += pitch;
-    for (int64_t i = run.first + 1; i <= last; ++i, at += pitch) {
-        mask = RowMask[cells[i]] + band;
-        const int64_t word = at >> 6;
-        if (word != index) {
-            for (int r = 0; r < Rows; ++r) {
-                bits[band + r][index] = current[r];
-                current[r] = next[r];
-                next[r] = 0;
-            }
-            index = word;
-        }
-        const int shift = static_cast<int>(at & 63);
-        if (shift <= 64 - width) {  // the cell lies within the word
-            for (int r = 0; r < Rows; ++r) {
-                if (Owns)
-                    current[r] &= ~(block << shift);
-                current[r] |= g.litOffsets[mask[r]] << shift;
-            }
-            continue;
-        }
-        for (int r = 0; r < Rows; ++r) {  // the cell straddles two words
-            const uint64_t lit = g.litOffsets[mask[r]];
-            if (Owns) {
-                current[r] &= ~(block << shift);
-                next[r] &= ~(block >> (64 - shift));
-            }
-            current[r] |= lit << shift;
-            next[r] |= lit >> (64 - shift);
-        }
-    }
-    for (int r = 0; r < Rows; ++r) {
-        bits[band + r][index] = current[r];
-        bits[band + r][index + 1] = next[r];
-        for (int64_t k = index + 2; k <= words; ++k)
-            bits[band + r][k] = 0;
-    }
-}
-
-// Wide cells, more than a word across: runs of bits, one per glyph column.
-void GatherWide(uint64_t *bits, int64_t width, const CellRun &run, int row,
-                const CellGeometry &g, bool opaque)
-{
-    std::memset(bits, 0, static_cast<size_t>((width + 63) / 64 + 1) * sizeof *bits);
-    for (int64_t i = run.first; i <= run.last; ++i) {
-        const unsigned mask = RowMask[run.cells[i]][row];
-        const int64_t at = run.x + i * run.pitch;
-        if (opaque)
-            SetRange(bits, at, at + g.cols.extent(), width, false);
-        for (int col = 0; col < kGlyphCols; ++col)
-            if ((mask >> col) & 1)
-                SetRange(bits, at + g.cols.start[col], at + g.cols.start[col + 1], width, true);
-    }
-}
-
-// Gathers the glyph rows sampled by the pixel rows [shownFrom, shownTo) of the
-// character. Narrow cells go in two bands, rows 0 to 4 and 5 to 8, each
-// gathered whole if any of its rows shows; row 9, past the grid, is blank in
-// every glyph.
-void GatherGlyphRows(BitRow *bits, int64_t shownFrom, int64_t shownTo, int64_t width,
-                     const CellRun &run, const CellGeometry &g, bool opaque)
-{
-    const auto shows = [&](int first, int end) {
-        return g.rows.start[first] < shownTo && g.rows.start[end] > shownFrom;
-    };
-    if (!g.narrow) {
-        for (int row = 0; row <= kGlyphRows; ++row)
-            if (shows(row, row + 1))
-                GatherWide(bits[row], width, run, row, g, opaque);
-        return;
-    }
-    const int64_t words = (width + 63) / 64;
-    const bool owns = opaque && g.cols.extent() > run.pitch;
-    if (shows(0, 5)) {
-        if (owns)
-            GatherNarrowBand<true, 5>(bits, 0, words, run, g);
-        else
-            GatherNarrowBand<false, 5>(bits, 0, words, run, g);
-    }
-    if (shows(5, kGlyphRows)) {
-        if (owns)
-            GatherNarrowBand<true, 4>(bits, 5, words, run, g);
-        else
-            GatherNarrowBand<false, 4>(bits, 5, words, run, g);
-    }
-    if (shows(kGlyphRows, kGlyphRows + 1))
-        std::memset(bits[kGlyphRows], 0, static_cast<size_t>(words + 1) * sizeof(uint64_t));
-}
-
-//----------------------------------------------------------------------------
-// Pixel writers, one per pixel size, chosen once per text row. Opaque rows are
-// written eight pixels at a time: the pixels of a byte of bits are the
+// Pixel writers, one per pixel size, chosen once per text row. A row of
+// pixels is written from words of bits, 64 pixels a word, bit 0 leftmost.
+// Opaque pixels go eight at a time: the pixels of a byte of bits are the
 // background with the foreground's differing bits put back where a per-byte
 // mask says lit, in whole words, which compilers vectorise. Transparent rows
 // touch only their lit pixels.
@@ -713,32 +566,40 @@ struct EightPixels {
     }
 };
 
+// The first n (1 to 64) pixels of a word of bits, in fg where lit and bg
+// elsewhere.
+template <int Bytes>
+void WriteOpaqueWord(uint8_t *dst, uint64_t word, int n, const EightPixels<Bytes> &eight)
+{
+    for (; n >= 8; n -= 8, word >>= 8, dst += 8 * Bytes)
+        eight.Write(dst, static_cast<unsigned>(word & 0xFF));
+    if (n > 0)
+        eight.Write(dst, static_cast<unsigned>(word & 0xFF), n);
+}
+
+// A row of count pixels from its words of bits.
 template <int Bytes>
 void WriteOpaque(uint8_t *dst, const uint64_t *bits, int64_t count, const EightPixels<Bytes> &eight)
 {
-    for (; count >= 64; count -= 64, ++bits) {
-        uint64_t word = *bits;
-        for (int b = 0; b < 8; ++b, word >>= 8, dst += 8 * Bytes)
-            eight.Write(dst, static_cast<unsigned>(word & 0xFF));
-    }
-    uint64_t word = count > 0 ? *bits : 0;
-    for (; count >= 8; count -= 8, word >>= 8, dst += 8 * Bytes)
-        eight.Write(dst, static_cast<unsigned>(word & 0xFF));
-    if (count > 0)  // the last pixels, fewer than eight
-        eight.Write(dst, static_cast<unsigned>(word & 0xFF), static_cast<int>(count));
+    for (; count > 0; count -= 64, ++bits, dst += 64 * Bytes)
+        WriteOpaqueWord<Bytes>(dst, *bits, static_cast<int>(std::min<int64_t>(count, 64)), eight);
+}
+
+// The lit ones among the first n (1 to 64) pixels of a word of bits.
+template <int Bytes>
+void WriteStrokesWord(uint8_t *dst, uint64_t word, int n, uint32_t fg)
+{
+    if (n < 64)
+        word &= (uint64_t{1} << n) - 1;
+    for (; word != 0; word &= word - 1)
+        std::memcpy(dst + __builtin_ctzll(word) * Bytes, &fg, Bytes);
 }
 
 template <int Bytes>
-void WriteStrokes(uint8_t *dst, const uint64_t *bits, int64_t count, const Ink &ink)
+void WriteStrokes(uint8_t *dst, const uint64_t *bits, int64_t count, uint32_t fg)
 {
-    const uint32_t fg = ink.fg;
-    for (int64_t k = 0; k < count; k += 64, ++bits) {
-        uint64_t word = *bits;
-        if (count - k < 64)
-            word &= (uint64_t{1} << (count - k)) - 1;
-        for (; word != 0; word &= word - 1)
-            std::memcpy(dst + (k + __builtin_ctzll(word)) * Bytes, &fg, Bytes);
-    }
+    for (; count > 0; count -= 64, ++bits, dst += 64 * Bytes)
+        WriteStrokesWord<Bytes>(dst, *bits, static_cast<int>(std::min<int64_t>(count, 64)), fg);
 }
 
 // Eight copies of a pixel, as `bytes` words (of the four). A multiplication
@@ -773,7 +634,12 @@ Ink MakeInk(const Target &t, _color fg, _color bg)
 }
 
 //----------------------------------------------------------------------------
-// Drawing: a text row at a time, only what lies in the clip rectangle.
+// Drawing: a text row at a time, only what lies in the clip rectangle. For
+// each glyph row, the lit pixels of all the row's cells make a bit row, 64
+// pixels a word; then every pixel row is written from the bit row of the
+// glyph row it samples. Cells are gathered left to right, so where blocks
+// overlap the later cell wins: an opaque cell owns its whole block, a
+// transparent one only its lit pixels.
 //----------------------------------------------------------------------------
 
 int64_t FloorDiv(int64_t a, int64_t b)
@@ -781,11 +647,136 @@ int64_t FloorDiv(int64_t a, int64_t b)
     return a / b - (a % b != 0 && (a < 0) != (b < 0));
 }
 
+// A window of a text row, up to kWindow pixels wide: for each glyph row,
+// one bit per pixel, 64 pixels a word.
+constexpr int64_t kWindow = 1024;
+static_assert(kWindow % 64 == 0, "windows hold whole words");
+
+struct BitRows {
+    uint64_t word[kGlyphRows + 1][kWindow / 64];
+
+    void Put(int row, int64_t index, uint64_t bits) { word[row][index] = bits; }
+};
+
+// The cells that reach into a span of pixels.
+struct CellRun {
+    const unsigned char *cells;
+    int64_t first, last;  // inclusive
+    int64_t x;            // the first cell's left edge, relative to the span
+    int64_t pitch;
+};
+
+CellRun CellsInSpan(const unsigned char *cells, int64_t count, int64_t pitch, int64_t x,
+                    int64_t width, int64_t spanLeft, int64_t spanWidth)
+{
+    CellRun run{cells, 0, count - 1, x - spanLeft, pitch};
+    if (count > 1) {  // a single cell covers the span
+        run.first = std::max<int64_t>(0, FloorDiv(spanLeft - width - x, pitch) + 1);
+        run.last = std::min(count - 1, FloorDiv(spanLeft + spanWidth - 1 - x, pitch));
+    }
+    return run;
+}
+
+// Narrow cells: each cell's row is one word of lit pixels, shifted into the
+// two words it straddles. Cells step right by at most 64 pixels, so those
+// two words are kept in registers and stored as the cells move past them.
+// A band of Rows glyph rows from `band` on is gathered in one pass over the
+// cells, which shares each cell's load, position and step among the band's
+// rows. Only where blocks overlap (Owns) must a cell clear what the one
+// before it lit.
+template <bool Owns, int Rows>
+void GatherNarrowBand(BitRows &bits, int band, const CellRun &run, int64_t window,
+                      const CellGeometry &g)
+{
+    // Locals: stores into the bit rows could otherwise alias them.
+    const unsigned char *const cells = run.cells;
+    const int64_t last = run.last, pitch = run.pitch;
+    const uint64_t block = g.block;
+    const int width = static_cast<int>(g.cols.extent());
+    uint64_t current[Rows], next[Rows];
+    // The first cell starts at or left of the window's edge: bit 0 is its
+    // offset -at, and nothing of it spills into the next word.
+    int64_t at = run.x + run.first * pitch;
+    const uint8_t *mask = RowMask[cells[run.first]] + band;
+    for (int r = 0; r < Rows; ++r) {
+        current[r] = g.litOffsets[mask[r]] >> -at;
+        next[r] = 0;
+    }
+    int64_t index = 0;  // the word `current` holds
+    at += pitch;
+    for (int64_t i = run.first + 1; i <= last; ++i, at += pitch) {
+        mask = RowMask[cells[i]] + band;
+        const int64_t word = at >> 6;
+        if (word != index) {  // no later cell reaches back into `current`
+            for (int r = 0; r < Rows; ++r) {
+                bits.Put(band + r, index, current[r]);
+                current[r] = next[r];
+                next[r] = 0;
+            }
+            index = word;
+        }
+        const int shift = static_cast<int>(at & 63);
+        if (shift <= 64 - width) {  // the cell lies within the word
+            for (int r = 0; r < Rows; ++r) {
+                if (Owns)
+                    current[r] &= ~(block << shift);
+                current[r] |= g.litOffsets[mask[r]] << shift;
+            }
+            continue;
+        }
+        for (int r = 0; r < Rows; ++r) {  // the cell straddles two words
+            const uint64_t lit = g.litOffsets[mask[r]];
+            if (Owns) {
+                current[r] &= ~(block << shift);
+                next[r] &= ~(block >> (64 - shift));
+            }
+            current[r] |= lit << shift;
+            next[r] |= lit >> (64 - shift);
+        }
+    }
+    // The cells cover the window: nothing lies past these two words.
+    for (int r = 0; r < Rows; ++r)
+        bits.Put(band + r, index, current[r]);
+    if (64 * (index + 1) < window)
+        for (int r = 0; r < Rows; ++r)
+            bits.Put(band + r, index + 1, next[r]);
+}
+
+// Sets or clears bits [from, to) of a window's bit row, clipped to [0, limit).
+void SetRange(uint64_t *bits, int64_t from, int64_t to, int64_t limit, bool value)
+{
+    from = std::max<int64_t>(from, 0);
+    to = std::min(to, limit);
+    for (int64_t k = from; k < to;) {
+        const int64_t n = std::min<int64_t>(64 - (k & 63), to - k);
+        const uint64_t mask = (n == 64 ? ~uint64_t{0} : (uint64_t{1} << n) - 1) << (k & 63);
+        bits[k >> 6] = value ? bits[k >> 6] | mask : bits[k >> 6] & ~mask;
+        k += n;
+    }
+}
+
+// Wide cells, more than a word across: a glyph row's bits in runs, one per
+// glyph column.
+void GatherWide(uint64_t *bits, int64_t window, const CellRun &run, int row,
+                const CellGeometry &g, bool opaque)
+{
+    std::memset(bits, 0, static_cast<size_t>((window + 63) / 64) * sizeof *bits);
+    for (int64_t i = run.first; i <= run.last; ++i) {
+        const unsigned mask = RowMask[run.cells[i]][row];
+        const int64_t at = run.x + i * run.pitch;
+        if (opaque)
+            SetRange(bits, at, at + g.cols.extent(), window, false);
+        for (int col = 0; col < kGlyphCols; ++col)
+            if ((mask >> col) & 1)
+                SetRange(bits, at + g.cols.start[col], at + g.cols.start[col + 1], window, true);
+    }
+}
+
 // Draws `count` cells from `cells`, the first with its top-left pixel at
 // (x, y), the others `pitch` pixels apart, on pixels of Bytes bytes.
 template <int Bytes>
 void DrawCellsOf(const Target &t, const CellGeometry &g, const Ink &ink,
-               const unsigned char *cells, int64_t count, int64_t pitch, int64_t x, int64_t y)
+                 const unsigned char *cells, int64_t count, int64_t pitch, int64_t x, int64_t y)
 {
     const int64_t top = std::max(y, t.top);
     const int64_t bottom = std::min(y + g.rows.extent(), t.bottom);
@@ -794,18 +785,37 @@ void DrawCellsOf(const Target &t, const CellGeometry &g, const Ink &ink,
     const int64_t right = std::min(x + (count - 1) * pitch + width, t.right);
     if (top >= bottom || left >= right)
         return;
-
+    // Whether any pixel row shown samples a glyph row in [first, end).
+    const auto shows = [&](int first, int end) {
+        return y + g.rows.start[first] < bottom && y + g.rows.start[end] > top;
+    };
+    const bool owns = ink.opaque && width > pitch;
     const EightPixels<Bytes> eight(ink);
-    BitRow bits[kGlyphRows + 1];
+    BitRows bits;
     for (int64_t windowLeft = left; windowLeft < right; windowLeft += kWindow) {
-        const int64_t windowWidth = std::min(kWindow, right - windowLeft);
-        // The cells that reach into the window; a single cell covers it.
-        CellRun run{cells, 0, count - 1, x - windowLeft, pitch};
-        if (count > 1) {
-            run.first = std::max<int64_t>(0, FloorDiv(windowLeft - width - x, pitch) + 1);
-            run.last = std::min(count - 1, FloorDiv(windowLeft + windowWidth - 1 - x, pitch));
+        const int64_t window = std::min(kWindow, right - windowLeft);
+        const CellRun run = CellsInSpan(cells, count, pitch, x, width, windowLeft, window);
+        if (g.narrow) {
+            if (shows(0, 5)) {
+                if (owns)
+                    GatherNarrowBand<true, 5>(bits, 0, run, window, g);
+                else
+                    GatherNarrowBand<false, 5>(bits, 0, run, window, g);
+            }
+            if (shows(5, kGlyphRows)) {
+                if (owns)
+                    GatherNarrowBand<true, 4>(bits, 5, run, window, g);
+                else
+                    GatherNarrowBand<false, 4>(bits, 5, run, window, g);
+            }
+            // Glyph row 9, past the grid, is blank in every glyph.
+            if (shows(kGlyphRows, kGlyphRows + 1))
+                std::memset(bits.word[kGlyphRows], 0, sizeof bits.word[kGlyphRows]);
+        } else {
+            for (int row = 0; row <= kGlyphRows; ++row)
+                if (shows(row, row + 1))
+                    GatherWide(bits.word[row], window, run, row, g, ink.opaque);
         }
-        GatherGlyphRows(bits, top - y, bottom - y, windowWidth, run, g, ink.opaque);
         // Each pixel row shows the bit row of the glyph row it samples.
         int row = 0;
         for (int64_t i = top - y; i < bottom - y; ++i) {
@@ -813,9 +823,9 @@ void DrawCellsOf(const Target &t, const CellGeometry &g, const Ink &ink,
                 ++row;
             uint8_t *dst = PixelAddress(t, windowLeft, y + i);
             if (ink.opaque)
-                WriteOpaque<Bytes>(dst, bits[row], windowWidth, eight);
+                WriteOpaque<Bytes>(dst, bits.word[row], window, eight);
             else
-                WriteStrokes<Bytes>(dst, bits[row], windowWidth, ink);
+                WriteStrokes<Bytes>(dst, bits.word[row], window, ink.fg);
         }
     }
 }
