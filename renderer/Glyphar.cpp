@@ -490,7 +490,7 @@ size_t LayOut(const unsigned char *text, const Grid &grid, int64_t rowLimit, Emi
 // pixels is written from words of bits, 64 pixels a word, bit 0 leftmost.
 // Opaque pixels go eight at a time: the pixels of a byte of bits are the
 // background with the foreground's differing bits put back where a per-byte
-// mask says lit, in whole words, which compilers vectorise. Transparent rows
+// mask says lit, in whole 64-bit words, with no branch. Transparent rows
 // touch only their lit pixels.
 //----------------------------------------------------------------------------
 
