@@ -868,11 +868,10 @@ void GlypharPoint(SDL_Surface *surface, int x, int y, _color color)
     Target t;
     if (!OpenTarget(surface, &t))
         return;
-    if (x >= t.left && x < t.right && y >= t.top && y < t.bottom)
-    {
-        const uint32_t pixel = MapColor(t, color);
-        std::memcpy(PixelAddress(t, x, y), &pixel, static_cast<size_t>(t.bytesPerPixel));
-    }
+    if (x < t.left || x >= t.right || y < t.top || y >= t.bottom)
+        return;
+    const uint32_t pixel = MapColor(t, color);
+    std::memcpy(PixelAddress(t, x, y), &pixel, static_cast<size_t>(t.bytesPerPixel));
 }
 
 void GlypharCarac(SDL_Surface *surface, unsigned char c, int x, int y, float size,
@@ -921,22 +920,26 @@ size_t GlypharMesure(const char *text, _rect box, float size, int flags, _rect *
     int64_t left = INT64_MAX, top = INT64_MAX, right = INT64_MIN, bottom = INT64_MIN;
     size_t used = 0;
     if (text != nullptr && size > 0 && MakeGrid(box, size, flags, &grid)) {
-        const double width = std::ceil(6.0 * size), height = std::ceil(9.0 * size);
-        const int64_t cellWidth = ClampFar(width), cellHeight = ClampFar(height);
+        // A cell paints the block the drawing's geometry gives it.
+        const CellGeometry &g = GeometryFor(size);
+        const int64_t blockWidth = g.cols.extent(), blockHeight = g.rows.extent();
         used = LayOut(reinterpret_cast<const unsigned char *>(text), grid, grid.lastRow,
                       [&](const TextRow &row) {
-                          const int64_t x = box.x + row.shift, y = box.y + row.index * grid.cellHeight;
+                          const int64_t x = box.x + row.shift;
+                          const int64_t y = box.y + row.index * grid.cellHeight;
                           left = std::min(left, x);
                           top = std::min(top, y);
-                          right = std::max(right, x + (row.count - 1) * grid.cellWidth + cellWidth);
-                          bottom = std::max(bottom, y + cellHeight);
+                          right = std::max(right, x + (row.count - 1) * grid.cellWidth + blockWidth);
+                          bottom = std::max(bottom, y + blockHeight);
                       });
     }
     if (painted != nullptr) {
         if (left > right) {
             *painted = {box.x, box.y, 0, 0};
         } else {
-            const auto saturate = [](int64_t v) { return static_cast<int32_t>(std::min<int64_t>(v, INT32_MAX)); };
+            const auto saturate = [](int64_t v) {
+                return static_cast<int32_t>(std::min<int64_t>(v, INT32_MAX));
+            };
             *painted = {static_cast<int32_t>(left), static_cast<int32_t>(top),
                         saturate(right - left), saturate(bottom - top)};
         }
