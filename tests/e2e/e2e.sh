@@ -266,14 +266,17 @@ sdl2)
   env -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER XDG_RUNTIME_DIR="$work/runtime" \
     "$example" >"$work/example.out" 2>"$work/example.err" &
   demo_pid=$!
-  window=$("$xprobe" wait 640 360 10000) ||
-    fail "the example's 640x360 window did not appear: $(cat "$work/example.err")"
+  # The example says its window's format once it has drawn the window; only
+  # then is the window it shows looked up, as SDL may make and drop windows
+  # while it starts.
   tries=0
   until grep -q "^window surface format" "$work/example.out"; do
     tries=$((tries + 1))
-    [ $tries -lt 100 ] || fail "the example did not say its window's format: $(cat "$work/example.err")"
+    [ $tries -lt 200 ] || fail "the example did not say its window's format: $(cat "$work/example.err")"
     sleep 0.05
   done
+  window=$("$xprobe" wait 640 360 10000) ||
+    fail "the example's 640x360 window did not appear: $(cat "$work/example.err")"
   format=$(sed -n 's/^window surface format \([0-9]*\) (\(.*\))$/\1/p' "$work/example.out")
   name=$(sed -n 's/^window surface format [0-9]* (\(.*\))$/\1/p' "$work/example.out")
   "$example" --offscreen "$format" "$work/offscreen.ppm" || fail "the offscreen drawing failed"
