@@ -17,6 +17,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 namespace {
 
@@ -208,12 +209,6 @@ uint32_t MapColor(const Target &t, _color c)
     const int unused = 8 * (4 - t.bytesPerPixel);
     const uint32_t pixel = value & (0xFFFFFFFFu >> unused);
     return SDL_BYTEORDER == SDL_LIL_ENDIAN ? pixel : pixel << unused;
-}
-
-// The pixel's value as a number, from such a word.
-uint32_t PixelValue(uint32_t stored, int bytesPerPixel)
-{
-    return SDL_BYTEORDER == SDL_LIL_ENDIAN ? stored : stored >> 8 * (4 - bytesPerPixel);
 }
 
 //----------------------------------------------------------------------------
@@ -495,10 +490,40 @@ size_t LayOut(const unsigned char *text, const Grid &grid, int64_t rowLimit, Emi
 //----------------------------------------------------------------------------
 
 struct Ink {
-    uint32_t fg, bg;            // as MapColor gives them
-    uint64_t bg8[4], diff8[4];  // eight pixels of bg, and of fg ^ bg, as words
+    uint32_t fg, bg;  // as MapColor gives them; a transparent bg is fg
     bool opaque;
 };
+
+Ink MakeInk(const Target &t, _color fg, _color bg)
+{
+    Ink ink;
+    ink.opaque = !IsTransparent(bg);
+    ink.fg = MapColor(t, fg);
+    ink.bg = ink.opaque ? MapColor(t, bg) : ink.fg;
+    return ink;
+}
+
+// Eight copies of a pixel, as Bytes words. A pixel of 1, 2 or 4 bytes read
+// as a number and multiplied repeats in every lane in the machine's own byte
+// order; a 3-byte pixel straddles the words and goes byte by byte.
+template <int Bytes>
+void RepeatEight(uint32_t stored, uint64_t words[Bytes])
+{
+    if constexpr (Bytes == 3) {
+        uint8_t pixel[4], eight[24];
+        std::memcpy(pixel, &stored, 4);
+        for (int k = 0; k < 24; ++k)
+            eight[k] = pixel[k % 3];
+        std::memcpy(words, eight, 24);
+    } else {
+        using Lane = std::conditional_t<Bytes == 1, uint8_t,
+                                        std::conditional_t<Bytes == 2, uint16_t, uint32_t>>;
+        Lane lane;
+        std::memcpy(&lane, &stored, Bytes);
+        for (int w = 0; w < Bytes; ++w)
+            words[w] = lane * (~uint64_t{0} / static_cast<Lane>(~Lane{0}));
+    }
+}
 
 // For each byte of bits, eight pixels of Bytes bytes: 0xFF where lit.
 template <int Bytes>
@@ -536,102 +561,102 @@ inline void StoreFirstBytes(uint8_t *dst, uint64_t word, int bytes)
         *dst = static_cast<uint8_t>(little ? word : word >> 56);
 }
 
-// The ink's words, held in locals: stores through a byte pointer could
-// otherwise alias them and force a reload for every group.
-template <int Bytes>
-struct EightPixels {
-    uint64_t bg[Bytes], diff[Bytes];
+// How a row of a window's pixels splits: whole words of 64 pixels, whole
+// bytes of eight in the word after them, then a tail of fewer than eight,
+// which is tailWords whole 8-byte words and tailRest bytes of pixels.
+// Worked out once per window, not per row of pixels.
+struct RowSpan {
+    int64_t words;
+    int bytes, tail;
+    int tailWords, tailRest;
 
-    explicit EightPixels(const Ink &ink)
+    RowSpan(int64_t count, int bytesPerPixel)
+        : words(count / 64), bytes(static_cast<int>(count % 64 / 8)),
+          tail(static_cast<int>(count % 8)), tailWords(tail * bytesPerPixel / 8),
+          tailRest(tail * bytesPerPixel % 8)
     {
-        for (int w = 0; w < Bytes; ++w)
-            bg[w] = ink.bg8[w], diff[w] = ink.diff8[w];
     }
 
-    // The first n of the eight pixels a byte of bits makes (all of them by
-    // default), kept in words until they are stored.
-    void Write(uint8_t *dst, unsigned bits, int n = 8) const
+    bool partialWord() const { return bytes + tail > 0; }
+    uint64_t partialMask() const { return (uint64_t{1} << (8 * bytes + tail)) - 1; }
+};
+
+// Opaque rows: every pixel in fg where lit, bg elsewhere, eight at a time.
+template <int Bytes>
+struct OpaqueWriter {
+    uint64_t bg[Bytes], diff[Bytes];
+
+    explicit OpaqueWriter(const Ink &ink)
     {
-        const uint8_t *mask = kByteMasks<Bytes>.mask[bits];
-        int bytes = n * Bytes;
-        for (int w = 0; w < Bytes && bytes > 0; ++w, dst += 8, bytes -= 8) {
+        RepeatEight<Bytes>(ink.bg, bg);
+        RepeatEight<Bytes>(ink.fg ^ ink.bg, diff);
+    }
+
+    // The eight pixels of the low byte of bits, as Bytes words.
+    struct Eight {
+        uint64_t word[Bytes];
+    };
+
+    Eight PixelsOf(uint64_t bits) const
+    {
+        const uint8_t *mask = kByteMasks<Bytes>.mask[bits & 0xFF];
+        Eight pixels;
+        for (int w = 0; w < Bytes; ++w) {
             uint64_t m;
             std::memcpy(&m, mask + 8 * w, 8);
-            const uint64_t pixels = bg[w] ^ (diff[w] & m);
-            if (bytes >= 8)
-                std::memcpy(dst, &pixels, 8);
-            else
-                StoreFirstBytes(dst, pixels, bytes);
+            pixels.word[w] = bg[w] ^ (diff[w] & m);
         }
+        return pixels;
+    }
+
+    static void Store(uint8_t *dst, const Eight &pixels)
+    {
+        std::memcpy(dst, pixels.word, sizeof pixels.word);
+    }
+
+    void Row(uint8_t *dst, const uint64_t *bits, const RowSpan &span) const
+    {
+        for (int64_t w = 0; w < span.words; ++w)
+            for (int k = 0; k < 8; ++k, dst += 8 * Bytes)
+                Store(dst, PixelsOf(bits[w] >> 8 * k));
+        if (!span.partialWord())
+            return;
+        uint64_t word = bits[span.words];
+        for (int k = 0; k < span.bytes; ++k, word >>= 8, dst += 8 * Bytes)
+            Store(dst, PixelsOf(word));
+        if (span.tail == 0)
+            return;
+        const Eight pixels = PixelsOf(word);
+        uint64_t rest = pixels.word[0];
+        for (int w = 1; w < Bytes && w <= span.tailWords; ++w, dst += 8) {
+            std::memcpy(dst, &rest, 8);
+            rest = pixels.word[w];
+        }
+        StoreFirstBytes(dst, rest, span.tailRest);
     }
 };
 
-// The first n (1 to 64) pixels of a word of bits, in fg where lit and bg
-// elsewhere.
+// Transparent rows: only the lit pixels, each one copy of fg.
 template <int Bytes>
-void WriteOpaqueWord(uint8_t *dst, uint64_t word, int n, const EightPixels<Bytes> &eight)
-{
-    for (; n >= 8; n -= 8, word >>= 8, dst += 8 * Bytes)
-        eight.Write(dst, static_cast<unsigned>(word & 0xFF));
-    if (n > 0)
-        eight.Write(dst, static_cast<unsigned>(word & 0xFF), n);
-}
+struct StrokeWriter {
+    uint32_t fg;
 
-// A row of count pixels from its words of bits.
-template <int Bytes>
-void WriteOpaque(uint8_t *dst, const uint64_t *bits, int64_t count, const EightPixels<Bytes> &eight)
-{
-    for (; count > 0; count -= 64, ++bits, dst += 64 * Bytes)
-        WriteOpaqueWord<Bytes>(dst, *bits, static_cast<int>(std::min<int64_t>(count, 64)), eight);
-}
+    explicit StrokeWriter(const Ink &ink) : fg(ink.fg) {}
 
-// The lit ones among the first n (1 to 64) pixels of a word of bits.
-template <int Bytes>
-void WriteStrokesWord(uint8_t *dst, uint64_t word, int n, uint32_t fg)
-{
-    if (n < 64)
-        word &= (uint64_t{1} << n) - 1;
-    for (; word != 0; word &= word - 1)
-        std::memcpy(dst + __builtin_ctzll(word) * Bytes, &fg, Bytes);
-}
-
-template <int Bytes>
-void WriteStrokes(uint8_t *dst, const uint64_t *bits, int64_t count, uint32_t fg)
-{
-    for (; count > 0; count -= 64, ++bits, dst += 64 * Bytes)
-        WriteStrokesWord<Bytes>(dst, *bits, static_cast<int>(std::min<int64_t>(count, 64)), fg);
-}
-
-// Eight copies of a pixel, as `bytes` words (of the four). A multiplication
-// repeats a pixel of 1, 2 or 4 bytes across a word, each copy in the
-// machine's byte order; 3-byte pixels straddle words and go byte by byte.
-void RepeatEight(uint32_t stored, int bytes, uint64_t words[4])
-{
-    const uint64_t value = PixelValue(stored, bytes);
-    switch (bytes) {
-    case 1: words[0] = value * 0x0101010101010101u; return;
-    case 2: words[0] = words[1] = value * 0x0001000100010001u; return;
-    case 4: words[0] = words[1] = words[2] = words[3] = value * 0x0000000100000001u; return;
-    default: {
-        uint8_t pixel[4], eight[24];
-        std::memcpy(pixel, &stored, 4);
-        for (int k = 0; k < 24; ++k)
-            eight[k] = pixel[k % 3];
-        std::memcpy(words, eight, 24);
+    void Word(uint8_t *dst, uint64_t word) const
+    {
+        for (; word != 0; word &= word - 1)
+            std::memcpy(dst + __builtin_ctzll(word) * Bytes, &fg, Bytes);
     }
-    }
-}
 
-Ink MakeInk(const Target &t, _color fg, _color bg)
-{
-    Ink ink;
-    ink.opaque = !IsTransparent(bg);
-    ink.fg = MapColor(t, fg);
-    ink.bg = ink.opaque ? MapColor(t, bg) : ink.fg;
-    RepeatEight(ink.bg, t.bytesPerPixel, ink.bg8);
-    RepeatEight(ink.fg ^ ink.bg, t.bytesPerPixel, ink.diff8);
-    return ink;
-}
+    void Row(uint8_t *dst, const uint64_t *bits, const RowSpan &span) const
+    {
+        for (int64_t w = 0; w < span.words; ++w, dst += 64 * Bytes)
+            Word(dst, bits[w]);
+        if (span.partialWord())
+            Word(dst, bits[span.words] & span.partialMask());
+    }
+};
 
 //----------------------------------------------------------------------------
 // Drawing: a text row at a time, only what lies in the clip rectangle. For
@@ -773,10 +798,10 @@ void GatherWide(uint64_t *bits, int64_t window, const CellRun &run, int row,
 }
 
 // Draws `count` cells from `cells`, the first with its top-left pixel at
-// (x, y), the others `pitch` pixels apart, on pixels of Bytes bytes.
-template <int Bytes>
-void DrawCellsOf(const Target &t, const CellGeometry &g, const Ink &ink,
-                 const unsigned char *cells, int64_t count, int64_t pitch, int64_t x, int64_t y)
+// (x, y), the others `pitch` pixels apart, each row of pixels by Writer.
+template <class Writer>
+void DrawCellsWith(const Target &t, const CellGeometry &g, const Writer &writer, bool opaque,
+                   const unsigned char *cells, int64_t count, int64_t pitch, int64_t x, int64_t y)
 {
     const int64_t top = std::max(y, t.top);
     const int64_t bottom = std::min(y + g.rows.extent(), t.bottom);
@@ -785,12 +810,14 @@ void DrawCellsOf(const Target &t, const CellGeometry &g, const Ink &ink,
     const int64_t right = std::min(x + (count - 1) * pitch + width, t.right);
     if (top >= bottom || left >= right)
         return;
-    // Whether any pixel row shown samples a glyph row in [first, end).
-    const auto shows = [&](int first, int end) {
-        return y + g.rows.start[first] < bottom && y + g.rows.start[end] > top;
-    };
-    const bool owns = ink.opaque && width > pitch;
-    const EightPixels<Bytes> eight(ink);
+    // The glyph rows that the rows of pixels shown sample.
+    int firstRow = 0, lastRow = kGlyphRows;
+    while (y + g.rows.start[firstRow + 1] <= top)
+        ++firstRow;
+    while (y + g.rows.start[lastRow] >= bottom)
+        --lastRow;
+    const auto shows = [&](int first, int end) { return firstRow < end && lastRow >= first; };
+    const bool owns = opaque && width > pitch;
     BitRows bits;
     for (int64_t windowLeft = left; windowLeft < right; windowLeft += kWindow) {
         const int64_t window = std::min(kWindow, right - windowLeft);
@@ -812,25 +839,33 @@ void DrawCellsOf(const Target &t, const CellGeometry &g, const Ink &ink,
             if (shows(kGlyphRows, kGlyphRows + 1))
                 std::memset(bits.word[kGlyphRows], 0, sizeof bits.word[kGlyphRows]);
         } else {
-            for (int row = 0; row <= kGlyphRows; ++row)
-                if (shows(row, row + 1))
-                    GatherWide(bits.word[row], window, run, row, g, ink.opaque);
+            for (int row = firstRow; row <= lastRow; ++row)
+                GatherWide(bits.word[row], window, run, row, g, opaque);
         }
-        // Each pixel row shows the bit row of the glyph row it samples.
-        int row = 0;
-        for (int64_t i = top - y; i < bottom - y; ++i) {
-            while (i >= g.rows.start[row + 1])
-                ++row;
-            uint8_t *dst = PixelAddress(t, windowLeft, y + i);
-            if (ink.opaque)
-                WriteOpaque<Bytes>(dst, bits.word[row], window, eight);
-            else
-                WriteStrokes<Bytes>(dst, bits.word[row], window, ink.fg);
+        // Each row of pixels shows the bit row of the glyph row it samples.
+        // The writer and the rest are locals here: stores to the pixels could
+        // otherwise alias them and force reloads on every row.
+        const RowSpan span(window, t.bytesPerPixel);
+        uint8_t *dst = PixelAddress(t, windowLeft, top);
+        for (int64_t py = top, row = firstRow; row <= lastRow; ++row) {
+            const int64_t end = std::min(y + g.rows.start[row + 1], bottom);
+            for (; py < end; ++py, dst += t.pitch)
+                writer.Row(dst, bits.word[row], span);
         }
     }
 }
 
-// The pixel size is chosen once per text row, the writers inlined for it.
+template <int Bytes>
+void DrawCellsOf(const Target &t, const CellGeometry &g, const Ink &ink,
+                 const unsigned char *cells, int64_t count, int64_t pitch, int64_t x, int64_t y)
+{
+    if (ink.opaque)
+        DrawCellsWith(t, g, OpaqueWriter<Bytes>(ink), true, cells, count, pitch, x, y);
+    else
+        DrawCellsWith(t, g, StrokeWriter<Bytes>(ink), false, cells, count, pitch, x, y);
+}
+
+// The pixel size and the writer are chosen once per text row.
 void DrawCells(const Target &t, const CellGeometry &g, const Ink &ink,
                const unsigned char *cells, int64_t count, int64_t pitch, int64_t x, int64_t y)
 {
