@@ -6,7 +6,9 @@
 #                   tests
 #   make check-sdl2 the same for the SDL2 build (GLYPHAR_SDL=2), in its own
 #                   folder
-#   make sanitize   the unit tests again, built with ASan and UBSan
+#   make sanitize   the unit tests again, built with ASan and UBSan and
+#                   without masked stores, so the portable writers are tested
+#                   on every CPU
 #   make fuzz       the fuzzer, for FUZZ_SECONDS (default 120), from its seeds
 #   make bench      build the benchmarks in Release and run them; the table
 #                   lands in build-release/benchmarks.md
@@ -53,7 +55,8 @@ check-sdl2:
 
 sanitize:
 	scripts/install-deps test
-	$(CONFIGURE) -B $(BUILD_DIR)-sanitize -DGLYPHAR_BUILD_TESTS=ON -DGLYPHAR_SANITIZE=ON
+	$(CONFIGURE) -B $(BUILD_DIR)-sanitize -DGLYPHAR_BUILD_TESTS=ON -DGLYPHAR_SANITIZE=ON \
+	  -DGLYPHAR_MASKED_STORES=OFF
 	cmake --build $(BUILD_DIR)-sanitize --parallel $(JOBS)
 	$(CTEST) $(BUILD_DIR)-sanitize -L unit
 
