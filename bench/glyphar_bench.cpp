@@ -230,6 +230,17 @@ std::string CpuModel()
     return "unknown CPU";
 }
 
+// The writers the library draws with: masked stores need a build with them
+// and a CPU with AVX-512 BW.
+const char *Writers()
+{
+#if defined(GLYPHAR_BENCH_MASKED_STORES) && defined(__x86_64__) && defined(__GNUC__)
+    if (__builtin_cpu_supports("avx512bw"))
+        return "AVX-512 masked stores";
+#endif
+    return "the portable writers";
+}
+
 std::string Today()
 {
     char buf[32];
@@ -253,8 +264,8 @@ void WriteMarkdown(const MedianReporter &r, const std::string &path)
         return;
     }
     std::fprintf(out, "# Benchmarks\n\n");
-    std::fprintf(out, "Made by `make bench-docs` (`bench/report.sh`) on %s: %s, %s.\n", Today().c_str(),
-                 CpuModel().c_str(), r.cpu.c_str());
+    std::fprintf(out, "Made by `make bench-docs` (`bench/report.sh`) on %s: %s, %s; glyphar drew with %s.\n",
+                 Today().c_str(), CpuModel().c_str(), r.cpu.c_str(), Writers());
     std::fprintf(out,
                  "Every case draws on an 800 x 600 software surface, 16-bit 5-6-5 or 32-bit "
                  "8-8-8; they ran interleaved in random order, repeated, in one process. Times "
