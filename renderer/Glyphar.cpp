@@ -490,7 +490,8 @@ size_t LayOut(const unsigned char *text, const Grid &grid, int64_t rowLimit, Emi
 // Opaque pixels go eight at a time: the pixels of a byte of bits are the
 // background with the foreground's differing bits put back where a per-byte
 // mask says lit, in whole 64-bit words, with no branch. Transparent rows
-// touch only their lit pixels.
+// touch only their lit pixels. Where the CPU can store under a mask, both
+// kinds of row go 64 bytes a store instead.
 //----------------------------------------------------------------------------
 
 struct Ink {
