@@ -758,10 +758,22 @@ struct StrokeWriter {
 
     explicit StrokeWriter(const Ink &ink) : fg(ink.fg), masked(HasMaskedStores(Bytes)) {}
 
+    // Four lit pixels a step: a quarter of the loop's branches, and a step's
+    // stores go out together. A step with fewer than four left stores its
+    // first pixel again, so only lit pixels are written, some twice.
     void Word(uint8_t *dst, uint64_t word) const
     {
-        for (; word != 0; word &= word - 1)
-            std::memcpy(dst + __builtin_ctzll(word) * Bytes, &fg, Bytes);
+        while (word != 0) {
+            int at[4];
+            at[0] = __builtin_ctzll(word);
+            word &= word - 1;
+            for (int k = 1; k < 4; ++k) {
+                at[k] = word != 0 ? __builtin_ctzll(word) : at[0];
+                word &= word - 1;
+            }
+            for (int k = 0; k < 4; ++k)
+                std::memcpy(dst + at[k] * Bytes, &fg, Bytes);
+        }
     }
 
     void Row(uint8_t *dst, const uint64_t *bits, const RowSpan &span) const
