@@ -601,6 +601,15 @@ bool HasMaskedStores(int bytesPerPixel)
     return bytesPerPixel != 3 && __builtin_cpu_supports("avx512bw");
 }
 
+// A pixel in every lane of a 64-byte register.
+template <int Bytes>
+__attribute__((target("avx512bw"))) __m512i Broadcast(uint32_t pixel)
+{
+    return Bytes == 1   ? _mm512_set1_epi8(static_cast<char>(pixel))
+           : Bytes == 2 ? _mm512_set1_epi16(static_cast<short>(pixel))
+                        : _mm512_set1_epi32(static_cast<int>(pixel));
+}
+
 // The lit pixels of a word of bits, 64 bytes a store: 64, 32 or 16 pixels.
 template <int Bytes>
 __attribute__((target("avx512bw"))) inline void MaskedStrokesWord(uint8_t *dst, uint64_t word,
@@ -620,9 +629,7 @@ template <int Bytes>
 __attribute__((target("avx512bw"))) void MaskedStrokes(uint8_t *dst, const uint64_t *bits,
                                                        const RowSpan &span, uint32_t fg)
 {
-    const __m512i pixels = Bytes == 1   ? _mm512_set1_epi8(static_cast<char>(fg))
-                           : Bytes == 2 ? _mm512_set1_epi16(static_cast<short>(fg))
-                                        : _mm512_set1_epi32(static_cast<int>(fg));
+    const __m512i pixels = Broadcast<Bytes>(fg);
     for (int64_t w = 0; w < span.words; ++w, dst += 64 * Bytes)
         MaskedStrokesWord<Bytes>(dst, bits[w], pixels);
     if (span.partialWord())
@@ -647,14 +654,6 @@ __attribute__((target("avx512bw"))) inline void MaskedOpaqueWord(uint8_t *dst, u
             _mm512_mask_storeu_epi32(dst, static_cast<__mmask16>(exists),
                                      _mm512_mask_blend_epi32(static_cast<__mmask16>(word), bg, fg));
     }
-}
-
-template <int Bytes>
-__attribute__((target("avx512bw"))) __m512i Broadcast(uint32_t pixel)
-{
-    return Bytes == 1   ? _mm512_set1_epi8(static_cast<char>(pixel))
-           : Bytes == 2 ? _mm512_set1_epi16(static_cast<short>(pixel))
-                        : _mm512_set1_epi32(static_cast<int>(pixel));
 }
 
 template <int Bytes>
