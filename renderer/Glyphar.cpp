@@ -610,75 +610,48 @@ __attribute__((target("avx512bw"))) __m512i Broadcast(uint32_t pixel)
                         : _mm512_set1_epi32(static_cast<int>(pixel));
 }
 
-// The lit pixels of a word of bits, 64 bytes a store: 64, 32 or 16 pixels.
+// A word of bits as pixels, fg where lit and bg elsewhere, 64 bytes a store
+// (64, 32 or 16 pixels); only the pixels that `stored` marks are written.
 template <int Bytes>
-__attribute__((target("avx512bw"))) inline void MaskedStrokesWord(uint8_t *dst, uint64_t word,
-                                                                  __m512i pixels)
-{
-    for (int k = 0; k < Bytes; ++k, dst += 64, word >>= 64 / Bytes % 64) {
-        if (Bytes == 1)
-            _mm512_mask_storeu_epi8(dst, word, pixels);
-        else if (Bytes == 2)
-            _mm512_mask_storeu_epi16(dst, static_cast<__mmask32>(word), pixels);
-        else
-            _mm512_mask_storeu_epi32(dst, static_cast<__mmask16>(word), pixels);
-    }
-}
-
-template <int Bytes>
-__attribute__((target("avx512bw"))) void MaskedStrokes(uint8_t *dst, const uint64_t *bits,
-                                                       const RowSpan &span, uint32_t fg)
-{
-    const __m512i pixels = Broadcast<Bytes>(fg);
-    for (int64_t w = 0; w < span.words; ++w, dst += 64 * Bytes)
-        MaskedStrokesWord<Bytes>(dst, bits[w], pixels);
-    if (span.partialWord())
-        MaskedStrokesWord<Bytes>(dst, bits[span.words] & span.partialMask(), pixels);
-}
-
-// The pixels of a word of bits, fg where lit and bg elsewhere; `exists`
-// says which of them lie in the window and are stored.
-template <int Bytes>
-__attribute__((target("avx512bw"))) inline void MaskedOpaqueWord(uint8_t *dst, uint64_t word,
-                                                                 uint64_t exists, __m512i fg,
-                                                                 __m512i bg)
+__attribute__((target("avx512bw"))) inline void MaskedWord(uint8_t *dst, uint64_t lit,
+                                                           uint64_t stored, __m512i fg, __m512i bg)
 {
     constexpr int kShift = 64 / Bytes % 64;
-    for (int k = 0; k < Bytes; ++k, dst += 64, word >>= kShift, exists >>= kShift) {
+    for (int k = 0; k < Bytes; ++k, dst += 64, lit >>= kShift, stored >>= kShift) {
         if (Bytes == 1)
-            _mm512_mask_storeu_epi8(dst, exists, _mm512_mask_blend_epi8(word, bg, fg));
+            _mm512_mask_storeu_epi8(dst, stored, _mm512_mask_blend_epi8(lit, bg, fg));
         else if (Bytes == 2)
-            _mm512_mask_storeu_epi16(dst, static_cast<__mmask32>(exists),
-                                     _mm512_mask_blend_epi16(static_cast<__mmask32>(word), bg, fg));
+            _mm512_mask_storeu_epi16(dst, static_cast<__mmask32>(stored),
+                                     _mm512_mask_blend_epi16(static_cast<__mmask32>(lit), bg, fg));
         else
-            _mm512_mask_storeu_epi32(dst, static_cast<__mmask16>(exists),
-                                     _mm512_mask_blend_epi32(static_cast<__mmask16>(word), bg, fg));
+            _mm512_mask_storeu_epi32(dst, static_cast<__mmask16>(stored),
+                                     _mm512_mask_blend_epi32(static_cast<__mmask16>(lit), bg, fg));
     }
 }
 
-template <int Bytes>
-__attribute__((target("avx512bw"))) void MaskedOpaque(uint8_t *dst, const uint64_t *bits,
-                                                      const RowSpan &span, uint32_t fgPixel,
-                                                      uint32_t bgPixel)
+// A row of pixels from its words of bits: every pixel of the span when
+// Opaque, only the lit ones otherwise.
+template <int Bytes, bool Opaque>
+__attribute__((target("avx512bw"))) void MaskedRow(uint8_t *dst, const uint64_t *bits,
+                                                   const RowSpan &span, uint32_t fgPixel,
+                                                   uint32_t bgPixel)
 {
     const __m512i fg = Broadcast<Bytes>(fgPixel), bg = Broadcast<Bytes>(bgPixel);
+    const uint64_t unlitToo = Opaque ? ~uint64_t{0} : 0;
     for (int64_t w = 0; w < span.words; ++w, dst += 64 * Bytes)
-        MaskedOpaqueWord<Bytes>(dst, bits[w], ~uint64_t{0}, fg, bg);
-    if (span.partialWord())
-        MaskedOpaqueWord<Bytes>(dst, bits[span.words], span.partialMask(), fg, bg);
+        MaskedWord<Bytes>(dst, bits[w], bits[w] | unlitToo, fg, bg);
+    if (span.partialWord()) {
+        const uint64_t lit = bits[span.words];
+        MaskedWord<Bytes>(dst, lit, (lit | unlitToo) & span.partialMask(), fg, bg);
+    }
 }
 
 #else
 
 bool HasMaskedStores(int) { return false; }
 
-template <int Bytes>
-void MaskedOpaque(uint8_t *, const uint64_t *, const RowSpan &, uint32_t, uint32_t)
-{
-}
-
-template <int Bytes>
-void MaskedStrokes(uint8_t *, const uint64_t *, const RowSpan &, uint32_t)
+template <int Bytes, bool Opaque>
+void MaskedRow(uint8_t *, const uint64_t *, const RowSpan &, uint32_t, uint32_t)
 {
 }
 
@@ -724,7 +697,7 @@ struct OpaqueWriter {
     {
         if constexpr (Bytes != 3) {
             if (masked) {
-                MaskedOpaque<Bytes>(dst, bits, span, fgPixel, bgPixel);
+                MaskedRow<Bytes, true>(dst, bits, span, fgPixel, bgPixel);
                 return;
             }
         }
@@ -779,7 +752,7 @@ struct StrokeWriter {
     {
         if constexpr (Bytes != 3) {
             if (masked) {
-                MaskedStrokes<Bytes>(dst, bits, span, fg);
+                MaskedRow<Bytes, false>(dst, bits, span, fg, fg);
                 return;
             }
         }
