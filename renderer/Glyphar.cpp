@@ -6,10 +6,12 @@
 // gathered into bit rows, one per glyph row, holding the row's lit pixels;
 // and one writer per pixel size stores them, row of pixels by row of pixels.
 //
-// Sections: the glyph set, the glyph table, surface access, sampling
-// geometry, text layout, bit rows, pixel writers, drawing, the interface.
+// Sections: the glyph table, UTF-8, surface access, sampling geometry, text
+// layout, pixel writers, drawing, the interface. The font's data is in
+// GlypharFont.h.
 
 #include "Glyphar.h"
+#include "GlypharFont.h"
 
 #include <algorithm>
 #include <atomic>
@@ -26,106 +28,56 @@
 namespace {
 
 //----------------------------------------------------------------------------
-// Glyph set: 73 characters, nine rows of six cells each, row 0 at the top,
-// '1' lit. Column 5 stays blank as the gap between characters; rows 7 and 8
-// belong to descenders, so the line spacing is part of the cell.
-//----------------------------------------------------------------------------
-
-struct GlyphRows {
-    unsigned char code;
-    const char *rows[9];
-};
-
-const GlyphRows kGlyphSet[] = {
-    {' ', {"000000", "000000", "000000", "000000", "000000", "000000", "000000", "000000", "000000"}},
-    {'(', {"000010", "000100", "001000", "001000", "001000", "000100", "000010", "000000", "000000"}},
-    {')', {"100000", "010000", "001000", "001000", "001000", "010000", "100000", "000000", "000000"}},
-    {'*', {"000000", "000000", "000000", "010100", "001000", "010100", "000000", "000000", "000000"}},
-    {'+', {"000000", "000000", "000000", "001000", "011100", "001000", "000000", "000000", "000000"}},
-    {',', {"000000", "000000", "000000", "000000", "000000", "000000", "010000", "010000", "000000"}},
-    {'-', {"000000", "000000", "000000", "000000", "011100", "000000", "000000", "000000", "000000"}},
-    {'.', {"000000", "000000", "000000", "000000", "000000", "000000", "010000", "000000", "000000"}},
-    {'/', {"000100", "000100", "001000", "001000", "001000", "010000", "010000", "000000", "000000"}},
-    {'0', {"011100", "100010", "100010", "101010", "100010", "100010", "011100", "000000", "000000"}},
-    {'1', {"001000", "011000", "001000", "001000", "001000", "001000", "011100", "000000", "000000"}},
-    {'2', {"011100", "100010", "000010", "000100", "001000", "010000", "111110", "000000", "000000"}},
-    {'3', {"011100", "100010", "000010", "001100", "000010", "100010", "011100", "000000", "000000"}},
-    {'4', {"000100", "001000", "010000", "010000", "100100", "111110", "000100", "000000", "000000"}},
-    {'5', {"111110", "100000", "100000", "111100", "000010", "100010", "011100", "000000", "000000"}},
-    {'6', {"001100", "010000", "100000", "111100", "100010", "100010", "011100", "000000", "000000"}},
-    {'7', {"111110", "000010", "000100", "000100", "001000", "001000", "001000", "000000", "000000"}},
-    {'8', {"011100", "100010", "100010", "011100", "100010", "100010", "011100", "000000", "000000"}},
-    {'9', {"011100", "100010", "100010", "011110", "000010", "000100", "011000", "000000", "000000"}},
-    {':', {"000000", "000000", "000000", "001000", "000000", "000000", "001000", "000000", "000000"}},
-    {';', {"000000", "000000", "000000", "100000", "000000", "000000", "100000", "100000", "000000"}},
-    {'A', {"001000", "010100", "100010", "100010", "111110", "100010", "100010", "000000", "000000"}},
-    {'B', {"111100", "100010", "100010", "111100", "100010", "100010", "111100", "000000", "000000"}},
-    {'C', {"011100", "100010", "100000", "100000", "100000", "100010", "011100", "000000", "000000"}},
-    {'D', {"111100", "100010", "100010", "100010", "100010", "100010", "111100", "000000", "000000"}},
-    {'E', {"111110", "100000", "100000", "111100", "100000", "100000", "111110", "000000", "000000"}},
-    {'F', {"111110", "100000", "100000", "111100", "100000", "100000", "100000", "000000", "000000"}},
-    {'G', {"011100", "100010", "100000", "100110", "100010", "100010", "011100", "000000", "000000"}},
-    {'H', {"100010", "100010", "100010", "111110", "100010", "100010", "100010", "000000", "000000"}},
-    {'I', {"011100", "001000", "001000", "001000", "001000", "001000", "011100", "000000", "000000"}},
-    {'J', {"000010", "000010", "000010", "000010", "000010", "100010", "011100", "000000", "000000"}},
-    {'K', {"100010", "100100", "101000", "110000", "101000", "100100", "100010", "000000", "000000"}},
-    {'L', {"100000", "100000", "100000", "100000", "100000", "100000", "111110", "000000", "000000"}},
-    {'M', {"100010", "110110", "110110", "101010", "101010", "100010", "100010", "000000", "000000"}},
-    {'N', {"100010", "110010", "110010", "101010", "100110", "100110", "100010", "000000", "000000"}},
-    {'O', {"011100", "100010", "100010", "100010", "100010", "100010", "011100", "000000", "000000"}},
-    {'P', {"111100", "100010", "100010", "111100", "100000", "100000", "100000", "000000", "000000"}},
-    {'Q', {"011100", "100010", "100010", "100010", "100010", "100010", "011100", "000110", "000000"}},
-    {'R', {"111100", "100010", "100010", "111100", "100010", "100010", "100010", "000000", "000000"}},
-    {'S', {"011100", "100010", "100000", "011100", "000010", "100010", "011100", "000000", "000000"}},
-    {'T', {"111110", "001000", "001000", "001000", "001000", "001000", "001000", "000000", "000000"}},
-    {'U', {"100010", "100010", "100010", "100010", "100010", "100010", "011100", "000000", "000000"}},
-    {'V', {"100010", "100010", "100010", "010100", "010100", "001000", "001000", "000000", "000000"}},
-    {'W', {"100010", "100010", "100010", "101010", "101010", "010100", "010100", "000000", "000000"}},
-    {'X', {"100010", "100010", "010100", "001000", "010100", "100010", "100010", "000000", "000000"}},
-    {'Y', {"100010", "100010", "100010", "010100", "001000", "001000", "001000", "000000", "000000"}},
-    {'Z', {"111110", "000010", "000100", "001000", "010000", "100000", "111110", "000000", "000000"}},
-    {'a', {"000000", "000000", "011100", "000010", "011110", "100010", "011110", "000000", "000000"}},
-    {'b', {"100000", "100000", "101100", "110010", "100010", "110010", "101100", "000000", "000000"}},
-    {'c', {"000000", "000000", "011100", "100010", "100000", "100010", "011100", "000000", "000000"}},
-    {'d', {"000010", "000010", "011010", "100110", "100010", "100110", "011010", "000000", "000000"}},
-    {'e', {"000000", "000000", "011100", "100010", "111110", "100000", "011100", "000000", "000000"}},
-    {'f', {"001100", "010010", "111000", "010000", "010000", "010000", "010000", "000000", "000000"}},
-    {'g', {"000000", "000000", "011010", "100110", "100010", "100110", "011010", "000010", "011100"}},
-    {'h', {"100000", "100000", "101100", "110010", "100010", "100010", "100010", "000000", "000000"}},
-    {'i', {"001000", "000000", "011000", "001000", "001000", "001000", "011100", "000000", "000000"}},
-    {'j', {"001000", "000000", "011000", "001000", "001000", "001000", "001000", "001000", "110000"}},
-    {'k', {"100000", "100000", "100010", "100100", "111000", "100100", "100010", "000000", "000000"}},
-    {'l', {"011000", "001000", "001000", "001000", "001000", "001000", "011100", "000000", "000000"}},
-    {'m', {"000000", "000000", "110100", "101010", "101010", "101010", "101010", "000000", "000000"}},
-    {'n', {"000000", "000000", "101100", "110010", "100010", "100010", "100010", "000000", "000000"}},
-    {'o', {"000000", "000000", "011100", "100010", "100010", "100010", "011100", "000000", "000000"}},
-    {'p', {"000000", "000000", "101100", "110010", "100010", "110010", "101100", "100000", "100000"}},
-    {'q', {"000000", "000000", "011010", "100110", "100010", "100110", "011010", "000010", "000010"}},
-    {'r', {"000000", "000000", "101100", "110010", "100000", "100000", "100000", "000000", "000000"}},
-    {'s', {"000000", "000000", "011110", "100000", "011100", "000010", "111100", "000000", "000000"}},
-    {'t', {"001000", "001000", "011100", "001000", "001000", "001000", "000110", "000000", "000000"}},
-    {'u', {"000000", "000000", "100010", "100010", "100010", "100110", "011010", "000000", "000000"}},
-    {'v', {"000000", "000000", "100010", "100010", "100010", "010100", "001000", "000000", "000000"}},
-    {'w', {"000000", "000000", "101010", "101010", "101010", "101010", "010100", "000000", "000000"}},
-    {'x', {"000000", "000000", "100010", "010100", "001000", "010100", "100010", "000000", "000000"}},
-    {'y', {"000000", "000000", "100010", "100010", "100010", "010100", "001000", "001000", "110000"}},
-    {'z', {"000000", "000000", "111110", "000100", "001000", "010000", "111110", "000000", "000000"}},
-};
-
-//----------------------------------------------------------------------------
 // Glyph table: one entry per byte value, nine NUL-terminated row strings of
 // six cells. Entries the set leaves out stay zero and draw blank, because only
 // a '1' byte is lit.
 //----------------------------------------------------------------------------
+
+using glyphar_font::kExtraGlyphs;
+using glyphar_font::kGlyphSet;
 
 constexpr int kGlyphCols = 6;
 constexpr int kGlyphRows = 9;
 
 char TableCar[256][kGlyphRows][kGlyphCols + 1];
 
-// The lit cells of each table row as bits, cell 0 lowest, filled with the
-// table: drawing reads a row's six cells with one load instead of six.
-uint8_t RowMask[256][kGlyphRows + 1];  // row 9, past the grid, stays blank
+// A font as drawing reads it: for each of 256 entries, the lit cells of each
+// glyph row as bits, cell 0 lowest, so that a row's six cells are one load.
+// Row 9, past the grid, stays blank.
+using FontMasks = uint8_t[256][kGlyphRows + 1];
+
+// The table's glyphs, for text drawn a byte per cell.
+FontMasks RowMask;
+
+// The whole font, for text drawn from UTF-8, indexed by slot: a code point
+// below U+0100 is its own slot, except the C1 controls; Windows-1252's
+// characters take the slots it gives them at 0x80 to 0x9F, and the
+// replacement glyph one of the slots it leaves unused.
+FontMasks WholeFont;
+
+constexpr uint32_t kReplacementCharacter = 0xFFFD;
+constexpr uint8_t kBlankSlot = 0x7F;        // DEL: controls draw blank
+constexpr uint8_t kReplacementSlot = 0x81;  // unused by Windows-1252
+
+// Windows-1252 at 0x80 to 0x9F; 0 where it has no character.
+constexpr uint16_t kWindows1252[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+    0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
+};
+
+uint8_t SlotOf(uint32_t codepoint)
+{
+    if (codepoint < 0x80 || (codepoint >= 0xA0 && codepoint <= 0xFF))
+        return static_cast<uint8_t>(codepoint);
+    if (codepoint < 0xA0)
+        return kBlankSlot;
+    for (int k = 0; k < 32; ++k)
+        if (kWindows1252[k] == codepoint)
+            return static_cast<uint8_t>(0x80 + k);
+    return kReplacementSlot;
+}
 
 uint8_t MaskOf(const char *cells)
 {
@@ -141,12 +93,62 @@ std::atomic<int> init{kEmpty};
 
 void FillTable()
 {
-    for (const GlyphRows &glyph : kGlyphSet)
+    for (const auto &glyph : kGlyphSet)
         for (int row = 0; row < kGlyphRows; ++row)
             std::strcpy(TableCar[glyph.code][row], glyph.rows[row]);
     for (int c = 0; c < 256; ++c)
         for (int row = 0; row < kGlyphRows; ++row)
-            RowMask[c][row] = MaskOf(TableCar[c][row]);
+            RowMask[c][row] = WholeFont[c][row] = MaskOf(TableCar[c][row]);
+    for (const auto &glyph : kExtraGlyphs)
+        for (int row = 0; row < kGlyphRows; ++row)
+            WholeFont[SlotOf(glyph.codepoint)][row] = MaskOf(glyph.rows + row * (kGlyphCols + 1));
+}
+
+//----------------------------------------------------------------------------
+// UTF-8. A character is one cell; an ill-formed sequence is one cell of the
+// replacement glyph for each maximal subpart (the bytes up to the first one
+// that cannot continue it), as the WHATWG decoder substitutes U+FFFD, so a
+// bad byte never swallows the character after it. A NUL never continues a
+// sequence, so nothing is read past the end of the text.
+//----------------------------------------------------------------------------
+
+struct Utf8Char {
+    uint32_t codepoint;
+    int length;  // bytes, 1 to 4
+};
+
+Utf8Char DecodeUtf8(const unsigned char *p)
+{
+    const unsigned lead = p[0];
+    if (lead < 0x80)
+        return {lead, 1};
+    // The continuation bytes a lead allows; the second byte's range also
+    // shuts out overlong forms, surrogates and values past U+10FFFF.
+    int follow;
+    unsigned low = 0x80, high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        follow = 1;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        follow = 2;
+        low = lead == 0xE0 ? 0xA0 : 0x80;
+        high = lead == 0xED ? 0x9F : 0xBF;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        follow = 3;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        return {kReplacementCharacter, 1};
+    }
+    uint32_t codepoint = lead & (0x3Fu >> follow);
+    for (int length = 1; length <= follow; ++length) {
+        const unsigned next = p[length];
+        if (next < low || next > high)
+            return {kReplacementCharacter, length};
+        codepoint = codepoint << 6 | (next & 0x3F);
+        low = 0x80;
+        high = 0xBF;
+    }
+    return {codepoint, follow + 1};
 }
 
 //----------------------------------------------------------------------------
@@ -317,7 +319,8 @@ const CellGeometry &GeometryFor(float size)
 }
 
 //----------------------------------------------------------------------------
-// Text layout. A row is a run of the text's bytes, one per cell, placed from
+// Text layout. A row is a run of the text's cells, a byte or a UTF-8
+// character each, placed from
 // the box's left edge (moved right by alignment); rows are numbered from the
 // top of the box. Drawing and measuring both walk the rows from here.
 //----------------------------------------------------------------------------
@@ -350,13 +353,14 @@ bool MakeGrid(_rect box, float size, int flags, Grid *grid)
     grid->columns = box.w / grid->cellWidth + 1;
     grid->lastRow = box.h / grid->cellHeight;
     grid->boxWidth = box.w;
-    grid->flags = flags & (GLYPHAR_WRAP_WORDS | GLYPHAR_ALIGN_CENTER | GLYPHAR_ALIGN_RIGHT);
+    grid->flags =
+        flags & (GLYPHAR_WRAP_WORDS | GLYPHAR_ALIGN_CENTER | GLYPHAR_ALIGN_RIGHT | GLYPHAR_UTF8);
     return true;
 }
 
 struct TextRow {
-    const unsigned char *cells;
-    int64_t count;  // at least 1
+    const unsigned char *cells;  // where the first cell's byte or character starts
+    int64_t count;               // cells, at least 1
     int64_t index;  // 0 is the box's top row
     int64_t shift;  // pixels moved right by alignment
 };
@@ -400,18 +404,29 @@ struct RowBuilder {
     }
 };
 
-// Glyphar's own rows: a byte that finds the row full starts the next row,
+// What one cell takes of the text: a byte, or a UTF-8 character. Newlines,
+// spaces and the NUL are single bytes either way, and no UTF-8 character
+// contains one, so the layout can test a cell's first byte for them.
+struct ByteCells {
+    static int Length(const unsigned char *) { return 1; }
+};
+
+struct Utf8Cells {
+    static int Length(const unsigned char *p) { return *p < 0x80 ? 1 : DecodeUtf8(p).length; }
+};
+
+// Glyphar's own rows: a cell that finds the row full starts the next row,
 // where it takes the first cell even when rows hold no cells at all.
-template <class Builder>
-size_t LayOutBytes(const unsigned char *text, Builder &row)
+template <class Cells, class Builder>
+size_t LayOutCells(const unsigned char *text, Builder &row)
 {
     const unsigned char *p = text;
-    bool brokenByByte = false;
+    bool brokenByCell = false;
     for (;;) {
-        const int64_t capacity = brokenByByte ? std::max<int64_t>(row.grid.columns, 1)
+        const int64_t capacity = brokenByCell ? std::max<int64_t>(row.grid.columns, 1)
                                               : row.grid.columns;
         while (row.used < capacity && *p != '\0' && *p != '\n')
-            ++p, ++row.used;
+            p += Cells::Length(p), ++row.used;
         row.inked = row.used;
         if (*p == '\0') {
             row.Flush();
@@ -421,17 +436,17 @@ size_t LayOutBytes(const unsigned char *text, Builder &row)
         if (!row.Break(p + newline))
             return static_cast<size_t>(p + newline - text);
         p += newline;
-        brokenByByte = !newline;
+        brokenByCell = !newline;
     }
 }
 
-bool IsWordByte(unsigned char c)
+bool IsWordCell(unsigned char first)
 {
-    return c != '\0' && c != ' ' && c != '\n';
+    return first != '\0' && first != ' ' && first != '\n';
 }
 
-// Rows broken between words; a word longer than a row is broken as bytes.
-template <class Builder>
+// Rows broken between words; a word longer than a row is broken as cells.
+template <class Cells, class Builder>
 size_t LayOutWords(const unsigned char *text, Builder &row)
 {
     const int64_t columns = row.grid.columns;
@@ -460,12 +475,13 @@ size_t LayOutWords(const unsigned char *text, Builder &row)
             p = next;
             continue;
         }
+        const unsigned char *end = p;
         int64_t length = 0;
-        while (IsWordByte(p[length]))
-            ++length;
+        for (; IsWordCell(*end); ++length)
+            end += Cells::Length(end);
         if (length > columns - row.used && length <= columns && !row.Break(p))
             return static_cast<size_t>(p - text);
-        for (const unsigned char *end = p + length; p < end; ++p) {
+        for (; p < end; p += Cells::Length(p)) {
             if (row.used == columns && !row.Break(p))
                 return static_cast<size_t>(p - text);
             row.inked = ++row.used;
@@ -473,15 +489,24 @@ size_t LayOutWords(const unsigned char *text, Builder &row)
     }
 }
 
-// Lays the text out, calling emit(TextRow) for every row with cells, and
-// stops before any row past rowLimit. Returns the bytes used.
-template <class EmitRow>
-size_t LayOut(const unsigned char *text, const Grid &grid, int64_t rowLimit, EmitRow emit)
+template <class Cells, class EmitRow>
+size_t LayOutAs(const unsigned char *text, const Grid &grid, int64_t rowLimit, EmitRow &emit)
 {
     RowBuilder<EmitRow> row{grid, rowLimit, emit, text};
     if ((grid.flags & GLYPHAR_WRAP_WORDS) && grid.columns >= 1)
-        return LayOutWords(text, row);
-    return LayOutBytes(text, row);
+        return LayOutWords<Cells>(text, row);
+    return LayOutCells<Cells>(text, row);
+}
+
+// Lays the text out, calling emit(TextRow) for every row with cells, and
+// stops before any row past rowLimit. Returns the bytes used, which never
+// end inside a character.
+template <class EmitRow>
+size_t LayOut(const unsigned char *text, const Grid &grid, int64_t rowLimit, EmitRow emit)
+{
+    if (grid.flags & GLYPHAR_UTF8)
+        return LayOutAs<Utf8Cells>(text, grid, rowLimit, emit);
+    return LayOutAs<ByteCells>(text, grid, rowLimit, emit);
 }
 
 //----------------------------------------------------------------------------
@@ -788,18 +813,19 @@ struct BitRows {
     void Put(int row, int64_t index, uint64_t bits) { word[row][index] = bits; }
 };
 
-// The cells that reach into a span of pixels.
+// The cells that reach into a span of pixels, and the font they index.
 struct CellRun {
+    const FontMasks &font;
     const unsigned char *cells;
     int64_t first, last;  // inclusive
     int64_t x;            // the first cell's left edge, relative to the span
     int64_t pitch;
 };
 
-CellRun CellsInSpan(const unsigned char *cells, int64_t count, int64_t pitch, int64_t x,
-                    int64_t width, int64_t spanLeft, int64_t spanWidth)
+CellRun CellsInSpan(const FontMasks &font, const unsigned char *cells, int64_t count,
+                    int64_t pitch, int64_t x, int64_t width, int64_t spanLeft, int64_t spanWidth)
 {
-    CellRun run{cells, 0, count - 1, x - spanLeft, pitch};
+    CellRun run{font, cells, 0, count - 1, x - spanLeft, pitch};
     if (count > 1) {  // a single cell covers the span
         run.first = std::max<int64_t>(0, FloorDiv(spanLeft - width - x, pitch) + 1);
         run.last = std::min(count - 1, FloorDiv(spanLeft + spanWidth - 1 - x, pitch));
@@ -819,6 +845,7 @@ void GatherNarrowBand(BitRows &bits, int band, const CellRun &run, int64_t windo
                       const CellGeometry &g)
 {
     // Locals: stores into the bit rows could otherwise alias them.
+    const FontMasks &font = run.font;
     const unsigned char *const cells = run.cells;
     const int64_t last = run.last, pitch = run.pitch;
     const uint64_t block = g.block;
@@ -827,7 +854,7 @@ void GatherNarrowBand(BitRows &bits, int band, const CellRun &run, int64_t windo
     // The first cell starts at or left of the window's edge: bit 0 is its
     // offset -at, and nothing of it spills into the next word.
     int64_t at = run.x + run.first * pitch;
-    const uint8_t *mask = RowMask[cells[run.first]] + band;
+    const uint8_t *mask = font[cells[run.first]] + band;
     for (int r = 0; r < Rows; ++r) {
         current[r] = g.litOffsets[mask[r]] >> -at;
         next[r] = 0;
@@ -835,7 +862,7 @@ void GatherNarrowBand(BitRows &bits, int band, const CellRun &run, int64_t windo
     int64_t index = 0;  // the word `current` holds
     at += pitch;
     for (int64_t i = run.first + 1; i <= last; ++i, at += pitch) {
-        mask = RowMask[cells[i]] + band;
+        mask = font[cells[i]] + band;
         const int64_t word = at >> 6;
         if (word != index) {  // no later cell reaches back into `current`
             for (int r = 0; r < Rows; ++r) {
@@ -892,7 +919,7 @@ void GatherWide(uint64_t *bits, int64_t window, const CellRun &run, int row,
 {
     std::memset(bits, 0, static_cast<size_t>((window + 63) / 64) * sizeof *bits);
     for (int64_t i = run.first; i <= run.last; ++i) {
-        const unsigned mask = RowMask[run.cells[i]][row];
+        const unsigned mask = run.font[run.cells[i]][row];
         const int64_t at = run.x + i * run.pitch;
         if (opaque)
             SetRange(bits, at, at + g.cols.extent(), window, false);
@@ -902,12 +929,20 @@ void GatherWide(uint64_t *bits, int64_t window, const CellRun &run, int row,
     }
 }
 
-// Draws `count` cells from `cells`, the first with its top-left pixel at
-// (x, y), the others `pitch` pixels apart, each row of pixels by Writer.
+// The cells of a text row: `count` glyphs of a font, `pitch` pixels apart.
+struct CellRow {
+    const FontMasks &font;
+    const unsigned char *glyphs;
+    int64_t count, pitch;
+};
+
+// Draws a row of cells, the first with its top-left pixel at (x, y), each
+// row of pixels by Writer.
 template <class Writer>
 void DrawCellsWith(const Target &t, const CellGeometry &g, const Writer &writer, bool opaque,
-                   const unsigned char *cells, int64_t count, int64_t pitch, int64_t x, int64_t y)
+                   const CellRow &cells, int64_t x, int64_t y)
 {
+    const int64_t count = cells.count, pitch = cells.pitch;
     const int64_t top = std::max(y, t.top);
     const int64_t bottom = std::min(y + g.rows.extent(), t.bottom);
     const int64_t width = g.cols.extent();
@@ -926,7 +961,8 @@ void DrawCellsWith(const Target &t, const CellGeometry &g, const Writer &writer,
     BitRows bits;
     for (int64_t windowLeft = left; windowLeft < right; windowLeft += kWindow) {
         const int64_t window = std::min(kWindow, right - windowLeft);
-        const CellRun run = CellsInSpan(cells, count, pitch, x, width, windowLeft, window);
+        const CellRun run =
+            CellsInSpan(cells.font, cells.glyphs, count, pitch, x, width, windowLeft, window);
         if (g.narrow) {
             if (shows(0, 5)) {
                 if (owns)
@@ -959,24 +995,45 @@ void DrawCellsWith(const Target &t, const CellGeometry &g, const Writer &writer,
 }
 
 template <int Bytes>
-void DrawCellsOf(const Target &t, const CellGeometry &g, const Ink &ink,
-                 const unsigned char *cells, int64_t count, int64_t pitch, int64_t x, int64_t y)
+void DrawCellsOf(const Target &t, const CellGeometry &g, const Ink &ink, const CellRow &cells,
+                 int64_t x, int64_t y)
 {
     if (ink.opaque)
-        DrawCellsWith(t, g, OpaqueWriter<Bytes>(ink), true, cells, count, pitch, x, y);
+        DrawCellsWith(t, g, OpaqueWriter<Bytes>(ink), true, cells, x, y);
     else
-        DrawCellsWith(t, g, StrokeWriter<Bytes>(ink), false, cells, count, pitch, x, y);
+        DrawCellsWith(t, g, StrokeWriter<Bytes>(ink), false, cells, x, y);
 }
 
 // The pixel size and the writer are chosen once per text row.
-void DrawCells(const Target &t, const CellGeometry &g, const Ink &ink,
-               const unsigned char *cells, int64_t count, int64_t pitch, int64_t x, int64_t y)
+void DrawCells(const Target &t, const CellGeometry &g, const Ink &ink, const CellRow &cells,
+               int64_t x, int64_t y)
 {
     switch (t.bytesPerPixel) {
-    case 1: DrawCellsOf<1>(t, g, ink, cells, count, pitch, x, y); break;
-    case 2: DrawCellsOf<2>(t, g, ink, cells, count, pitch, x, y); break;
-    case 3: DrawCellsOf<3>(t, g, ink, cells, count, pitch, x, y); break;
-    default: DrawCellsOf<4>(t, g, ink, cells, count, pitch, x, y); break;
+    case 1: DrawCellsOf<1>(t, g, ink, cells, x, y); break;
+    case 2: DrawCellsOf<2>(t, g, ink, cells, x, y); break;
+    case 3: DrawCellsOf<3>(t, g, ink, cells, x, y); break;
+    default: DrawCellsOf<4>(t, g, ink, cells, x, y); break;
+    }
+}
+
+// A text row from UTF-8: its characters are decoded to slots of the whole
+// font a stretch at a time, each stretch drawn as a row of its own. Stretches
+// go left to right, so where blocks overlap the later cell still wins; the
+// ones past the clip rectangle's right edge are not decoded at all.
+void DrawUtf8Row(const Target &t, const CellGeometry &g, const Ink &ink, const TextRow &row,
+                 int64_t pitch, int64_t x, int64_t y)
+{
+    constexpr int64_t kStretch = 256;
+    unsigned char slots[kStretch];
+    const unsigned char *p = row.cells;
+    for (int64_t done = 0; done < row.count && x + done * pitch < t.right; done += kStretch) {
+        const int64_t count = std::min(kStretch, row.count - done);
+        for (int64_t k = 0; k < count; ++k) {
+            const Utf8Char c = DecodeUtf8(p);
+            slots[k] = SlotOf(c.codepoint);
+            p += c.length;
+        }
+        DrawCells(t, g, ink, CellRow{WholeFont, slots, count, pitch}, x + done * pitch, y);
     }
 }
 
@@ -1019,7 +1076,27 @@ void GlypharCarac(SDL_Surface *surface, unsigned char c, int x, int y, float siz
     if (!(size > 0) || !OpenTarget(surface, &t))
         return;
     const CellGeometry &g = GeometryFor(size);
-    DrawCells(t, g, MakeInk(t, fg, bg), &c, 1, g.cols.extent(), x, y);
+    DrawCells(t, g, MakeInk(t, fg, bg), CellRow{RowMask, &c, 1, g.cols.extent()}, x, y);
+}
+
+void GlypharCodePoint(SDL_Surface *surface, uint32_t codepoint, int x, int y, float size,
+                      _color fg, _color bg)
+{
+    GlypharInit();
+    Target t;
+    if (!(size > 0) || !OpenTarget(surface, &t))
+        return;
+    const CellGeometry &g = GeometryFor(size);
+    const unsigned char slot = SlotOf(codepoint);
+    DrawCells(t, g, MakeInk(t, fg, bg), CellRow{WholeFont, &slot, 1, g.cols.extent()}, x, y);
+}
+
+int GlypharHasGlyph(uint32_t codepoint)
+{
+    const uint8_t slot = SlotOf(codepoint);
+    if (slot == kReplacementSlot)
+        return codepoint == kReplacementCharacter;
+    return slot >= 0x20 && slot != kBlankSlot;  // controls have none
 }
 
 void GlypharEx(SDL_Surface *surface, const char *text, _rect box, float size, _color fg,
@@ -1039,10 +1116,15 @@ void GlypharEx(SDL_Surface *surface, const char *text, _rect box, float size, _c
         return;
     const CellGeometry &g = GeometryFor(size);
     const Ink ink = MakeInk(t, fg, bg);
+    const bool utf8 = (flags & GLYPHAR_UTF8) != 0;
     LayOut(reinterpret_cast<const unsigned char *>(text), grid,
            std::min(grid.lastRow, lastVisibleRow), [&](const TextRow &row) {
-               DrawCells(t, g, ink, row.cells, row.count, grid.cellWidth,
-                         box.x + row.shift, box.y + row.index * grid.cellHeight);
+               const int64_t x = box.x + row.shift, y = box.y + row.index * grid.cellHeight;
+               if (utf8)
+                   DrawUtf8Row(t, g, ink, row, grid.cellWidth, x, y);
+               else
+                   DrawCells(t, g, ink, CellRow{RowMask, row.cells, row.count, grid.cellWidth},
+                             x, y);
            });
 }
 

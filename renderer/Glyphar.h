@@ -1,9 +1,11 @@
 /*
  * glyphar: a self-contained bitmap text renderer for SDL software surfaces.
  *
- * The font (73 characters on a 6 x 9 grid) is built in; text is laid out in a
- * box, one byte per cell, and written straight into the surface's pixels, at
- * 8, 15, 16, 24 or 32 bits per pixel.
+ * The font (6 x 9 cells) is built in; text is laid out in a box and written
+ * straight into the surface's pixels, at 8, 15, 16, 24 or 32 bits per pixel.
+ * By default a text is bytes, one per cell, drawn with the original 73
+ * glyphs; with GLYPHAR_UTF8 it is UTF-8, one character per cell, drawn with
+ * the whole font of 219 glyphs (see GlypharCodePoint).
  *
  *   Glyphar(screen, "Hello", box, 2.0f, white, red);
  *
@@ -51,15 +53,19 @@ void Glyphar(SDL_Surface *surface, const char *text, _rect box, float size,
 #define GLYPHAR_WRAP_WORDS   1 /* break rows between words where one fits */
 #define GLYPHAR_ALIGN_CENTER 2 /* centre each row in the box's width */
 #define GLYPHAR_ALIGN_RIGHT  4 /* move each row to the box's right edge */
+#define GLYPHAR_UTF8         8 /* the text is UTF-8: one cell per character, the whole font */
 
 /* Glyphar with flags: GlypharEx(..., 0) draws exactly what Glyphar draws.
- * Other bits are ignored. */
+ * Other bits are ignored. With GLYPHAR_UTF8, rows, wrapping (a word is a run
+ * of characters other than the space and the newline; U+00A0 joins words)
+ * and alignment count characters where they count bytes otherwise. */
 void GlypharEx(SDL_Surface *surface, const char *text, _rect box, float size,
                _color fg, _color bg, int flags);
 
 /* Lays the text out exactly as GlypharEx would, drawing nothing. Returns how
  * many bytes of the text the rows took (strlen(text) when all of it fits), so
- * text + n starts the next page. If painted is not NULL it receives the
+ * text + n starts the next page; with GLYPHAR_UTF8 a page never ends inside
+ * a character. If painted is not NULL it receives the
  * smallest rectangle holding every pixel an opaque drawing paints, unclipped;
  * {box.x, box.y, 0, 0} when no cell is placed. */
 size_t GlypharMesure(const char *text, _rect box, float size, int flags,
@@ -75,6 +81,21 @@ void GlypharInit(void);
  * has filled the table. */
 void GlypharCarac(SDL_Surface *surface, unsigned char c, int x, int y,
                   float size, _color fg, _color bg);
+
+/* The whole font, drawn from code points: all of printable ASCII and
+ * Latin-1 (U+0020 to U+007E, U+00A0 to U+00FF), the 27 characters that
+ * Windows-1252 adds (euro sign, curly quotes, dashes, ...) and U+FFFD, the
+ * replacement glyph. GLYPHAR_UTF8 text draws from it: a character the font
+ * lacks, and each maximal subpart of an ill-formed sequence, draws the
+ * replacement glyph; control characters draw blank.
+ *
+ * GlypharCodePoint draws one character as GlypharCarac draws a byte; it
+ * fills the glyph table itself. GlypharHasGlyph returns 1 when the whole font
+ * has a glyph of its own for the code point (U+FFFD included), 0 for
+ * controls and for characters drawn with the replacement glyph. */
+void GlypharCodePoint(SDL_Surface *surface, uint32_t codepoint, int x, int y,
+                      float size, _color fg, _color bg);
+int GlypharHasGlyph(uint32_t codepoint);
 
 /* Writes one pixel in color if (x, y) lies inside the surface's clip
  * rectangle. */
