@@ -54,7 +54,7 @@ struct BufferSurface {
 };
 
 struct Call {
-    int kind;  // 0 Glyphar, 1 GlypharEx, 2 GlypharCarac, 3 GlypharPoint
+    int kind;  // 0 Glyphar, 1 GlypharEx, 2 GlypharCarac, 3 GlypharPoint, 4 GlypharCodePoint
     std::string text;
     _rect box;
     float size;
@@ -84,13 +84,21 @@ float RandomSize(std::mt19937 &random)
     return std::uniform_real_distribution<float>(0.1f, 12.0f)(random);
 }
 
+// Bytes, and now and then a UTF-8 character, well-formed or not.
 std::string RandomText(std::mt19937 &random, size_t maxLength)
 {
     static const char kBytes[] = "ABCMQWgjpqy019 ;:,.()+-*/  \n!?\t\xE9";
+    static const char *const kPieces[] = {"\xC3\xA9", "\xC3\x87", "\xE2\x82\xAC",
+                                          "\xC2\xA0", "\xF0\x9F\x98\x80", "\xE2\x82",
+                                          "\xED\xA0\x80", "\x7F", "@{~}"};
     std::string text;
     const size_t n = random() % (maxLength + 1);
-    for (size_t i = 0; i < n; ++i)
-        text += kBytes[random() % (sizeof kBytes - 1)];
+    for (size_t i = 0; i < n; ++i) {
+        if (random() % 6 == 0)
+            text += kPieces[random() % (sizeof kPieces / sizeof *kPieces)];
+        else
+            text += kBytes[random() % (sizeof kBytes - 1)];
+    }
     return text;
 }
 
@@ -112,7 +120,12 @@ void Draw(SDL_Surface *s, const Call &c, bool model)
             Glyphar(s, c.text.c_str(), c.box, c.size, c.fg, c.bg);
         break;
     case 1:
-        if (model)
+        if (model && (c.flags & GLYPHAR_UTF8))
+            ModelDrawRows(s,
+                          ModelLayOut(ModelCodePoints(ModelDecodeUtf8(c.text)), c.box, c.size,
+                                      c.flags).rows,
+                          c.box, c.size, c.fg, c.bg, c.flags);
+        else if (model)
             ModelDrawRows(s, ModelLayOut(c.text, c.box, c.size, c.flags).rows, c.box, c.size,
                           c.fg, c.bg, c.flags);
         else
@@ -124,6 +137,15 @@ void Draw(SDL_Surface *s, const Call &c, bool model)
         else
             GlypharCarac(s, byte, c.box.x, c.box.y, c.size, c.fg, c.bg);
         break;
+    case 4: {
+        const char32_t cp = c.text.empty() ? static_cast<char32_t>(c.flags) * 0x1111
+                                           : ModelDecodeUtf8(c.text)[0].cp;
+        if (model)
+            ModelCell(s, cp, c.box.x, c.box.y, c.size, c.fg, c.bg);
+        else
+            GlypharCodePoint(s, cp, c.box.x, c.box.y, c.size, c.fg, c.bg);
+        break;
+    }
     default:
         if (model)
             ModelPoint(s, c.box.x, c.box.y, c.fg);
@@ -169,7 +191,7 @@ TEST(Depths, EveryCallMatchesTheModelOnEveryDepth)
         }
 
         Call c;
-        c.kind = static_cast<int>(random() % 4);
+        c.kind = static_cast<int>(random() % 5);
         c.text = RandomText(random, wide ? 200 : 14);
         const float size = RandomSize(random);
         const int span = static_cast<int>(12 * size) + 10;
@@ -179,7 +201,7 @@ TEST(Depths, EveryCallMatchesTheModelOnEveryDepth)
         c.size = size;
         c.fg = RandomColor(random);
         c.bg = random() % 3 == 0 ? _color{0, -1, 0} : RandomColor(random);
-        c.flags = static_cast<int>(random() % 8);
+        c.flags = static_cast<int>(random() % 16);
         if (c.kind == 3) {
             std::uniform_int_distribution<int> qx(-2, w + 1), qy(-2, h + 1);
             c.box.x = qx(random);

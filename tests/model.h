@@ -14,6 +14,7 @@
 #include <SDL.h>
 
 #include "Glyphar.h"
+#include "whole_font.h"
 
 namespace glyphar_test {
 
@@ -99,15 +100,40 @@ inline constexpr ModelGlyph kModelFont[] = {
     {'z', "000000 000000 111110 000100 001000 010000 111110 000000 000000"},
 };
 
-// Whether cell (row, col) of byte c is lit; cells past the grid never are.
-inline bool ModelLit(unsigned char c, int64_t row, int64_t col)
+// The rows of byte c's glyph, or nullptr for a byte without one.
+inline const char *ModelByteRows(unsigned char c)
 {
-    if (row < 0 || row >= 9 || col < 0 || col >= 6)
-        return false;
     for (const ModelGlyph &g : kModelFont)
         if (static_cast<unsigned char>(g.code) == c)
-            return g.rows[row * 7 + col] == '1';
-    return false;
+            return g.rows;
+    return nullptr;
+}
+
+// Whether cell (row, col) of a glyph's rows is lit; a missing glyph and
+// cells past the grid never are.
+inline bool ModelRowsLit(const char *rows, int64_t row, int64_t col)
+{
+    return rows != nullptr && row >= 0 && row < 9 && col >= 0 && col < 6 &&
+           rows[row * 7 + col] == '1';
+}
+
+inline bool ModelLit(unsigned char c, int64_t row, int64_t col)
+{
+    return ModelRowsLit(ModelByteRows(c), row, col);
+}
+
+// The whole font: the 73 and the extras by code point; controls are blank,
+// and every other character takes the replacement glyph's rows.
+inline const char *ModelCodePointRows(char32_t cp)
+{
+    if (cp < 0x20 || (cp >= 0x7F && cp < 0xA0))
+        return nullptr;
+    if (cp < 0x80 && ModelByteRows(static_cast<unsigned char>(cp)) != nullptr)
+        return ModelByteRows(static_cast<unsigned char>(cp));
+    for (const ModelExtraGlyph &g : kModelExtras)
+        if (g.codepoint == cp)
+            return g.rows;
+    return ModelCodePointRows(0xFFFD);
 }
 
 inline bool ModelTransparent(_color c)
@@ -128,47 +154,146 @@ inline void ModelPoint(SDL_Surface *s, int64_t x, int64_t y, _color c)
                                    static_cast<Uint8>(c.g & 0xFF), static_cast<Uint8>(c.b & 0xFF)));
 }
 
-// One character, offset by offset, as the sampling rule says. Only offsets
-// that can land on the surface are visited.
-inline void ModelCarac(SDL_Surface *s, unsigned char c, int64_t x, int64_t y, float size,
-                       _color fg, _color bg)
+// One glyph, offset by offset, as the sampling rule says. Only offsets that
+// can land on the surface are visited.
+inline void ModelGlyphAt(SDL_Surface *s, const char *rows, int64_t x, int64_t y, float size,
+                         _color fg, _color bg)
 {
     const double sz = size;
     for (int64_t i = std::max<int64_t>(0, -y); i < 9.0 * sz && y + i < s->h; ++i)
         for (int64_t j = std::max<int64_t>(0, -x); j < 6.0 * sz && x + j < s->w; ++j) {
-            if (ModelLit(c, static_cast<int64_t>(i / sz), static_cast<int64_t>(j / sz)))
+            if (ModelRowsLit(rows, static_cast<int64_t>(i / sz), static_cast<int64_t>(j / sz)))
                 ModelPoint(s, x + j, y + i, fg);
             else if (!ModelTransparent(bg))
                 ModelPoint(s, x + j, y + i, bg);
         }
 }
 
-// A laid-out row: its cells' bytes and its index from the box's top.
-struct ModelRow {
-    std::string cells;
+inline void ModelCarac(SDL_Surface *s, unsigned char c, int64_t x, int64_t y, float size,
+                       _color fg, _color bg)
+{
+    ModelGlyphAt(s, ModelByteRows(c), x, y, size, fg, bg);
+}
+
+// A cell of a laid-out row: a byte of the 73, or a character of the whole font.
+inline void ModelCell(SDL_Surface *s, char c, int64_t x, int64_t y, float size, _color fg,
+                      _color bg)
+{
+    ModelCarac(s, static_cast<unsigned char>(c), x, y, size, fg, bg);
+}
+
+inline void ModelCell(SDL_Surface *s, char32_t c, int64_t x, int64_t y, float size, _color fg,
+                      _color bg)
+{
+    ModelGlyphAt(s, ModelCodePointRows(c), x, y, size, fg, bg);
+}
+
+// UTF-8 as the WHATWG Encoding Standard's decoder reads it, byte by byte up
+// to the NUL: each character, or U+FFFD for each maximal subpart of an
+// ill-formed sequence, with the bytes it came from.
+struct ModelChar {
+    char32_t cp;
+    size_t start, length;
+};
+
+inline std::vector<ModelChar> ModelDecodeUtf8(const std::string &bytes)
+{
+    std::vector<ModelChar> out;
+    char32_t cp = 0;
+    int needed = 0, seen = 0;
+    unsigned lower = 0x80, upper = 0xBF;
+    size_t start = 0;
+    for (size_t i = 0;; ++i) {
+        const unsigned b = i < bytes.size() ? static_cast<unsigned char>(bytes[i]) : 0;
+        if (b == 0) {  // end of stream
+            if (needed != 0)
+                out.push_back({0xFFFD, start, i - start});
+            return out;
+        }
+        if (needed == 0) {
+            start = i;
+            if (b <= 0x7F) {
+                out.push_back({b, i, 1});
+            } else if (b >= 0xC2 && b <= 0xDF) {
+                needed = 1;
+                cp = b & 0x1F;
+            } else if (b >= 0xE0 && b <= 0xEF) {
+                lower = b == 0xE0 ? 0xA0 : lower;
+                upper = b == 0xED ? 0x9F : upper;
+                needed = 2;
+                cp = b & 0xF;
+            } else if (b >= 0xF0 && b <= 0xF4) {
+                lower = b == 0xF0 ? 0x90 : lower;
+                upper = b == 0xF4 ? 0x8F : upper;
+                needed = 3;
+                cp = b & 0x7;
+            } else {
+                out.push_back({0xFFFD, i, 1});
+            }
+            continue;
+        }
+        if (b < lower || b > upper) {  // the byte is read again as a start
+            out.push_back({0xFFFD, start, i - start});
+            cp = 0;
+            needed = seen = 0;
+            lower = 0x80;
+            upper = 0xBF;
+            --i;
+            continue;
+        }
+        lower = 0x80;
+        upper = 0xBF;
+        cp = cp << 6 | (b & 0x3F);
+        if (++seen == needed) {
+            out.push_back({cp, start, i + 1 - start});
+            cp = 0;
+            needed = seen = 0;
+        }
+    }
+}
+
+inline std::u32string ModelCodePoints(const std::vector<ModelChar> &chars)
+{
+    std::u32string out;
+    for (const ModelChar &c : chars)
+        out += c.cp;
+    return out;
+}
+
+// A laid-out row: its cells (bytes, or code points) and its index from the
+// box's top.
+template <class Str>
+struct ModelRowOf {
+    Str cells;
     int64_t index;
 };
 
-// A layout: the rows with cells, and how many bytes of the text they took.
-struct ModelLayout {
-    std::vector<ModelRow> rows;
+// A layout: the rows with cells, and how many cells of the text they took.
+template <class Str>
+struct ModelLayoutOf {
+    std::vector<ModelRowOf<Str>> rows;
     size_t used = 0;
 };
 
-// Glyphar's layout, byte by byte as its algorithm is written, for a
-// positive size; a size whose cells have no pitch lays out nothing.
-inline ModelLayout ModelLayOutBytes(const char *text, _rect box, float size)
+using ModelRow = ModelRowOf<std::string>;
+using ModelLayout = ModelLayoutOf<std::string>;
+
+// Glyphar's layout, cell by cell as its algorithm is written, up to the end
+// or a NUL, for a positive size; a size whose cells have no pitch lays out
+// nothing.
+template <class Str>
+ModelLayoutOf<Str> ModelLayOutCells(const Str &text, _rect box, float size)
 {
     const int64_t cellWidth = static_cast<int64_t>(6.0 * size);
     const int64_t cellHeight = static_cast<int64_t>(9.0 * size);
-    ModelLayout out;
+    ModelLayoutOf<Str> out;
     if (cellWidth == 0 || cellHeight == 0)
         return out;
     const int64_t lastCol = box.w / cellWidth, lastRow = box.h / cellHeight;
     int64_t col = -1, row = 0;
-    const char *p = text;
-    for (; *p; ++p) {
-        if (*p == '\n') {
+    size_t p = 0;
+    for (; p < text.size() && text[p] != 0; ++p) {
+        if (text[p] == '\n') {
             if (row + 1 > lastRow) {
                 ++p;
                 break;
@@ -186,28 +311,31 @@ inline ModelLayout ModelLayOutBytes(const char *text, _rect box, float size)
             ++col;
         }
         if (col == 0 || out.rows.empty() || out.rows.back().index != row)
-            out.rows.push_back({"", row});
-        out.rows.back().cells += *p;
+            out.rows.push_back({Str(), row});
+        out.rows.back().cells += text[p];
     }
-    out.used = static_cast<size_t>(p - text);
+    out.used = p;
     return out;
 }
 
 // The word-wrap rules, word by word over strings.
-inline ModelLayout ModelLayOutWords(const std::string &text, _rect box, float size)
+template <class Str>
+ModelLayoutOf<Str> ModelLayOutWords(const Str &text, _rect box, float size)
 {
+    using Char = typename Str::value_type;
+    const Char breaks[] = {' ', '\n', 0};
     const int64_t cellWidth = static_cast<int64_t>(6.0 * size);
     const int64_t cellHeight = static_cast<int64_t>(9.0 * size);
-    ModelLayout out;
+    ModelLayoutOf<Str> out;
     if (cellWidth == 0 || cellHeight == 0)
         return out;
     const size_t columns = static_cast<size_t>(box.w / cellWidth + 1);
     const int64_t lastRow = box.h / cellHeight;
-    std::string row;
+    Str row;
     int64_t index = 0;
     const auto endRow = [&] {  // false when no row is left
-        const size_t inked = row.find_last_not_of(' ');
-        if (inked != std::string::npos)
+        const size_t inked = row.find_last_not_of(Char(' '));
+        if (inked != Str::npos)
             out.rows.push_back({row.substr(0, inked + 1), index});
         row.clear();
         if (index + 1 > lastRow)
@@ -225,7 +353,7 @@ inline ModelLayout ModelLayOutWords(const std::string &text, _rect box, float si
             }
         } else if (text[i] == ' ') {
             if (row.size() < columns) {
-                row += ' ';
+                row += Char(' ');
                 ++i;
                 continue;
             }
@@ -236,13 +364,13 @@ inline ModelLayout ModelLayOutWords(const std::string &text, _rect box, float si
                 return out;
             }
         } else {
-            const size_t end = std::min(text.find_first_of(" \n", i), text.size());
-            const std::string word = text.substr(i, end - i);
+            const size_t end = std::min(text.find_first_of(breaks, i), text.size());
+            const Str word = text.substr(i, end - i);
             if (word.size() > columns - row.size() && word.size() <= columns && !endRow()) {
                 out.used = i;
                 return out;
             }
-            for (char c : word) {
+            for (Char c : word) {
                 if (row.size() == columns && !endRow()) {
                     out.used = i;
                     return out;
@@ -257,20 +385,23 @@ inline ModelLayout ModelLayOutWords(const std::string &text, _rect box, float si
     return out;
 }
 
-inline ModelLayout ModelLayOut(const std::string &text, _rect box, float size, int flags)
+// The layout of bytes, or of code points; used counts the cells taken.
+template <class Str>
+ModelLayoutOf<Str> ModelLayOut(const Str &text, _rect box, float size, int flags)
 {
     const int64_t cellWidth = static_cast<int64_t>(6.0 * size);
     if ((flags & GLYPHAR_WRAP_WORDS) && cellWidth > 0 && box.w / cellWidth + 1 >= 1)
         return ModelLayOutWords(text, box, size);
-    return ModelLayOutBytes(text.c_str(), box, size);
+    return ModelLayOutCells(text, box, size);
 }
 
-inline void ModelDrawRows(SDL_Surface *s, const std::vector<ModelRow> &rows, const _rect &box,
-                          float size, _color fg, _color bg, int flags)
+template <class Str>
+void ModelDrawRows(SDL_Surface *s, const std::vector<ModelRowOf<Str>> &rows, const _rect &box,
+                   float size, _color fg, _color bg, int flags)
 {
     const int64_t cellWidth = static_cast<int64_t>(6.0 * size);
     const int64_t cellHeight = static_cast<int64_t>(9.0 * size);
-    for (const ModelRow &row : rows) {
+    for (const ModelRowOf<Str> &row : rows) {
         const int64_t width = static_cast<int64_t>(row.cells.size()) * cellWidth;
         int64_t shift = 0;
         if (flags & GLYPHAR_ALIGN_CENTER)
@@ -278,9 +409,8 @@ inline void ModelDrawRows(SDL_Surface *s, const std::vector<ModelRow> &rows, con
         else if (flags & GLYPHAR_ALIGN_RIGHT)
             shift = std::max<int64_t>(0, box.w - width);
         for (size_t k = 0; k < row.cells.size(); ++k)
-            ModelCarac(s, static_cast<unsigned char>(row.cells[k]),
-                       box.x + shift + static_cast<int64_t>(k) * cellWidth,
-                       box.y + row.index * cellHeight, size, fg, bg);
+            ModelCell(s, row.cells[k], box.x + shift + static_cast<int64_t>(k) * cellWidth,
+                      box.y + row.index * cellHeight, size, fg, bg);
     }
 }
 
