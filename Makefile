@@ -16,6 +16,7 @@
 #   make screenshot capture the demo window anew: docs/demo.png and the
 #                   end-to-end tests' golden image
 #   make example-picture  draw docs/text-in-boxes.png with the example program
+#   make font-chart draw docs/font.png, every glyph of the whole font
 #   make build      configure and build only
 
 BUILD_DIR ?= build
@@ -27,7 +28,7 @@ FUZZ_SECONDS ?= 120
 CONFIGURE = cmake -S . -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_FLAGS)
 CTEST = ctest --output-on-failure --no-tests=error --parallel $(JOBS) --test-dir
 
-.PHONY: all build demo test check check-sdl2 sanitize fuzz bench bench-docs screenshot example-picture clean
+.PHONY: all build demo test check check-sdl2 sanitize fuzz bench bench-docs screenshot example-picture font-chart clean
 
 all: build
 
@@ -84,6 +85,11 @@ example-picture:
 	scripts/install-deps screenshot
 	$(CONFIGURE) -B $(BUILD_DIR)
 	cmake --build $(BUILD_DIR) --parallel $(JOBS) --target example-picture
+
+font-chart:
+	scripts/install-deps screenshot
+	$(CONFIGURE) -B $(BUILD_DIR)
+	cmake --build $(BUILD_DIR) --parallel $(JOBS) --target font-chart
 
 clean:
 	rm -rf $(BUILD_DIR) $(BUILD_DIR)-sdl2 $(BUILD_DIR)-sanitize $(BUILD_DIR)-fuzz $(BUILD_DIR)-release

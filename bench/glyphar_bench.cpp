@@ -82,6 +82,23 @@ const std::string &FullScreenText()
     return text;
 }
 
+// The full-screen text as UTF-8 with one character in three accented: the
+// same cells, a third of them two bytes long.
+const std::string &FullScreenAccented()
+{
+    static const std::string text = [] {
+        static const char *const kAccented[] = {"\xC3\xA9", "\xC3\xA0", "\xC3\xA7",
+                                                "\xC3\xBC", "\xC3\x89", "\xC3\x96",
+                                                "\xC3\xB1", "\xC3\x9F"};
+        std::string all;
+        const std::string &ascii = FullScreenText();
+        for (size_t i = 0; i < ascii.size(); ++i)
+            all += i % 3 == 1 ? std::string(kAccented[i / 3 % 8]) : std::string(1, ascii[i]);
+        return all;
+    }();
+    return text;
+}
+
 // The floor: SDL's own fill of the whole surface with one colour.
 void Floor(benchmark::State &state, int bpp)
 {
@@ -97,11 +114,12 @@ void BM_Floor16(benchmark::State &state) { Floor(state, 16); }
 void BM_Floor32(benchmark::State &state) { Floor(state, 32); }
 
 // The full-screen text, black on bg, once per iteration.
-void DrawFullScreen(benchmark::State &state, int bpp, float size, _color bg)
+void DrawFullScreen(benchmark::State &state, int bpp, float size, _color bg,
+                    const std::string &text = FullScreenText(), int flags = 0)
 {
     ClearScreen(bpp);
     for (auto _ : state) {
-        Glyphar(Screen(bpp), FullScreenText().c_str(), kScreenBox, size, kBlack, bg);
+        GlypharEx(Screen(bpp), text.c_str(), kScreenBox, size, kBlack, bg, flags);
         benchmark::ClobberMemory();
     }
 }
@@ -112,6 +130,14 @@ void BM_Opaque32(benchmark::State &state) { DrawFullScreen(state, 32, 1.0f, kWhi
 void BM_Transparent32(benchmark::State &state) { DrawFullScreen(state, 32, 1.0f, kTransparent); }
 void BM_Size2Opaque16(benchmark::State &state) { DrawFullScreen(state, 16, 2.0f, kWhite); }
 void BM_Size4Opaque16(benchmark::State &state) { DrawFullScreen(state, 16, 4.0f, kWhite); }
+void BM_Utf8Ascii16(benchmark::State &state)
+{
+    DrawFullScreen(state, 16, 1.0f, kWhite, FullScreenText(), GLYPHAR_UTF8);
+}
+void BM_Utf8Accented16(benchmark::State &state)
+{
+    DrawFullScreen(state, 16, 1.0f, kWhite, FullScreenAccented(), GLYPHAR_UTF8);
+}
 
 // The size-1 screen as a character grid, one GlypharCarac per cell, as
 // terminals and roguelikes draw.
@@ -284,6 +310,8 @@ void WriteMarkdown(const MedianReporter &r, const std::string &path)
         {"BM_Transparent32", "the same, transparent background, 32 bits"},
         {"BM_Size2Opaque16", "the same text at size 2 (67 x 34 cells), opaque, 16 bits"},
         {"BM_Size4Opaque16", "the same text at size 4 (34 x 17 cells), opaque, 16 bits"},
+        {"BM_Utf8Ascii16", "134 x 67 cells at size 1, opaque, 16 bits, the same text as UTF-8"},
+        {"BM_Utf8Accented16", "the same as UTF-8 with one character in three accented"},
         {"BM_CaracGrid16", "the size-1 screen, one `GlypharCarac` per cell, opaque, 16 bits"},
         {"BM_DemoTexts16", "the demo's eight texts"},
         {"BM_LongText16", "a 10 MB text in a box far taller than the screen, size 1, opaque"},
@@ -307,6 +335,10 @@ void WriteMarkdown(const MedianReporter &r, const std::string &path)
          "at most 2.5"},
         {"opaque size 4, 16 bits, against its floor", "BM_Size4Opaque16", "BM_Floor16",
          "at most 2.5"},
+        {"UTF-8 text, ASCII, against the same text as bytes", "BM_Utf8Ascii16", "BM_Opaque16",
+         "at most 1.15"},
+        {"UTF-8 text, one character in three accented, against ASCII as bytes",
+         "BM_Utf8Accented16", "BM_Opaque16", "at most 1.15"},
         {"SDL_ttf against opaque size 1", "BM_SdlTtfSolid16", "BM_Opaque16", "at least 3"},
         {"SDL_gfx against transparent size 1", "BM_SdlGfxString16", "BM_Transparent16",
          "at least 15"},
@@ -333,6 +365,8 @@ BENCHMARK(BM_Opaque32)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Transparent32)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Size2Opaque16)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Size4Opaque16)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Utf8Ascii16)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Utf8Accented16)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_CaracGrid16)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_DemoTexts16)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_LongText16)->Unit(benchmark::kMicrosecond);

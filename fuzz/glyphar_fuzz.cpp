@@ -247,14 +247,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             break;
         }
         case 2: {
-            const unsigned char c = in.ConsumeIntegral<unsigned char>();
+            const bool codepoint = in.ConsumeBool();
+            const uint32_t c = codepoint ? in.ConsumeIntegral<uint32_t>()
+                                         : in.ConsumeIntegral<unsigned char>();
             const int x = ConsumeCoordinate(in, fs.surface->w);
             const int y = ConsumeCoordinate(in, fs.surface->h);
             const float s = ConsumeSize(in);
             const _color fg = ConsumeColor(in), bg = ConsumeColor(in);
             inks.Add(fs.surface, fg);
             inks.Add(fs.surface, bg);
-            GlypharCarac(target, c, x, y, s, fg, bg);
+            if (codepoint)
+                GlypharCodePoint(target, c, x, y, s, fg, bg);
+            else
+                GlypharCarac(target, static_cast<unsigned char>(c), x, y, s, fg, bg);
             break;
         }
         default: {
@@ -262,7 +267,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                                ConsumeCoordinate(in, fs.surface->h), ConsumeInt(in), ConsumeInt(in)};
             const float s = ConsumeSize(in);
             const _color fg = ConsumeColor(in), bg = ConsumeColor(in);
-            const int flags = ConsumeInt(in);
+            // Half the texts are UTF-8, whatever else the flags say.
+            const int flags = ConsumeInt(in) | (in.ConsumeBool() ? GLYPHAR_UTF8 : 0);
             const bool noText = in.ConsumeIntegralInRange(0, 30) == 0;
             const bool measure = in.ConsumeBool();
             const std::string text = ConsumeText(in);

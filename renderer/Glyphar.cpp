@@ -67,16 +67,19 @@ constexpr uint16_t kWindows1252[32] = {
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
 };
 
-uint8_t SlotOf(uint32_t codepoint)
+uint8_t SlotBeyondLatin1(uint32_t codepoint)
 {
-    if (codepoint < 0x80 || (codepoint >= 0xA0 && codepoint <= 0xFF))
-        return static_cast<uint8_t>(codepoint);
-    if (codepoint < 0xA0)
-        return kBlankSlot;
     for (int k = 0; k < 32; ++k)
         if (kWindows1252[k] == codepoint)
             return static_cast<uint8_t>(0x80 + k);
     return kReplacementSlot;
+}
+
+inline uint8_t SlotOf(uint32_t codepoint)
+{
+    if (codepoint < 0x80 || (codepoint >= 0xA0 && codepoint <= 0xFF))
+        return static_cast<uint8_t>(codepoint);
+    return codepoint < 0xA0 ? kBlankSlot : SlotBeyondLatin1(codepoint);
 }
 
 uint8_t MaskOf(const char *cells)
@@ -149,6 +152,16 @@ Utf8Char DecodeUtf8(const unsigned char *p)
         high = 0xBF;
     }
     return {codepoint, follow + 1};
+}
+
+// ASCII and two-byte characters (all of Latin-1) without a call.
+inline Utf8Char NextChar(const unsigned char *p)
+{
+    if (p[0] < 0x80)
+        return {p[0], 1};
+    if (p[0] >= 0xC2 && p[0] <= 0xDF && (p[1] & 0xC0) == 0x80)
+        return {(p[0] & 0x1Fu) << 6 | (p[1] & 0x3Fu), 2};
+    return DecodeUtf8(p);
 }
 
 //----------------------------------------------------------------------------
@@ -360,6 +373,7 @@ bool MakeGrid(_rect box, float size, int flags, Grid *grid)
 
 struct TextRow {
     const unsigned char *cells;  // where the first cell's byte or character starts
+    const unsigned char *slots;  // UTF-8 decoded as it was laid out, or nullptr
     int64_t count;               // cells, at least 1
     int64_t index;  // 0 is the box's top row
     int64_t shift;  // pixels moved right by alignment
@@ -383,12 +397,13 @@ struct RowBuilder {
     int64_t rowLimit;  // the last row index the caller wants
     EmitRow &emit;
     const unsigned char *start;
+    const unsigned char *slots;  // the cells' slots, where the layout records them
     int64_t index = 0, used = 0, inked = 0;
 
     void Flush()
     {
         if (inked > 0)
-            emit(TextRow{start, inked, index, AlignmentShift(grid, inked)});
+            emit(TextRow{start, slots, inked, index, AlignmentShift(grid, inked)});
     }
 
     // Ends the row and starts the next at next; false when no row is left.
@@ -406,19 +421,41 @@ struct RowBuilder {
 
 // What one cell takes of the text: a byte, or a UTF-8 character. Newlines,
 // spaces and the NUL are single bytes either way, and no UTF-8 character
-// contains one, so the layout can test a cell's first byte for them.
+// contains one, so the layout can test a cell's first byte for them. Take
+// places a cell; for drawing, the UTF-8 layout records the slot of each of a
+// row's first kRowSlots cells as it goes, so that each character is decoded
+// once.
+constexpr int64_t kRowSlots = 512;
+static_assert((kRowSlots & (kRowSlots - 1)) == 0, "cells wrap around the slots");
+
 struct ByteCells {
+    static constexpr const unsigned char *kSlots = nullptr;
     static int Length(const unsigned char *) { return 1; }
+    static int Take(const unsigned char *, int64_t) { return 1; }
 };
 
+template <bool Record>
 struct Utf8Cells {
-    static int Length(const unsigned char *p) { return *p < 0x80 ? 1 : DecodeUtf8(p).length; }
+    unsigned char slots[Record ? kRowSlots : 1];
+    const unsigned char *const kSlots = Record ? slots : nullptr;
+
+    static int Length(const unsigned char *p) { return NextChar(p).length; }
+
+    // A longer row's later cells wrap around the slots, unread: drawing
+    // decodes such a row again.
+    int Take(const unsigned char *p, int64_t cell)
+    {
+        const Utf8Char c = NextChar(p);
+        if (Record)
+            slots[cell & (kRowSlots - 1)] = SlotOf(c.codepoint);
+        return c.length;
+    }
 };
 
 // Glyphar's own rows: a cell that finds the row full starts the next row,
 // where it takes the first cell even when rows hold no cells at all.
 template <class Cells, class Builder>
-size_t LayOutCells(const unsigned char *text, Builder &row)
+size_t LayOutCells(const unsigned char *text, Cells &cells, Builder &row)
 {
     const unsigned char *p = text;
     bool brokenByCell = false;
@@ -426,7 +463,7 @@ size_t LayOutCells(const unsigned char *text, Builder &row)
         const int64_t capacity = brokenByCell ? std::max<int64_t>(row.grid.columns, 1)
                                               : row.grid.columns;
         while (row.used < capacity && *p != '\0' && *p != '\n')
-            p += Cells::Length(p), ++row.used;
+            p += cells.Take(p, row.used), ++row.used;
         row.inked = row.used;
         if (*p == '\0') {
             row.Flush();
@@ -447,7 +484,7 @@ bool IsWordCell(unsigned char first)
 
 // Rows broken between words; a word longer than a row is broken as cells.
 template <class Cells, class Builder>
-size_t LayOutWords(const unsigned char *text, Builder &row)
+size_t LayOutWords(const unsigned char *text, Cells &cells, Builder &row)
 {
     const int64_t columns = row.grid.columns;
     const unsigned char *p = text;
@@ -464,7 +501,7 @@ size_t LayOutWords(const unsigned char *text, Builder &row)
         }
         if (*p == ' ') {
             if (row.used < columns) {
-                ++p, ++row.used;
+                p += cells.Take(p, row.used), ++row.used;
                 continue;
             }
             const unsigned char *next = p;  // the spaces that end a full row are dropped
@@ -481,9 +518,10 @@ size_t LayOutWords(const unsigned char *text, Builder &row)
             end += Cells::Length(end);
         if (length > columns - row.used && length <= columns && !row.Break(p))
             return static_cast<size_t>(p - text);
-        for (; p < end; p += Cells::Length(p)) {
+        while (p < end) {
             if (row.used == columns && !row.Break(p))
                 return static_cast<size_t>(p - text);
+            p += cells.Take(p, row.used);
             row.inked = ++row.used;
         }
     }
@@ -492,20 +530,21 @@ size_t LayOutWords(const unsigned char *text, Builder &row)
 template <class Cells, class EmitRow>
 size_t LayOutAs(const unsigned char *text, const Grid &grid, int64_t rowLimit, EmitRow &emit)
 {
-    RowBuilder<EmitRow> row{grid, rowLimit, emit, text};
+    Cells cells;
+    RowBuilder<EmitRow> row{grid, rowLimit, emit, text, cells.kSlots};
     if ((grid.flags & GLYPHAR_WRAP_WORDS) && grid.columns >= 1)
-        return LayOutWords<Cells>(text, row);
-    return LayOutCells<Cells>(text, row);
+        return LayOutWords(text, cells, row);
+    return LayOutCells(text, cells, row);
 }
 
 // Lays the text out, calling emit(TextRow) for every row with cells, and
 // stops before any row past rowLimit. Returns the bytes used, which never
-// end inside a character.
-template <class EmitRow>
+// end inside a character. Drawing asks for UTF-8 rows' slots.
+template <bool Slots = false, class EmitRow>
 size_t LayOut(const unsigned char *text, const Grid &grid, int64_t rowLimit, EmitRow emit)
 {
     if (grid.flags & GLYPHAR_UTF8)
-        return LayOutAs<Utf8Cells>(text, grid, rowLimit, emit);
+        return LayOutAs<Utf8Cells<Slots>>(text, grid, rowLimit, emit);
     return LayOutAs<ByteCells>(text, grid, rowLimit, emit);
 }
 
@@ -1016,20 +1055,24 @@ void DrawCells(const Target &t, const CellGeometry &g, const Ink &ink, const Cel
     }
 }
 
-// A text row from UTF-8: its characters are decoded to slots of the whole
-// font a stretch at a time, each stretch drawn as a row of its own. Stretches
-// go left to right, so where blocks overlap the later cell still wins; the
-// ones past the clip rectangle's right edge are not decoded at all.
+// A text row from UTF-8: the slots the layout recorded, or, for a row too
+// long for them, its characters decoded again a stretch at a time, each
+// stretch drawn as a row of its own. Stretches go left to right, so where
+// blocks overlap the later cell still wins, and the ones past the clip
+// rectangle's right edge are not decoded at all.
 void DrawUtf8Row(const Target &t, const CellGeometry &g, const Ink &ink, const TextRow &row,
                  int64_t pitch, int64_t x, int64_t y)
 {
-    constexpr int64_t kStretch = 256;
-    unsigned char slots[kStretch];
+    if (row.count <= kRowSlots) {
+        DrawCells(t, g, ink, CellRow{WholeFont, row.slots, row.count, pitch}, x, y);
+        return;
+    }
+    unsigned char slots[kRowSlots];
     const unsigned char *p = row.cells;
-    for (int64_t done = 0; done < row.count && x + done * pitch < t.right; done += kStretch) {
-        const int64_t count = std::min(kStretch, row.count - done);
+    for (int64_t done = 0; done < row.count && x + done * pitch < t.right; done += kRowSlots) {
+        const int64_t count = std::min(kRowSlots, row.count - done);
         for (int64_t k = 0; k < count; ++k) {
-            const Utf8Char c = DecodeUtf8(p);
+            const Utf8Char c = NextChar(p);
             slots[k] = SlotOf(c.codepoint);
             p += c.length;
         }
@@ -1117,8 +1160,8 @@ void GlypharEx(SDL_Surface *surface, const char *text, _rect box, float size, _c
     const CellGeometry &g = GeometryFor(size);
     const Ink ink = MakeInk(t, fg, bg);
     const bool utf8 = (flags & GLYPHAR_UTF8) != 0;
-    LayOut(reinterpret_cast<const unsigned char *>(text), grid,
-           std::min(grid.lastRow, lastVisibleRow), [&](const TextRow &row) {
+    LayOut<true>(reinterpret_cast<const unsigned char *>(text), grid,
+                 std::min(grid.lastRow, lastVisibleRow), [&](const TextRow &row) {
                const int64_t x = box.x + row.shift, y = box.y + row.index * grid.cellHeight;
                if (utf8)
                    DrawUtf8Row(t, g, ink, row, grid.cellWidth, x, y);
