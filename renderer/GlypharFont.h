@@ -100,7 +100,8 @@ inline constexpr GlyphRows kGlyphSet[] = {
 // The rest of the whole font, by code point, in the same style: capitals and
 // digits in rows 0-6, small letters in rows 2-6 under ascenders and accents,
 // descenders (and the cedilla) in rows 7-8. A capital with an accent keeps
-// row 0 for it and stands in rows 1-6; a small letter's accent takes rows 0-1.
+// row 0 for it and stands in rows 1-6 (the ring of A takes rows 0-1 over a
+// shorter A); a small letter's accent takes rows 0-1.
 // Nine rows of six cells each, row 0 first.
 //----------------------------------------------------------------------------
 

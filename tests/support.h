@@ -104,16 +104,23 @@ constexpr Uint16 kCanvas = 0x5A5A;
 // A glyph as the renderer draws it at size 1: nine rows of six '0'/'1'.
 using Bitmap = std::array<std::string, 9>;
 
-inline Bitmap GlyphBitmap(unsigned char c)
+// What draw(surface) draws white on black in a 6 x 9 surface, as a Bitmap.
+template <class Draw>
+Bitmap DrawnBitmap(Draw draw)
 {
-    GlypharInit();
     SurfacePtr s = MakeSurface(6, 9);
-    GlypharCarac(s.get(), c, 0, 0, 1.0f, kWhite, kBlack);
+    draw(s.get());
     Bitmap bitmap;
     for (int y = 0; y < 9; ++y)
         for (int x = 0; x < 6; ++x)
             bitmap[y] += PixelAt(s.get(), x, y) == Mapped(s.get(), kWhite) ? '1' : '0';
     return bitmap;
+}
+
+inline Bitmap GlyphBitmap(unsigned char c)
+{
+    GlypharInit();
+    return DrawnBitmap([c](SDL_Surface *s) { GlypharCarac(s, c, 0, 0, 1.0f, kWhite, kBlack); });
 }
 
 }  // namespace glyphar_test

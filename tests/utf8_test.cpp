@@ -38,13 +38,8 @@ std::set<char32_t> Covered()
 
 Bitmap CodePointBitmap(char32_t cp)
 {
-    SurfacePtr s = MakeSurface(6, 9);
-    GlypharCodePoint(s.get(), cp, 0, 0, 1.0f, kWhite, kBlack);
-    Bitmap bitmap;
-    for (int y = 0; y < 9; ++y)
-        for (int x = 0; x < 6; ++x)
-            bitmap[y] += PixelAt(s.get(), x, y) == Mapped(s.get(), kWhite) ? '1' : '0';
-    return bitmap;
+    return DrawnBitmap(
+        [cp](SDL_Surface *s) { GlypharCodePoint(s, cp, 0, 0, 1.0f, kWhite, kBlack); });
 }
 
 Bitmap ModelBitmap(char32_t cp)
