@@ -6,6 +6,9 @@
 #                   tests
 #   make check-sdl2 the same for the SDL2 build (GLYPHAR_SDL=2), in its own
 #                   folder
+#   make check-sdl3 the same for the SDL3 build (GLYPHAR_SDL=3); where
+#                   pkg-config has no sdl3, SDL3 is built first, once, into
+#                   SDL3_PREFIX (scripts/install-deps sdl3)
 #   make sanitize   the unit tests again, built with ASan and UBSan and
 #                   without masked stores, so the portable writers are tested
 #                   on every CPU
@@ -24,11 +27,17 @@ BUILD_TYPE ?= RelWithDebInfo
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 FUZZ_SECONDS ?= 120
+# Where scripts/install-deps builds SDL3 when pkg-config finds none; the SDL3
+# build looks there first, then wherever PKG_CONFIG_PATH points.
+SDL3_PREFIX ?= $(abspath $(BUILD_DIR)-sdl3/sdl3)
+SDL3_ENV = GLYPHAR_SDL3_PREFIX="$(SDL3_PREFIX)" \
+  PKG_CONFIG_PATH="$(SDL3_PREFIX)/lib/pkgconfig$${PKG_CONFIG_PATH:+:$$PKG_CONFIG_PATH}" \
+  LD_LIBRARY_PATH="$(SDL3_PREFIX)/lib$${LD_LIBRARY_PATH:+:$$LD_LIBRARY_PATH}"
 
 CONFIGURE = cmake -S . -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_FLAGS)
 CTEST = ctest --output-on-failure --no-tests=error --parallel $(JOBS) --test-dir
 
-.PHONY: all build demo test check check-sdl2 sanitize fuzz bench bench-docs screenshot example-picture font-chart clean
+.PHONY: all build demo test check check-sdl2 check-sdl3 sanitize fuzz bench bench-docs screenshot example-picture font-chart clean
 
 all: build
 
@@ -40,7 +49,7 @@ build:
 demo: build
 	$(BUILD_DIR)/demo/glyphar-demo
 
-test: check check-sdl2 sanitize fuzz
+test: check check-sdl2 check-sdl3 sanitize fuzz
 
 check:
 	scripts/install-deps test
@@ -53,6 +62,13 @@ check-sdl2:
 	$(CONFIGURE) -B $(BUILD_DIR)-sdl2 -DGLYPHAR_SDL=2 -DGLYPHAR_BUILD_TESTS=ON
 	cmake --build $(BUILD_DIR)-sdl2 --parallel $(JOBS)
 	$(CTEST) $(BUILD_DIR)-sdl2
+
+check-sdl3:
+	scripts/install-deps test
+	$(SDL3_ENV) scripts/install-deps sdl3
+	$(SDL3_ENV) $(CONFIGURE) -B $(BUILD_DIR)-sdl3 -DGLYPHAR_SDL=3 -DGLYPHAR_BUILD_TESTS=ON
+	$(SDL3_ENV) cmake --build $(BUILD_DIR)-sdl3 --parallel $(JOBS)
+	$(SDL3_ENV) $(CTEST) $(BUILD_DIR)-sdl3
 
 sanitize:
 	scripts/install-deps test
@@ -92,4 +108,4 @@ font-chart:
 	cmake --build $(BUILD_DIR) --parallel $(JOBS) --target font-chart
 
 clean:
-	rm -rf $(BUILD_DIR) $(BUILD_DIR)-sdl2 $(BUILD_DIR)-sanitize $(BUILD_DIR)-fuzz $(BUILD_DIR)-release
+	rm -rf $(BUILD_DIR) $(BUILD_DIR)-sdl2 $(BUILD_DIR)-sdl3 $(BUILD_DIR)-sanitize $(BUILD_DIR)-fuzz $(BUILD_DIR)-release

@@ -1,8 +1,8 @@
 # Installs the library, its header, a CMake package with a version file, and
 # a relocatable pkg-config file. On SDL 1.2 the package is glyphar (target
 # glyphar::glyphar, glyphar.pc); on SDL2 it is glyphar-sdl2 (target
-# glyphar::glyphar-sdl2, glyphar-sdl2.pc), so both install in one prefix and
-# share the header.
+# glyphar::glyphar-sdl2, glyphar-sdl2.pc), on SDL3 glyphar-sdl3, so all three
+# install in one prefix and share the header.
 
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
@@ -10,7 +10,12 @@ include(CMakePackageConfigHelpers)
 set(GLYPHAR_PACKAGE ${GLYPHAR_LIBRARY})
 set(GLYPHAR_CMAKE_DIR "${CMAKE_INSTALL_LIBDIR}/cmake/${GLYPHAR_PACKAGE}")
 set(GLYPHAR_PC_DIR "${CMAKE_INSTALL_LIBDIR}/pkgconfig")
-if(GLYPHAR_SDL STREQUAL "2")
+set(GLYPHAR_PC_CFLAGS "")
+if(GLYPHAR_SDL STREQUAL "3")
+  set(GLYPHAR_SDL_FIND_MODULE GlypharSDL3)
+  set(GLYPHAR_PC_REQUIRES sdl3)
+  set(GLYPHAR_PC_CFLAGS " -DGLYPHAR_SDL3")
+elseif(GLYPHAR_SDL STREQUAL "2")
   set(GLYPHAR_SDL_FIND_MODULE GlypharSDL2)
   set(GLYPHAR_PC_REQUIRES sdl2)
 else()

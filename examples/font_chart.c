@@ -8,7 +8,7 @@
 #include <stdint.h>
 #include <stdio.h>
 
-#include "Glyphar.h"
+#include "offscreen.h"
 
 static const _color kInk = {20, 24, 40};
 static const _color kPaper = {250, 246, 232};
@@ -47,34 +47,27 @@ int main(int argc, char *argv[])
     const int rows = (count + kColumns - 1) / kColumns;
     const _rect title = {0, 12, kColumns * kPitchX + 2 * kMarginX, 18};
     SDL_Surface *s;
-    SDL_Rect all;
     int i;
     if (argc != 2) {
         fprintf(stderr, "usage: glyphar-example-font-chart OUT.bmp\n");
         return 2;
     }
-    s = SDL_CreateRGBSurface(SDL_SWSURFACE, title.w, kTop + rows * kPitchY, 32, 0xFF0000,
-                             0x00FF00, 0x0000FF, 0);
+    s = NewSurface(title.w, kTop + rows * kPitchY);
     if (s == NULL) {
-        fprintf(stderr, "glyphar-example-font-chart: SDL_CreateRGBSurface failed: %s\n",
-                SDL_GetError());
+        fprintf(stderr, "glyphar-example-font-chart: cannot make a surface: %s\n", SDL_GetError());
         return 1;
     }
-    all.x = 0;
-    all.y = 0;
-    all.w = (Uint16)s->w;
-    all.h = (Uint16)s->h;
-    SDL_FillRect(s, &all, SDL_MapRGB(s->format, (Uint8)kPaper.r, (Uint8)kPaper.g, (Uint8)kPaper.b));
+    FillBox(s, (_rect){0, 0, s->w, s->h}, kPaper);
     GlypharEx(s, "glyphar \xE2\x80\x94 the whole font", title, 2.0f, kInk, kNoBackground,
               GLYPHAR_ALIGN_CENTER | GLYPHAR_UTF8);
     for (i = 0; i < count; ++i)
         DrawEntry(s, points[i], kMarginX + i % kColumns * kPitchX, kTop + i / kColumns * kPitchY);
-    if (SDL_SaveBMP(s, argv[1]) != 0) {
+    if (SaveBMP(s, argv[1]) != 0) {
         fprintf(stderr, "glyphar-example-font-chart: cannot write %s: %s\n", argv[1],
                 SDL_GetError());
-        SDL_FreeSurface(s);
+        FreeSurface(s);
         return 1;
     }
-    SDL_FreeSurface(s);
+    FreeSurface(s);
     return 0;
 }

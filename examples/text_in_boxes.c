@@ -6,22 +6,12 @@
  */
 #include <stdio.h>
 
-#include "Glyphar.h"
+#include "offscreen.h"
 
 static const _color kInk = {20, 24, 40};
 static const _color kPaper = {250, 246, 232};
 static const _color kPanel = {222, 232, 245};
 static const _color kNoBackground = {-1, -1, -1};
-
-static void FillBox(SDL_Surface *s, _rect r, _color c)
-{
-    SDL_Rect area;
-    area.x = (Sint16)r.x;
-    area.y = (Sint16)r.y;
-    area.w = (Uint16)r.w;
-    area.h = (Uint16)r.h;
-    SDL_FillRect(s, &area, SDL_MapRGB(s->format, (Uint8)c.r, (Uint8)c.g, (Uint8)c.b));
-}
 
 /* A title centred in the width of the surface. */
 static void DrawTitle(SDL_Surface *s)
@@ -76,20 +66,20 @@ int main(int argc, char *argv[])
         fprintf(stderr, "usage: glyphar-example-boxes OUT.bmp\n");
         return 2;
     }
-    s = SDL_CreateRGBSurface(SDL_SWSURFACE, 480, 240, 32, 0xFF0000, 0x00FF00, 0x0000FF, 0);
+    s = NewSurface(480, 240);
     if (s == NULL) {
-        fprintf(stderr, "glyphar-example-boxes: SDL_CreateRGBSurface failed: %s\n", SDL_GetError());
+        fprintf(stderr, "glyphar-example-boxes: cannot make a surface: %s\n", SDL_GetError());
         return 1;
     }
     FillBox(s, (_rect){0, 0, s->w, s->h}, kPaper);
     DrawTitle(s);
     DrawParagraph(s);
     DrawPages(s);
-    if (SDL_SaveBMP(s, argv[1]) != 0) {
+    if (SaveBMP(s, argv[1]) != 0) {
         fprintf(stderr, "glyphar-example-boxes: cannot write %s: %s\n", argv[1], SDL_GetError());
-        SDL_FreeSurface(s);
+        FreeSurface(s);
         return 1;
     }
-    SDL_FreeSurface(s);
+    FreeSurface(s);
     return 0;
 }

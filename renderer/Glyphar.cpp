@@ -171,8 +171,8 @@ inline Utf8Char NextChar(const unsigned char *p)
 //----------------------------------------------------------------------------
 
 struct Target {
+    SDL_Surface *surface;  // for mapping colours
     uint8_t *pixels;
-    const SDL_PixelFormat *format;
     int bytesPerPixel;  // 1 to 4
     int64_t pitch;      // bytes from one row to the next
     // The clip rectangle within the surface, half-open: nothing is written
@@ -180,26 +180,77 @@ struct Target {
     int64_t left, top, right, bottom;
 };
 
+#if SDL_MAJOR_VERSION >= 3
+
+// SDL3 describes a surface's format by value. Formats of 8 to 32 bits that
+// store whole bytes per pixel are written; packed bitmaps, FOURCC (YUV)
+// formats and 10-bit or floating-point channels, which SDL_MapSurfaceRGB
+// cannot describe as one stored value, yield nothing to draw on.
+int BytesPerPixelOf(const SDL_Surface *surface)
+{
+    const SDL_PixelFormat format = surface->format;
+    if (SDL_ISPIXELFORMAT_FOURCC(format) || SDL_ISPIXELFORMAT_10BIT(format) ||
+        SDL_ISPIXELFORMAT_FLOAT(format))
+        return 0;
+    const SDL_PixelFormatDetails *details = SDL_GetPixelFormatDetails(format);
+    if (details == nullptr || details->bits_per_pixel < 8 || details->bits_per_pixel > 32 ||
+        details->bytes_per_pixel != (details->bits_per_pixel + 7) / 8)
+        return 0;
+    return details->bytes_per_pixel;
+}
+
+SDL_Rect ClipRectOf(SDL_Surface *surface)
+{
+    SDL_Rect clip;
+    if (!SDL_GetSurfaceClipRect(surface, &clip))
+        clip = SDL_Rect{0, 0, 0, 0};
+    return clip;
+}
+
+Uint32 MapRGB(SDL_Surface *surface, Uint8 r, Uint8 g, Uint8 b)
+{
+    return SDL_MapSurfaceRGB(surface, r, g, b);
+}
+
+#else
+
+// Packed bitmaps (below 8 bits) have no byte per pixel to write; the byte
+// count must be the one the depth implies, or rows would be misread.
+int BytesPerPixelOf(const SDL_Surface *surface)
+{
+    const SDL_PixelFormat *format = surface->format;
+    if (format == nullptr || format->BitsPerPixel < 8 || format->BitsPerPixel > 32 ||
+        format->BytesPerPixel != (format->BitsPerPixel + 7) / 8)
+        return 0;
+    return format->BytesPerPixel;
+}
+
+SDL_Rect ClipRectOf(SDL_Surface *surface)
+{
+    return surface->clip_rect;
+}
+
+Uint32 MapRGB(SDL_Surface *surface, Uint8 r, Uint8 g, Uint8 b)
+{
+    return SDL_MapRGB(surface->format, r, g, b);
+}
+
+#endif
+
 bool OpenTarget(SDL_Surface *surface, Target *t)
 {
-    if (surface == nullptr || surface->pixels == nullptr || surface->format == nullptr)
+    if (surface == nullptr || surface->pixels == nullptr)
         return false;
-    const SDL_PixelFormat *format = surface->format;
-    // Packed bitmaps (below 8 bits) have no byte per pixel to write; the
-    // byte count must be the one the depth implies, or rows would be misread.
-    if (format->BitsPerPixel < 8 || format->BitsPerPixel > 32 ||
-        format->BytesPerPixel != (format->BitsPerPixel + 7) / 8)
-        return false;
+    t->surface = surface;
     t->pixels = static_cast<uint8_t *>(surface->pixels);
-    t->format = format;
-    t->bytesPerPixel = format->BytesPerPixel;
+    t->bytesPerPixel = BytesPerPixelOf(surface);
     t->pitch = surface->pitch;
     const int64_t width = surface->w, height = surface->h;
     // A pitch too short for the width would write into the next row and,
     // on the last one, past the buffer.
-    if (width <= 0 || height <= 0 || t->pitch < width * t->bytesPerPixel)
+    if (t->bytesPerPixel == 0 || width <= 0 || height <= 0 || t->pitch < width * t->bytesPerPixel)
         return false;
-    const SDL_Rect &clip = surface->clip_rect;
+    const SDL_Rect clip = ClipRectOf(surface);
     t->left = std::max<int64_t>(clip.x, 0);
     t->top = std::max<int64_t>(clip.y, 0);
     t->right = std::min<int64_t>(int64_t{clip.x} + clip.w, width);
@@ -223,8 +274,8 @@ bool IsTransparent(_color c)
 // one copy of those bytes, whatever the byte order.
 uint32_t MapColor(const Target &t, _color c)
 {
-    const Uint32 value = SDL_MapRGB(t.format, static_cast<Uint8>(c.r & 0xFF),
-                                    static_cast<Uint8>(c.g & 0xFF), static_cast<Uint8>(c.b & 0xFF));
+    const Uint32 value = MapRGB(t.surface, static_cast<Uint8>(c.r & 0xFF),
+                                static_cast<Uint8>(c.g & 0xFF), static_cast<Uint8>(c.b & 0xFF));
     const int unused = 8 * (4 - t.bytesPerPixel);
     const uint32_t pixel = value & (0xFFFFFFFFu >> unused);
     return SDL_BYTEORDER == SDL_LIL_ENDIAN ? pixel : pixel << unused;

@@ -14,7 +14,9 @@
  * cannot be written safely, or a size that gives empty cells draws nothing,
  * and pixels outside the surface's clip rectangle are never written.
  *
- * The header compiles as C99 and as C++; the functions have C linkage.
+ * The same header serves SDL 1.2, SDL2 and SDL3 (the glyphar, glyphar-sdl2
+ * and glyphar-sdl3 builds). It compiles as C99 and as C++; the functions have
+ * C linkage.
  */
 #ifndef GLYPHAR_H
 #define GLYPHAR_H
@@ -22,7 +24,13 @@
 #include <stddef.h>
 #include <stdint.h>
 
+/* SDL3 keeps its headers under SDL3/; the glyphar-sdl3 package defines
+ * GLYPHAR_SDL3 for its users. */
+#if defined(GLYPHAR_SDL3)
+#include <SDL3/SDL.h>
+#else
 #include <SDL.h>
+#endif
 
 #ifdef __cplusplus
 extern "C" {

@@ -212,8 +212,9 @@ TEST(Depths, EveryCallMatchesTheModelOnEveryDepth)
         Draw(want.surface.get(), c, true);
         ASSERT_EQ(got.buffer, want.buffer)
             << f.name << " " << w << "x" << h << " pitch " << got.surface->pitch << " misalign "
-            << misalign << " clip " << got.surface->clip_rect.x << "," << got.surface->clip_rect.y
-            << "," << got.surface->clip_rect.w << "," << got.surface->clip_rect.h << " "
+            << misalign << " clip " << ClipOf(got.surface.get()).x << ","
+            << ClipOf(got.surface.get()).y << "," << ClipOf(got.surface.get()).w << ","
+            << ClipOf(got.surface.get()).h << " "
             << c.Describe();
     }
 }

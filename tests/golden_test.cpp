@@ -172,7 +172,7 @@ TEST_F(Golden, MatchesTheOffscreenDrawing)
     for (int y = 0; y < 600; ++y)
         for (int x = 0; x < 800; ++x) {
             Uint8 r, g, b;
-            SDL_GetRGB(PixelAt(screen.get(), x, y), screen->format, &r, &g, &b);
+            SurfaceRGB(screen.get(), PixelAt(screen.get(), x, y), &r, &g, &b);
             ASSERT_EQ(image.At(x, y), Quantized(r, g, b)) << x << "," << y;
         }
 }

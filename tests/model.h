@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include <SDL.h>
 
 #include "Glyphar.h"
+#include "sdl_compat.h"
 #include "whole_font.h"
 
 namespace glyphar_test {
@@ -150,7 +150,7 @@ inline void ModelPoint(SDL_Surface *s, int64_t x, int64_t y, _color c)
     r.y = static_cast<decltype(r.y)>(y);
     r.w = 1;
     r.h = 1;
-    SDL_FillRect(s, &r, SDL_MapRGB(s->format, static_cast<Uint8>(c.r & 0xFF),
+    SDL_FillRect(s, &r, MapSurface(s, static_cast<Uint8>(c.r & 0xFF),
                                    static_cast<Uint8>(c.g & 0xFF), static_cast<Uint8>(c.b & 0xFF)));
 }
 

@@ -321,8 +321,12 @@ TEST(Rejected, NothingIsWrittenWhereTheRendererHasNoBusiness)
     s->pixels = nullptr;
     drawAll(s.get());
     s->pixels = pixels;
-    SDL_PixelFormat *format = s->format;
+    const auto format = s->format;
+#if SDL_MAJOR_VERSION >= 3
+    s->format = SDL_PIXELFORMAT_UNKNOWN;
+#else
     s->format = nullptr;
+#endif
     drawAll(s.get());
     s->format = format;
 

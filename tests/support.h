@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include <SDL.h>
 
 #include "Glyphar.h"
+#include "sdl_compat.h"
 
 namespace glyphar_test {
 
@@ -29,20 +29,10 @@ inline SurfacePtr MakeSurface(int w, int h, Format format = Format::k565)
     return SurfacePtr(SDL_CreateRGBSurface(SDL_SWSURFACE, w, h, 16, 0xF800, 0x07E0, 0x001F, 0));
 }
 
-// Sets a palettised surface's 256 colours, on SDL 1.2 and SDL2 alike.
-inline void SetPalette(SDL_Surface *s, const SDL_Color *colors)
+inline Uint16 Mapped(SDL_Surface *s, _color c)
 {
-#if SDL_MAJOR_VERSION >= 2
-    SDL_SetPaletteColors(s->format->palette, colors, 0, 256);
-#else
-    SDL_SetColors(s, const_cast<SDL_Color *>(colors), 0, 256);
-#endif
-}
-
-inline Uint16 Mapped(const SDL_Surface *s, _color c)
-{
-    return static_cast<Uint16>(SDL_MapRGB(s->format, static_cast<Uint8>(c.r),
-                                          static_cast<Uint8>(c.g), static_cast<Uint8>(c.b)));
+    return static_cast<Uint16>(MapSurface(s, static_cast<Uint8>(c.r), static_cast<Uint8>(c.g),
+                                          static_cast<Uint8>(c.b)));
 }
 
 inline Uint16 PixelAt(const SDL_Surface *s, int x, int y)

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "Glyphar.h"
+#include "sdl_compat.h"
 
 namespace {
 

@@ -8,16 +8,16 @@
 # through pkg-config and one in C++17 through find_package.
 # MODE subproject: a C++ consumer that adds glyphar's source tree with
 # add_subdirectory.
-# SDL is 1 (glyphar, on SDL 1.2; the default) or 2 (glyphar-sdl2). With 2,
-# the static mode first installs the SDL 1.2 build into the same prefix: the
-# two live side by side.
+# SDL is 1 (glyphar, on SDL 1.2; the default), 2 (glyphar-sdl2) or 3
+# (glyphar-sdl3). With 2 or 3, the static mode first installs the builds on
+# the older SDLs into the same prefix: they all live side by side.
 set -eu
 
 src=$1 work=$2 mode=$3
 cc=${4:-cc} cxx=${5:-c++} sdl=${6:-1}
 prefix=$work/prefix
 package=glyphar
-[ "$sdl" = 2 ] && package=glyphar-sdl2
+[ "$sdl" = 1 ] || package=glyphar-sdl$sdl
 
 rm -rf "$work"
 mkdir -p "$work"
@@ -55,21 +55,30 @@ run_c_consumer() {
   "$work/consumer-c-$1"
 }
 
-[ "$sdl" = 2 ] && [ "$mode" = static ] && install_glyphar 1
+older=""
+if [ "$mode" = static ]; then
+  [ "$sdl" -ge 2 ] && older="1"
+  [ "$sdl" -ge 3 ] && older="1 2"
+fi
+for each in $older; do
+  install_glyphar "$each"
+done
 install_glyphar "$sdl"
 
 if [ "$shared" = ON ]; then
   soname=$(objdump -p "$prefix/lib/lib$package.so" | awk '/SONAME/ { print $2 }')
   [ "$soname" = "lib$package.so.1" ] || { echo "unexpected SONAME '$soname'" >&2; exit 1; }
-  export LD_LIBRARY_PATH="$prefix/lib"
+  export LD_LIBRARY_PATH="$prefix/lib${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}"
 fi
 
-export PKG_CONFIG_PATH="$prefix/lib/pkgconfig"
+export PKG_CONFIG_PATH="$prefix/lib/pkgconfig${PKG_CONFIG_PATH:+:$PKG_CONFIG_PATH}"
 run_c_consumer "$package"
-if [ "$sdl" = 2 ] && [ "$mode" = static ]; then
-  run_c_consumer glyphar  # the SDL 1.2 build beside it still works
-  pkg-config --print-requires glyphar-sdl2 | grep -qx sdl2 ||
-    { echo "glyphar-sdl2.pc does not require sdl2" >&2; exit 1; }
+for each in $older; do  # the builds beside it still work
+  if [ "$each" = 1 ]; then run_c_consumer glyphar; else run_c_consumer "glyphar-sdl$each"; fi
+done
+if [ "$sdl" != 1 ]; then
+  pkg-config --print-requires "$package" | grep -qx "sdl$sdl" ||
+    { echo "$package.pc does not require sdl$sdl" >&2; exit 1; }
 fi
 
 cmake -S "$src/tests/install" -B "$work/consumer-cxx" -DCMAKE_CXX_COMPILER="$cxx" \
