@@ -5,7 +5,7 @@
 
 #include "Glyphar.h"
 
-static SDL_Surface *NewSurface(int w, int h)
+static inline SDL_Surface *NewSurface(int w, int h)
 {
 #if SDL_MAJOR_VERSION >= 3
     return SDL_CreateSurface(w, h, SDL_PIXELFORMAT_XRGB8888);
@@ -14,7 +14,7 @@ static SDL_Surface *NewSurface(int w, int h)
 #endif
 }
 
-static void FreeSurface(SDL_Surface *s)
+static inline void FreeSurface(SDL_Surface *s)
 {
 #if SDL_MAJOR_VERSION >= 3
     SDL_DestroySurface(s);
@@ -23,7 +23,7 @@ static void FreeSurface(SDL_Surface *s)
 #endif
 }
 
-static void FillBox(SDL_Surface *s, _rect r, _color c)
+static inline void FillBox(SDL_Surface *s, _rect r, _color c)
 {
     SDL_Rect area;
     area.x = r.x;
@@ -38,7 +38,7 @@ static void FillBox(SDL_Surface *s, _rect r, _color c)
 }
 
 /* 0 on success, as SDL2 says it. */
-static int SaveBMP(SDL_Surface *s, const char *path)
+static inline int SaveBMP(SDL_Surface *s, const char *path)
 {
 #if SDL_MAJOR_VERSION >= 3
     return SDL_SaveBMP(s, path) ? 0 : -1;

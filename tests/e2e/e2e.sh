@@ -12,10 +12,11 @@
 #       without a display it can use (DISPLAY unset, naming no server, or
 #       naming a server that refuses it; TERM unset too) the demo says why in
 #       one line on stderr, writes nothing on stdout and exits 1, fast.
-#   e2e.sh sdl2 EXAMPLE XPROBE DEPTH
-#       the SDL2 example in a window at DEPTH: the window shows exactly what
-#       the example draws offscreen on a surface of the window's format, and
-#       a window manager's close ends it with status 0.
+#   e2e.sh window EXAMPLE XPROBE DEPTH
+#       a window example (SDL2 or SDL3; a window surface, or a renderer's
+#       streaming texture, on the software renderer) at DEPTH: the window
+#       shows exactly what the example draws offscreen on a surface of the
+#       format it prints, and a window manager's close ends it with status 0.
 #   e2e.sh terminal DEMO [SDL_LIBDIR]
 #       the same failures in a real terminal (tmux): the line is still on the
 #       screen once the demo has exited.
@@ -259,32 +260,32 @@ nodisplay)
   expect_refusal "server refuses" "cannot open the display ':$refusing' that DISPLAY names: " \
     DISPLAY=:$refusing XAUTHORITY="$work/no-cookie"
   ;;
-sdl2)
+window)
   example=$2 xprobe=$3 depth=$4
   start_xvfb "$depth"
   mkdir -m 700 "$work/runtime"
-  env -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER XDG_RUNTIME_DIR="$work/runtime" \
-    "$example" >"$work/example.out" 2>"$work/example.err" &
+  env -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER SDL_RENDER_DRIVER=software \
+    XDG_RUNTIME_DIR="$work/runtime" "$example" >"$work/example.out" 2>"$work/example.err" &
   demo_pid=$!
-  # The example says its window's format once it has drawn the window; only
+  # The example says its pixels' format once it has shown the window; only
   # then is the window it shows looked up, as SDL may make and drop windows
   # while it starts.
   tries=0
-  until grep -q "^window surface format" "$work/example.out"; do
+  until grep -q "^pixel format" "$work/example.out"; do
     tries=$((tries + 1))
     [ $tries -lt 200 ] || fail "the example did not say its window's format: $(cat "$work/example.err")"
     sleep 0.05
   done
   window=$("$xprobe" wait 640 360 10000) ||
     fail "the example's 640x360 window did not appear: $(cat "$work/example.err")"
-  format=$(sed -n 's/^window surface format \([0-9]*\) (\(.*\))$/\1/p' "$work/example.out")
-  name=$(sed -n 's/^window surface format [0-9]* (\(.*\))$/\1/p' "$work/example.out")
+  format=$(sed -n 's/^pixel format \([0-9]*\) (\(.*\))$/\1/p' "$work/example.out")
+  name=$(sed -n 's/^pixel format [0-9]* (\(.*\))$/\1/p' "$work/example.out")
   "$example" --offscreen "$format" "$work/offscreen.ppm" || fail "the offscreen drawing failed"
   expect_frame "the window ($name)" "$work/offscreen.ppm" exact
   "$xprobe" close "$window" || fail "could not send WM_DELETE_WINDOW"
   wait_demo
   [ "$status" -eq 0 ] || fail "closed, the example exited with status $status"
-  echo "e2e: SDL2 example at depth $depth: the window ($name) equals the offscreen drawing;" \
+  echo "e2e: $(basename "$example") at depth $depth: the window ($name) equals the offscreen drawing;" \
     "closed with status 0"
   ;;
 terminal)
