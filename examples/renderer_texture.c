@@ -1,7 +1,6 @@
 /* renderer_texture: glyphar for programs that draw with an SDL_Renderer, on
- * SDL2 or SDL3. A streaming texture as large as the window, in the
- * renderer's preferred pixel format (the window's own, for the software
- * renderer), is locked as a surface, a page of text is drawn into it
+ * SDL2 or SDL3. A streaming texture as large as the window, in a format the
+ * window shows exactly, is locked as a surface, a page of text is drawn into it
  * with glyphar, and it is unlocked and presented. The page is drawn again
  * only when its text changes (a key press counts); an exposed window is
  * presented again from the texture as it is.
@@ -88,26 +87,26 @@ static int Show(SDL_Renderer *renderer, SDL_Texture *texture)
     return 0;
 }
 
-/* The texture format the renderer lists first: the one it presents from
- * without converting. */
-static Uint32 PreferredFormat(SDL_Renderer *renderer)
+/* The texture format to draw in, which the window then shows exactly: on
+ * SDL3 the one the renderer lists first (it presents from it without
+ * converting), on SDL2 the window's own. */
+static Uint32 TextureFormat(SDL_Window *window, SDL_Renderer *renderer)
 {
 #if SDL_MAJOR_VERSION >= 3
     const SDL_PixelFormat *formats = (const SDL_PixelFormat *)SDL_GetPointerProperty(
         SDL_GetRendererProperties(renderer), SDL_PROP_RENDERER_TEXTURE_FORMATS_POINTER, NULL);
+    (void)window;
     return formats != NULL && formats[0] != SDL_PIXELFORMAT_UNKNOWN ? (Uint32)formats[0]
                                                                       : SDL_PIXELFORMAT_XRGB8888;
 #else
-    SDL_RendererInfo info;
-    if (SDL_GetRendererInfo(renderer, &info) != 0 || info.num_texture_formats == 0)
-        return SDL_PIXELFORMAT_RGB888;
-    return info.texture_formats[0];
+    (void)renderer;
+    return SDL_GetWindowPixelFormat(window);
 #endif
 }
 
-static int RunLoop(SDL_Renderer *renderer)
+static int RunLoop(SDL_Window *window, SDL_Renderer *renderer)
 {
-    const Uint32 format = PreferredFormat(renderer);
+    const Uint32 format = TextureFormat(window, renderer);
     SDL_Texture *texture = SDL_CreateTexture(renderer, format, SDL_TEXTUREACCESS_STREAMING,
                                              kWidth, kHeight);
     SDL_Event event;
@@ -148,7 +147,7 @@ static int RunWindow(void)
 #endif
     status = window == NULL ? Fail("SDL_CreateWindow")
              : renderer == NULL ? Fail("SDL_CreateRenderer")
-                                : RunLoop(renderer);
+                                : RunLoop(window, renderer);
     if (renderer != NULL)
         SDL_DestroyRenderer(renderer);
     if (window != NULL)

@@ -64,12 +64,17 @@ static inline SDL_Window *OpenWindow(const char *title, int w, int h)
 #endif
 }
 
-static inline Uint32 SurfaceFormat(const SDL_Surface *s)
+/* The format a window shows pixels drawn in `drawn` in, exactly: SDL3 shows
+ * its window surface (and the software renderer's) as it is; SDL2 converts it
+ * to the window's own format, which at 16 bits drops bits. */
+static inline Uint32 ShownFormat(SDL_Window *window, Uint32 drawn)
 {
 #if SDL_MAJOR_VERSION >= 3
-    return (Uint32)s->format;
+    (void)window;
+    return drawn;
 #else
-    return s->format->format;
+    (void)drawn;
+    return SDL_GetWindowPixelFormat(window);
 #endif
 }
 

@@ -56,8 +56,13 @@ static int Present(SDL_Window *window)
         SDL_UnlockSurface(s);
     if (!CALL_OK(SDL_UpdateWindowSurface(window)))
         return Fail("SDL_UpdateWindowSurface");
+#if SDL_MAJOR_VERSION >= 3
     if (!said)
-        SayFormat(SurfaceFormat(s));
+        SayFormat(ShownFormat(window, (Uint32)s->format));
+#else
+    if (!said)
+        SayFormat(ShownFormat(window, s->format->format));
+#endif
     said = 1;
     return 0;
 }
