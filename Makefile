@@ -73,7 +73,7 @@ check-sdl3:
 sanitize:
 	scripts/install-deps test
 	$(CONFIGURE) -B $(BUILD_DIR)-sanitize -DGLYPHAR_BUILD_TESTS=ON -DGLYPHAR_SANITIZE=ON \
-	  -DGLYPHAR_MASKED_STORES=OFF
+	  -DGLYPHAR_VECTOR=OFF
 	cmake --build $(BUILD_DIR)-sanitize --parallel $(JOBS)
 	$(CTEST) $(BUILD_DIR)-sanitize -L unit
 

@@ -20,6 +20,7 @@
 #include <SDL.h>
 
 #include "Glyphar.h"
+#include "GlypharWriters.h"
 #include "samples.h"
 
 #ifdef GLYPHAR_BENCH_SDL_GFX
@@ -154,6 +155,23 @@ void BM_CaracGrid16(benchmark::State &state)
     }
 }
 
+// What SDL itself pays for the same grid: one SDL_FillRect of each cell's
+// 6 x 9 block.
+void BM_FillCells16(benchmark::State &state)
+{
+    ClearScreen();
+    SDL_Surface *s = Screen();
+    const Uint32 black = SDL_MapRGB(s->format, 0, 0, 0);
+    for (auto _ : state) {
+        for (int row = 0; row < kRows; ++row)
+            for (int col = 0; col < kCols; ++col) {
+                SDL_Rect cell = {static_cast<Sint16>(col * 6), static_cast<Sint16>(row * 9), 6, 9};
+                SDL_FillRect(s, &cell, black);
+            }
+        benchmark::ClobberMemory();
+    }
+}
+
 void BM_DemoTexts16(benchmark::State &state)
 {
     ClearScreen();
@@ -197,6 +215,22 @@ void BM_SdlGfxString16(benchmark::State &state)
 }
 #endif
 
+#ifdef GLYPHAR_BENCH_SDL_GFX
+// SDL_gfx's characterRGBA, one call per cell, as a character grid draws.
+void BM_SdlGfxCharacter16(benchmark::State &state)
+{
+    ClearScreen();
+    const std::string &text = FullScreenText();
+    for (auto _ : state) {
+        for (int row = 0; row < kRows; ++row)
+            for (int col = 0; col < kCols; ++col)
+                characterRGBA(Screen(), static_cast<Sint16>(col * 6), static_cast<Sint16>(row * 9),
+                              text[row * kCols + col], 0, 0, 0, 255);
+        benchmark::ClobberMemory();
+    }
+}
+#endif
+
 #ifdef GLYPHAR_BENCH_SDL_TTF
 // SDL_ttf: each line rendered solid (strokes only, on a colour key) and
 // blitted, with DejaVu Sans Mono at 9 px.
@@ -225,10 +259,12 @@ void BM_SdlTtfSolid16(benchmark::State &state)
 }
 #endif
 
-// Keeps the median of every case while printing as usual.
+// Keeps the median of every case while printing as usual; each run of the
+// glyphar cases with other writers goes in a map of its own.
 class MedianReporter : public benchmark::ConsoleReporter {
 public:
-    std::map<std::string, double> medians;  // microseconds of CPU time
+    std::map<std::string, std::map<std::string, double>> byWriters;  // µs of CPU time
+    std::string writers;  // the writers of the cases being run
     std::string cpu;
 
     bool ReportContext(const Context &context) override
@@ -242,7 +278,7 @@ public:
     {
         for (const Run &run : runs)
             if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
-                medians[run.run_name.function_name] = run.GetAdjustedCPUTime();
+                byWriters[writers][run.run_name.function_name] = run.GetAdjustedCPUTime();
         ConsoleReporter::ReportRuns(runs);
     }
 };
@@ -256,15 +292,14 @@ std::string CpuModel()
     return "unknown CPU";
 }
 
-// The writers the library draws with: masked stores need a build with them
-// and a CPU with AVX-512 BW.
-const char *Writers()
+// The writers this build and CPU can run, best first.
+std::vector<int> WriterPaths()
 {
-#if defined(GLYPHAR_BENCH_MASKED_STORES) && defined(__x86_64__) && defined(__GNUC__)
-    if (__builtin_cpu_supports("avx512bw"))
-        return "AVX-512 masked stores";
-#endif
-    return "the portable writers";
+    std::vector<int> paths;
+    for (int path : {GLYPHAR_WRITERS_AVX512, GLYPHAR_WRITERS_AVX2, GLYPHAR_WRITERS_PORTABLE})
+        if (GlypharWriterPaths() & (1 << path))
+            paths.push_back(path);
+    return paths;
 }
 
 std::string Today()
@@ -282,22 +317,46 @@ struct Ratio {
     const char *target;
 };
 
-void WriteMarkdown(const MedianReporter &r, const std::string &path)
+// The cases that draw with glyphar's writers, run again with each path.
+constexpr char kWriterCases[] = "BM_(Opaque|Transparent|Size|Utf8|CaracGrid)";
+
+void WriteMarkdown(const MedianReporter &r, const std::vector<std::string> &writers,
+                   const std::string &path)
 {
     std::FILE *out = std::fopen(path.c_str(), "w");
     if (out == nullptr) {
         std::fprintf(stderr, "glyphar-bench: cannot write %s\n", path.c_str());
         return;
     }
+    // A case's median with the given writers; the cases that do not draw with
+    // them (the floors, the peers) ran once, with the first.
+    const auto median = [&](const std::string &with, const char *name) {
+        for (const std::string &w : {with, writers.front()}) {
+            auto in = r.byWriters.find(w);
+            if (in == r.byWriters.end())
+                continue;
+            auto it = in->second.find(name);
+            if (it != in->second.end())
+                return it->second;
+        }
+        return -1.0;
+    };
     std::fprintf(out, "# Benchmarks\n\n");
-    std::fprintf(out, "Made by `make bench-docs` (`bench/report.sh`) on %s: %s, %s; glyphar drew with %s.\n",
-                 Today().c_str(), CpuModel().c_str(), r.cpu.c_str(), Writers());
+    std::fprintf(out, "Made by `make bench-docs` (`bench/report.sh`) on %s: %s, %s. ", Today().c_str(),
+                 CpuModel().c_str(), r.cpu.c_str());
     std::fprintf(out,
                  "Every case draws on an 800 x 600 software surface, 16-bit 5-6-5 or 32-bit "
-                 "8-8-8; they ran interleaved in random order, repeated, in one process. Times "
-                 "are medians of CPU time per frame; ratios are between medians of the same "
-                 "run.\n\n");
-    std::fprintf(out, "| case | what it draws | median (µs) |\n|---|---|---:|\n");
+                 "8-8-8; they ran interleaved in random order, repeated, in one process, first "
+                 "with the best writers this CPU has, then glyphar's own cases again with each "
+                 "other path. Times are medians of CPU time per frame; ratios are between "
+                 "medians of the same run.\n\n");
+    std::fprintf(out, "| case | what it draws |");
+    for (const std::string &w : writers)
+        std::fprintf(out, " %s (µs) |", w.c_str());
+    std::fprintf(out, "\n|---|---|");
+    for (size_t k = 0; k < writers.size(); ++k)
+        std::fprintf(out, "---:|");
+    std::fprintf(out, "\n");
     const struct {
         const char *name;
         const char *what;
@@ -313,43 +372,64 @@ void WriteMarkdown(const MedianReporter &r, const std::string &path)
         {"BM_Utf8Ascii16", "134 x 67 cells at size 1, opaque, 16 bits, the same text as UTF-8"},
         {"BM_Utf8Accented16", "the same as UTF-8 with one character in three accented"},
         {"BM_CaracGrid16", "the size-1 screen, one `GlypharCarac` per cell, opaque, 16 bits"},
+        {"BM_FillCells16", "the same grid, one `SDL_FillRect` of each cell's 6 x 9 block"},
         {"BM_DemoTexts16", "the demo's eight texts"},
         {"BM_LongText16", "a 10 MB text in a box far taller than the screen, size 1, opaque"},
         {"BM_SdlGfxString16", "SDL_gfx `stringRGBA`, the same characters, 67 rows"},
+        {"BM_SdlGfxCharacter16", "SDL_gfx `characterRGBA`, one call per cell of the grid"},
         {"BM_SdlTtfSolid16", "SDL_ttf `TTF_RenderText_Solid` + `SDL_BlitSurface`, 67 lines, "
                              "DejaVu Sans Mono 9 px"},
     };
     for (const auto &c : cases) {
-        auto it = r.medians.find(c.name);
-        if (it != r.medians.end())
-            std::fprintf(out, "| %s | %s | %.0f |\n", c.name + 3, c.what, it->second);
+        if (median(writers.front(), c.name) < 0)
+            continue;
+        std::fprintf(out, "| %s | %s |", c.name + 3, c.what);
+        for (const std::string &w : writers) {
+            auto in = r.byWriters.find(w);
+            const bool ran = in != r.byWriters.end() && in->second.count(c.name) > 0;
+            if (ran)
+                std::fprintf(out, " %.0f |", in->second.at(c.name));
+            else
+                std::fprintf(out, " |");
+        }
+        std::fprintf(out, "\n");
     }
     const Ratio ratios[] = {
-        {"opaque size 1, 16 bits, against its floor", "BM_Opaque16", "BM_Floor16", "at most 2.5"},
-        {"transparent size 1, 16 bits, against its floor", "BM_Transparent16", "BM_Floor16",
-         "at most 2.5"},
-        {"opaque size 1, 32 bits, against its floor", "BM_Opaque32", "BM_Floor32", "at most 2.5"},
-        {"transparent size 1, 32 bits, against its floor", "BM_Transparent32", "BM_Floor32",
-         "at most 2.5"},
-        {"opaque size 2, 16 bits, against its floor", "BM_Size2Opaque16", "BM_Floor16",
-         "at most 2.5"},
-        {"opaque size 4, 16 bits, against its floor", "BM_Size4Opaque16", "BM_Floor16",
-         "at most 2.5"},
-        {"UTF-8 text, ASCII, against the same text as bytes", "BM_Utf8Ascii16", "BM_Opaque16",
+        {"opaque size 1, 16 bits / fill", "BM_Opaque16", "BM_Floor16",
+         "at most 1.3; portable at most 2.0"},
+        {"transparent size 1, 16 bits / fill", "BM_Transparent16", "BM_Floor16",
+         "at most 1.3 with AVX-512, 1.6 without; portable at most 2.0"},
+        {"opaque size 1, 32 bits / fill", "BM_Opaque32", "BM_Floor32", "at most 1.2"},
+        {"transparent size 1, 32 bits / fill", "BM_Transparent32", "BM_Floor32", "at most 1.2"},
+        {"opaque size 2, 16 bits / fill", "BM_Size2Opaque16", "BM_Floor16", "at most 1.0"},
+        {"opaque size 4, 16 bits / fill", "BM_Size4Opaque16", "BM_Floor16", "at most 0.9"},
+        {"UTF-8 text, ASCII / the same text as bytes", "BM_Utf8Ascii16", "BM_Opaque16",
          "at most 1.15"},
-        {"UTF-8 text, one character in three accented, against ASCII as bytes",
-         "BM_Utf8Accented16", "BM_Opaque16", "at most 1.15"},
-        {"SDL_ttf against opaque size 1", "BM_SdlTtfSolid16", "BM_Opaque16", "at least 3"},
-        {"SDL_gfx against transparent size 1", "BM_SdlGfxString16", "BM_Transparent16",
-         "at least 15"},
-        {"one GlypharCarac per cell against one Glyphar", "BM_CaracGrid16", "BM_Opaque16",
-         "at most 4"},
+        {"UTF-8 text, one character in three accented / ASCII as bytes", "BM_Utf8Accented16",
+         "BM_Opaque16", "at most 1.15"},
+        {"one `GlypharCarac` per cell / one `SDL_FillRect` per cell", "BM_CaracGrid16",
+         "BM_FillCells16", "at most 1.5"},
+        {"SDL_ttf / opaque size 1", "BM_SdlTtfSolid16", "BM_Opaque16", "at least 6"},
+        {"SDL_gfx `stringRGBA` / transparent size 1", "BM_SdlGfxString16", "BM_Transparent16",
+         "at least 25"},
+        {"SDL_gfx `characterRGBA` per cell / `GlypharCarac` per cell", "BM_SdlGfxCharacter16",
+         "BM_CaracGrid16", "at least 5"},
     };
-    std::fprintf(out, "\n| ratio | value | target |\n|---|---:|---|\n");
+    std::fprintf(out, "\n| ratio |");
+    for (const std::string &w : writers)
+        std::fprintf(out, " %s |", w.c_str());
+    std::fprintf(out, " target |\n|---|");
+    for (size_t k = 0; k < writers.size(); ++k)
+        std::fprintf(out, "---:|");
+    std::fprintf(out, "---|\n");
     for (const Ratio &ratio : ratios) {
-        auto n = r.medians.find(ratio.numerator), d = r.medians.find(ratio.denominator);
-        if (n != r.medians.end() && d != r.medians.end() && d->second > 0)
-            std::fprintf(out, "| %s | %.2f | %s |\n", ratio.what, n->second / d->second, ratio.target);
+        if (median(writers.front(), ratio.numerator) < 0 ||
+            median(writers.front(), ratio.denominator) <= 0)
+            continue;
+        std::fprintf(out, "| %s |", ratio.what);
+        for (const std::string &w : writers)
+            std::fprintf(out, " %.2f |", median(w, ratio.numerator) / median(w, ratio.denominator));
+        std::fprintf(out, " %s |\n", ratio.target);
     }
     std::fclose(out);
     std::printf("glyphar-bench: wrote %s\n", path.c_str());
@@ -368,10 +448,12 @@ BENCHMARK(BM_Size4Opaque16)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Utf8Ascii16)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Utf8Accented16)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_CaracGrid16)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FillCells16)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_DemoTexts16)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_LongText16)->Unit(benchmark::kMicrosecond);
 #ifdef GLYPHAR_BENCH_SDL_GFX
 BENCHMARK(BM_SdlGfxString16)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SdlGfxCharacter16)->Unit(benchmark::kMicrosecond);
 #endif
 #ifdef GLYPHAR_BENCH_SDL_TTF
 BENCHMARK(BM_SdlTtfSolid16)->Unit(benchmark::kMicrosecond);
@@ -412,9 +494,19 @@ int main(int argc, char **argv)
         return 1;
     }
     MedianReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
+    std::vector<std::string> writers;
+    for (int path : WriterPaths()) {
+        writers.push_back(GlypharWritersName(path));
+        reporter.writers = writers.back();
+        GlypharUseWriters(path);
+        if (writers.size() == 1)
+            benchmark::RunSpecifiedBenchmarks(&reporter);
+        else
+            benchmark::RunSpecifiedBenchmarks(&reporter, kWriterCases);
+    }
+    GlypharUseWriters(-1);
     if (!markdown.empty())
-        WriteMarkdown(reporter, markdown);
+        WriteMarkdown(reporter, writers, markdown);
     benchmark::Shutdown();
     return 0;
 }

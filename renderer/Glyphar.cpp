@@ -12,6 +12,7 @@
 
 #include "Glyphar.h"
 #include "GlypharFont.h"
+#include "GlypharWriters.h"
 
 #include <algorithm>
 #include <atomic>
@@ -20,12 +21,32 @@
 #include <cstdint>
 #include <cstring>
 
-#if defined(__x86_64__) && defined(__GNUC__)
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(GLYPHAR_NO_VECTOR)
 #include <immintrin.h>
+#endif
+#if defined(_MSC_VER)
+#include <intrin.h>
 #endif
 #include <type_traits>
 
 namespace {
+
+// The index of the lowest set bit of a nonzero word.
+inline int LowestBit(uint64_t word)
+{
+#if defined(__GNUC__)
+    return __builtin_ctzll(word);
+#elif defined(_MSC_VER) && defined(_WIN64)
+    unsigned long at;
+    _BitScanForward64(&at, word);
+    return static_cast<int>(at);
+#else
+    int at = 0;
+    for (; !(word & 1); word >>= 1)
+        ++at;
+    return at;
+#endif
+}
 
 //----------------------------------------------------------------------------
 // Glyph table: one entry per byte value, nine NUL-terminated row strings of
@@ -367,7 +388,7 @@ CellGeometry MakeCellGeometry(float size)
             offsetsOfCol[col] |= uint64_t{1} << j;
     for (unsigned mask = 1; mask < (1u << kGlyphCols); ++mask)  // each from a smaller one
         g.litOffsets[mask] = g.litOffsets[mask & (mask - 1)] |
-                             offsetsOfCol[__builtin_ctz(mask)];
+                             offsetsOfCol[LowestBit(mask)];
     return g;
 }
 
@@ -701,86 +722,42 @@ struct RowSpan {
     uint64_t partialMask() const { return (uint64_t{1} << (8 * bytes + tail)) - 1; }
 };
 
-// Masked stores. Finding lit pixels one by one costs a mispredicted branch
-// on most words of text, which on some CPUs makes transparent text slower
-// than opaque. With AVX-512 (BW), a word's lit pixels are stored at once
-// under its bits as a mask, and masked-off pixels are neither read nor
-// written; opaque words are blended from fg and bg under the same mask, 64
-// bytes a store, which also halves the cost of 32-bit rows. Only for x86-64
-// with GCC or Clang, chosen at run time; everywhere else, for 3-byte pixels,
-// and when built with GLYPHAR_NO_MASKED_STORES, the portable writers draw.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(GLYPHAR_NO_MASKED_STORES)
+#include "GlypharVector.h"
 
-bool HasMaskedStores(int bytesPerPixel)
+// The writers drawing uses: the best the CPU has, unless a test or a
+// benchmark has asked for others (GlypharUseWriters). 3-byte pixels always
+// go the portable way.
+std::atomic<int> forcedPath{-1};
+
+int AvailableWriterPaths()
 {
-    return bytesPerPixel != 3 && __builtin_cpu_supports("avx512bw");
+    static const int paths = CpuWriterPaths();
+    return paths;
 }
 
-// A pixel in every lane of a 64-byte register.
-template <int Bytes>
-__attribute__((target("avx512bw"))) __m512i Broadcast(uint32_t pixel)
+int BestWriterPath()
 {
-    return Bytes == 1   ? _mm512_set1_epi8(static_cast<char>(pixel))
-           : Bytes == 2 ? _mm512_set1_epi16(static_cast<short>(pixel))
-                        : _mm512_set1_epi32(static_cast<int>(pixel));
+    const int paths = AvailableWriterPaths();
+    return paths & (1 << kAvx512) ? kAvx512 : paths & (1 << kAvx2) ? kAvx2 : kPortable;
 }
 
-// A word of bits as pixels, fg where lit and bg elsewhere, 64 bytes a store
-// (64, 32 or 16 pixels); only the pixels that `stored` marks are written.
-template <int Bytes>
-__attribute__((target("avx512bw"))) inline void MaskedWord(uint8_t *dst, uint64_t lit,
-                                                           uint64_t stored, __m512i fg, __m512i bg)
+int WriterPathFor(int bytesPerPixel)
 {
-    constexpr int kShift = 64 / Bytes % 64;
-    for (int k = 0; k < Bytes; ++k, dst += 64, lit >>= kShift, stored >>= kShift) {
-        if (Bytes == 1)
-            _mm512_mask_storeu_epi8(dst, stored, _mm512_mask_blend_epi8(lit, bg, fg));
-        else if (Bytes == 2)
-            _mm512_mask_storeu_epi16(dst, static_cast<__mmask32>(stored),
-                                     _mm512_mask_blend_epi16(static_cast<__mmask32>(lit), bg, fg));
-        else
-            _mm512_mask_storeu_epi32(dst, static_cast<__mmask16>(stored),
-                                     _mm512_mask_blend_epi32(static_cast<__mmask16>(lit), bg, fg));
-    }
+    if (bytesPerPixel == 3)
+        return kPortable;
+    const int forced = forcedPath.load(std::memory_order_relaxed);
+    return forced >= 0 ? forced : BestWriterPath();
 }
-
-// A row of pixels from its words of bits: every pixel of the span when
-// Opaque, only the lit ones otherwise.
-template <int Bytes, bool Opaque>
-__attribute__((target("avx512bw"))) void MaskedRow(uint8_t *dst, const uint64_t *bits,
-                                                   const RowSpan &span, uint32_t fgPixel,
-                                                   uint32_t bgPixel)
-{
-    const __m512i fg = Broadcast<Bytes>(fgPixel), bg = Broadcast<Bytes>(bgPixel);
-    const uint64_t unlitToo = Opaque ? ~uint64_t{0} : 0;
-    for (int64_t w = 0; w < span.words; ++w, dst += 64 * Bytes)
-        MaskedWord<Bytes>(dst, bits[w], bits[w] | unlitToo, fg, bg);
-    if (span.partialWord()) {
-        const uint64_t lit = bits[span.words];
-        MaskedWord<Bytes>(dst, lit, (lit | unlitToo) & span.partialMask(), fg, bg);
-    }
-}
-
-#else
-
-bool HasMaskedStores(int) { return false; }
-
-template <int Bytes, bool Opaque>
-void MaskedRow(uint8_t *, const uint64_t *, const RowSpan &, uint32_t, uint32_t)
-{
-}
-
-#endif
 
 // Opaque rows: every pixel in fg where lit, bg elsewhere, eight at a time.
 template <int Bytes>
 struct OpaqueWriter {
     uint64_t bg[Bytes], diff[Bytes];
     uint32_t fgPixel, bgPixel;
-    bool masked;
+    int path;
 
     explicit OpaqueWriter(const Ink &ink)
-        : fgPixel(ink.fg), bgPixel(ink.bg), masked(HasMaskedStores(Bytes))
+        : fgPixel(ink.fg), bgPixel(ink.bg), path(WriterPathFor(Bytes))
     {
         RepeatEight<Bytes>(ink.bg, bg);
         RepeatEight<Bytes>(ink.fg ^ ink.bg, diff);
@@ -811,17 +788,28 @@ struct OpaqueWriter {
     void Row(uint8_t *dst, const uint64_t *bits, const RowSpan &span) const
     {
         if constexpr (Bytes != 3) {
-            if (masked) {
-                MaskedRow<Bytes, true>(dst, bits, span, fgPixel, bgPixel);
+            if (path == kAvx512) {
+                Row512<Bytes, true>(dst, bits, span, fgPixel, bgPixel);
+                return;
+            }
+            if (path == kAvx2) {
+                Words256<Bytes, true>(dst, bits, span.words, fgPixel, bgPixel);
+                Partial(dst + span.words * 64 * Bytes, bits + span.words, span);
                 return;
             }
         }
         for (int64_t w = 0; w < span.words; ++w)
             for (int k = 0; k < 8; ++k, dst += 8 * Bytes)
                 Store(dst, PixelsOf(bits[w] >> 8 * k));
+        Partial(dst, bits + span.words, span);
+    }
+
+    // The row's last word, when it is not whole.
+    void Partial(uint8_t *dst, const uint64_t *last, const RowSpan &span) const
+    {
         if (!span.partialWord())
             return;
-        uint64_t word = bits[span.words];
+        uint64_t word = *last;
         for (int k = 0; k < span.bytes; ++k, word >>= 8, dst += 8 * Bytes)
             Store(dst, PixelsOf(word));
         if (span.tail == 0)
@@ -841,9 +829,9 @@ struct OpaqueWriter {
 template <int Bytes>
 struct StrokeWriter {
     uint32_t fg;
-    bool masked;
+    int path;
 
-    explicit StrokeWriter(const Ink &ink) : fg(ink.fg), masked(HasMaskedStores(Bytes)) {}
+    explicit StrokeWriter(const Ink &ink) : fg(ink.fg), path(WriterPathFor(Bytes)) {}
 
     // Four lit pixels a step: a quarter of the loop's branches, and a step's
     // stores go out together. A step with fewer than four left stores its
@@ -852,10 +840,10 @@ struct StrokeWriter {
     {
         while (word != 0) {
             int at[4];
-            at[0] = __builtin_ctzll(word);
+            at[0] = LowestBit(word);
             word &= word - 1;
             for (int k = 1; k < 4; ++k) {
-                at[k] = word != 0 ? __builtin_ctzll(word) : at[0];
+                at[k] = word != 0 ? LowestBit(word) : at[0];
                 word &= word - 1;
             }
             for (int k = 0; k < 4; ++k)
@@ -865,13 +853,19 @@ struct StrokeWriter {
 
     void Row(uint8_t *dst, const uint64_t *bits, const RowSpan &span) const
     {
+        int64_t w = 0;
         if constexpr (Bytes != 3) {
-            if (masked) {
-                MaskedRow<Bytes, false>(dst, bits, span, fg, fg);
+            if (path == kAvx512) {
+                Row512<Bytes, false>(dst, bits, span, fg, fg);
                 return;
             }
+            if (path == kAvx2 && Bytes == 4) {  // only 4-byte lanes have a masked store
+                Words256<Bytes, false>(dst, bits, span.words, fg, fg);
+                w = span.words;
+                dst += w * 64 * Bytes;
+            }
         }
-        for (int64_t w = 0; w < span.words; ++w, dst += 64 * Bytes)
+        for (; w < span.words; ++w, dst += 64 * Bytes)
             Word(dst, bits[w]);
         if (span.partialWord())
             Word(dst, bits[span.words] & span.partialMask());
@@ -1150,6 +1144,26 @@ void GlypharInit(void)
     }
     while (init.load(std::memory_order_acquire) != kFilled) {
     }
+}
+
+int GlypharWriterPaths(void)
+{
+    return AvailableWriterPaths();
+}
+
+int GlypharUseWriters(int writers)
+{
+    if (writers != -1 && (writers < 0 || writers >= kWriterPaths ||
+                          !(AvailableWriterPaths() & (1 << writers))))
+        return 0;
+    forcedPath.store(writers, std::memory_order_relaxed);
+    return 1;
+}
+
+const char *GlypharWritersName(int writers)
+{
+    static const char *const kNames[kWriterPaths] = {"portable", "AVX2", "AVX-512"};
+    return writers >= 0 && writers < kWriterPaths ? kNames[writers] : nullptr;
 }
 
 void GlypharPoint(SDL_Surface *surface, int x, int y, _color color)

@@ -297,11 +297,19 @@ TEST(Rejected, NothingIsWrittenWhereTheRendererHasNoBusiness)
         const Uint8 *p = static_cast<const Uint8 *>(s->pixels);
         return std::vector<Uint8>(p, p + static_cast<size_t>(s->pitch) * s->h);
     };
-    // Packed bitmaps have no byte per pixel; an empty clip rectangle shows
-    // nothing; a pitch shorter than the width would run into the next row.
-    for (const char *what : {"1 bit", "4 bits", "empty clip", "short pitch"}) {
+    // Packed bitmaps have no byte per pixel, at any width; an empty clip
+    // rectangle shows nothing; a pitch shorter than the width would run into
+    // the next row.
+    std::vector<std::pair<std::string, int>> cases;  // what, width
+    for (int w = 1; w <= 41; w += 5)
+        for (const char *packed : {"1 bit", "4 bits"})
+            cases.push_back({packed, w});
+    cases.push_back({"empty clip", 40});
+    cases.push_back({"short pitch", 40});
+    for (const auto &[label, width] : cases) {
+        const char *what = label.c_str();
         const int bpp = what[0] == '1' ? 1 : what[0] == '4' ? 4 : 16;
-        SurfacePtr s(SDL_CreateRGBSurface(SDL_SWSURFACE, 40, 20, bpp, 0, 0, 0, 0));
+        SurfacePtr s(SDL_CreateRGBSurface(SDL_SWSURFACE, width, 20, bpp, 0, 0, 0, 0));
         ASSERT_NE(s, nullptr);
         std::memset(s->pixels, 0x3C, static_cast<size_t>(s->pitch) * s->h);
         const std::vector<Uint8> before = bytesOf(s.get());
@@ -313,7 +321,7 @@ TEST(Rejected, NothingIsWrittenWhereTheRendererHasNoBusiness)
             s->w = s->pitch / 2 + 1;  // malformed on purpose
         drawAll(s.get());
         s->w = w;
-        EXPECT_EQ(bytesOf(s.get()), before) << what;
+        EXPECT_EQ(bytesOf(s.get()), before) << what << ", " << width << " wide";
     }
 
     SurfacePtr s = MakeSurface(10, 10);

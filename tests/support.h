@@ -11,6 +11,7 @@
 
 
 #include "Glyphar.h"
+#include "GlypharWriters.h"
 #include "sdl_compat.h"
 
 namespace glyphar_test {
@@ -45,6 +46,19 @@ inline void Fill(SDL_Surface *s, Uint16 value)
     for (int y = 0; y < s->h; ++y)
         for (int x = 0; x < s->w; ++x)
             static_cast<Uint16 *>(s->pixels)[y * (s->pitch / 2) + x] = value;
+}
+
+// Runs body(name) once with each set of pixel writers this build and CPU
+// can run, then goes back to the best.
+template <class Body>
+void ForEachWriters(Body body)
+{
+    for (int path : {GLYPHAR_WRITERS_PORTABLE, GLYPHAR_WRITERS_AVX2, GLYPHAR_WRITERS_AVX512})
+        if (GlypharWriterPaths() & (1 << path)) {
+            GlypharUseWriters(path);
+            body(std::string(GlypharWritersName(path)));
+        }
+    GlypharUseWriters(-1);
 }
 
 // The pixels of a surface row by row, without any pitch padding.

@@ -1,0 +1,154 @@
+// glyphar's vector pixel writers, private to the renderer and included by
+// Glyphar.cpp inside its namespace, after RowSpan. Each draws exactly the
+// pixels the portable writers draw, from the same words of bits (64 pixels a
+// word, bit 0 leftmost); they only store, never read the surface, so
+// write-combined memory (a locked streaming texture, video memory) stays
+// fast. Chosen at run time on x86-64 with GCC or Clang; GLYPHAR_NO_VECTOR
+// leaves them out.
+#ifndef GLYPHAR_VECTOR_H
+#define GLYPHAR_VECTOR_H
+
+enum WriterPath { kPortable = 0, kAvx2 = 1, kAvx512 = 2, kWriterPaths = 3 };
+
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(GLYPHAR_NO_VECTOR)
+
+// The paths this CPU can run, a bit each.
+inline int CpuWriterPaths()
+{
+    int paths = 1 << kPortable;
+    if (__builtin_cpu_supports("avx2"))
+        paths |= 1 << kAvx2;
+    if (__builtin_cpu_supports("avx512bw"))
+        paths |= 1 << kAvx512;
+    return paths;
+}
+
+//----------------------------------------------------------------------------
+// AVX-512 (BW): a word's pixels under its bits as a mask, 64 bytes a store.
+// Opaque words are blended from fg and bg; transparent ones store only the
+// lit pixels, and masked-off pixels are neither read nor written.
+//----------------------------------------------------------------------------
+
+template <int Bytes>
+__attribute__((target("avx512bw"))) __m512i Broadcast512(uint32_t pixel)
+{
+    return Bytes == 1   ? _mm512_set1_epi8(static_cast<char>(pixel))
+           : Bytes == 2 ? _mm512_set1_epi16(static_cast<short>(pixel))
+                        : _mm512_set1_epi32(static_cast<int>(pixel));
+}
+
+// A word of bits as pixels, fg where lit and bg elsewhere (64, 32 or 16
+// pixels a store); only the pixels that `stored` marks are written.
+template <int Bytes>
+__attribute__((target("avx512bw"))) inline void Word512(uint8_t *dst, uint64_t lit,
+                                                        uint64_t stored, __m512i fg, __m512i bg)
+{
+    constexpr int kShift = 64 / Bytes % 64;
+    for (int k = 0; k < Bytes; ++k, dst += 64, lit >>= kShift, stored >>= kShift) {
+        if (Bytes == 1)
+            _mm512_mask_storeu_epi8(dst, stored, _mm512_mask_blend_epi8(lit, bg, fg));
+        else if (Bytes == 2)
+            _mm512_mask_storeu_epi16(dst, static_cast<__mmask32>(stored),
+                                     _mm512_mask_blend_epi16(static_cast<__mmask32>(lit), bg, fg));
+        else
+            _mm512_mask_storeu_epi32(dst, static_cast<__mmask16>(stored),
+                                     _mm512_mask_blend_epi32(static_cast<__mmask16>(lit), bg, fg));
+    }
+}
+
+template <int Bytes, bool Opaque>
+__attribute__((target("avx512bw"))) void Row512(uint8_t *dst, const uint64_t *bits,
+                                                const RowSpan &span, uint32_t fgPixel,
+                                                uint32_t bgPixel)
+{
+    const __m512i fg = Broadcast512<Bytes>(fgPixel), bg = Broadcast512<Bytes>(bgPixel);
+    const uint64_t unlitToo = Opaque ? ~uint64_t{0} : 0;
+    for (int64_t w = 0; w < span.words; ++w, dst += 64 * Bytes)
+        Word512<Bytes>(dst, bits[w], bits[w] | unlitToo, fg, bg);
+    if (span.partialWord()) {
+        const uint64_t lit = bits[span.words];
+        Word512<Bytes>(dst, lit, (lit | unlitToo) & span.partialMask(), fg, bg);
+    }
+}
+
+//----------------------------------------------------------------------------
+// AVX2: 32 bytes a store (32, 16 or 8 pixels), each lane's mask made from
+// its bit. Opaque words are blended from fg and bg; transparent words of
+// 4-byte pixels go through a masked store (AVX2 has none for smaller lanes,
+// where the portable writer stores lit pixels one by one). Whole words only:
+// a row's last, partial word is the portable writer's.
+//----------------------------------------------------------------------------
+
+template <int Bytes>
+__attribute__((target("avx2"))) __m256i Broadcast256(uint32_t pixel)
+{
+    return Bytes == 1   ? _mm256_set1_epi8(static_cast<char>(pixel))
+           : Bytes == 2 ? _mm256_set1_epi16(static_cast<short>(pixel))
+                        : _mm256_set1_epi32(static_cast<int>(pixel));
+}
+
+// All ones in each lane whose bit is set, lane k taking bit k of `bits`.
+template <int Bytes>
+__attribute__((target("avx2"))) inline __m256i LaneMasks256(uint32_t bits)
+{
+    if (Bytes == 4) {
+        const __m256i lanes = _mm256_setr_epi32(1, 2, 4, 8, 16, 32, 64, 128);
+        return _mm256_cmpeq_epi32(_mm256_and_si256(_mm256_set1_epi32(static_cast<int>(bits)), lanes),
+                                  lanes);
+    }
+    if (Bytes == 2) {
+        const __m256i lanes = _mm256_setr_epi16(1, 2, 4, 8, 16, 32, 64, 128, 256, 512, 1024, 2048,
+                                                4096, 8192, 16384, -32768);
+        return _mm256_cmpeq_epi16(_mm256_and_si256(_mm256_set1_epi16(static_cast<short>(bits)), lanes),
+                                  lanes);
+    }
+    // Each byte lane takes the byte of `bits` that holds its bit.
+    const __m256i spread = _mm256_shuffle_epi8(
+        _mm256_set1_epi32(static_cast<int>(bits)),
+        _mm256_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1, 2, 2, 2, 2, 2, 2, 2, 2, 3,
+                         3, 3, 3, 3, 3, 3, 3));
+    const __m256i lanes = _mm256_set1_epi64x(static_cast<long long>(0x8040201008040201ull));
+    return _mm256_cmpeq_epi8(_mm256_and_si256(spread, lanes), lanes);
+}
+
+template <int Bytes, bool Opaque>
+__attribute__((target("avx2"))) void Words256(uint8_t *dst, const uint64_t *bits, int64_t words,
+                                              uint32_t fgPixel, uint32_t bgPixel)
+{
+    constexpr int kPixels = 32 / Bytes;  // a store's pixels
+    constexpr uint64_t kLow = (uint64_t{1} << kPixels) - 1;
+    const __m256i fg = Broadcast256<Bytes>(fgPixel), bg = Broadcast256<Bytes>(bgPixel);
+    for (int64_t w = 0; w < words; ++w) {
+        uint64_t word = bits[w];
+        for (int k = 0; k < 2 * Bytes; ++k, dst += 32, word >>= kPixels % 64) {
+            const uint32_t lit = static_cast<uint32_t>(word & kLow);
+            __m256i *at = reinterpret_cast<__m256i *>(dst);
+            if (Opaque) {
+                _mm256_storeu_si256(at, _mm256_blendv_epi8(bg, fg, LaneMasks256<Bytes>(lit)));
+            } else if (lit != 0) {
+                _mm256_maskstore_epi32(reinterpret_cast<int *>(dst), LaneMasks256<Bytes>(lit), fg);
+            }
+        }
+    }
+}
+
+#else
+
+inline int CpuWriterPaths()
+{
+    return 1 << kPortable;
+}
+
+template <int Bytes, bool Opaque>
+void Row512(uint8_t *, const uint64_t *, const RowSpan &, uint32_t, uint32_t)
+{
+}
+
+template <int Bytes, bool Opaque>
+void Words256(uint8_t *, const uint64_t *, int64_t, uint32_t, uint32_t)
+{
+}
+
+#endif
+
+#endif  // GLYPHAR_VECTOR_H
