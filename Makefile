@@ -9,6 +9,8 @@
 #   make check-sdl3 the same for the SDL3 build (GLYPHAR_SDL=3); where
 #                   pkg-config has no sdl3, SDL3 is built first, once, into
 #                   SDL3_PREFIX (scripts/install-deps sdl3)
+#   make check-cross the unit tests built for 64-bit ARM and for s390x (big-
+#                   endian) with Debian's cross compilers, run under qemu-user
 #   make sanitize   the unit tests again, built with ASan and UBSan and
 #                   without masked stores, so the portable writers are tested
 #                   on every CPU
@@ -37,7 +39,7 @@ SDL3_ENV = GLYPHAR_SDL3_PREFIX="$(SDL3_PREFIX)" \
 CONFIGURE = cmake -S . -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_FLAGS)
 CTEST = ctest --output-on-failure --no-tests=error --parallel $(JOBS) --test-dir
 
-.PHONY: all build demo test check check-sdl2 check-sdl3 sanitize fuzz bench bench-docs screenshot example-picture font-chart clean
+.PHONY: all build demo test check check-sdl2 check-sdl3 check-cross sanitize fuzz bench bench-docs screenshot example-picture font-chart clean
 
 all: build
 
@@ -49,7 +51,7 @@ build:
 demo: build
 	$(BUILD_DIR)/demo/glyphar-demo
 
-test: check check-sdl2 check-sdl3 sanitize fuzz
+test: check check-sdl2 check-sdl3 check-cross sanitize fuzz
 
 check:
 	scripts/install-deps test
@@ -69,6 +71,11 @@ check-sdl3:
 	$(SDL3_ENV) $(CONFIGURE) -B $(BUILD_DIR)-sdl3 -DGLYPHAR_SDL=3 -DGLYPHAR_BUILD_TESTS=ON
 	$(SDL3_ENV) cmake --build $(BUILD_DIR)-sdl3 --parallel $(JOBS)
 	$(SDL3_ENV) $(CTEST) $(BUILD_DIR)-sdl3
+
+check-cross:
+	scripts/install-deps cross
+	CROSS_CMAKE_FLAGS="$(CMAKE_FLAGS)" tests/cross/run.sh arm64 $(BUILD_DIR)-cross
+	CROSS_CMAKE_FLAGS="$(CMAKE_FLAGS)" tests/cross/run.sh s390x $(BUILD_DIR)-cross
 
 sanitize:
 	scripts/install-deps test
@@ -108,4 +115,4 @@ font-chart:
 	cmake --build $(BUILD_DIR) --parallel $(JOBS) --target font-chart
 
 clean:
-	rm -rf $(BUILD_DIR) $(BUILD_DIR)-sdl2 $(BUILD_DIR)-sdl3 $(BUILD_DIR)-sanitize $(BUILD_DIR)-fuzz $(BUILD_DIR)-release
+	rm -rf $(BUILD_DIR) $(BUILD_DIR)-sdl2 $(BUILD_DIR)-sdl3 $(BUILD_DIR)-cross $(BUILD_DIR)-sanitize $(BUILD_DIR)-fuzz $(BUILD_DIR)-release

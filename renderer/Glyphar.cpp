@@ -1047,7 +1047,13 @@ void DrawCellsWith(const Target &t, const CellGeometry &g, const Writer &writer,
         const int64_t window = std::min(kWindow, right - windowLeft);
         const CellRun run =
             CellsInSpan(cells.font, cells.glyphs, count, pitch, x, width, windowLeft, window);
-        if (g.narrow) {
+        if (g.narrow && count == 1) {
+            // One narrow cell (a character grid's GlypharCarac): each glyph
+            // row's lit pixels are one word, from the cell's left edge.
+            const uint8_t *masks = cells.font[cells.glyphs[0]];
+            for (int row = firstRow; row <= lastRow; ++row)
+                bits.word[row][0] = g.litOffsets[masks[row]] >> (left - x);
+        } else if (g.narrow) {
             if (shows(0, 5)) {
                 if (owns)
                     GatherNarrowBand<true, 5>(bits, 0, run, window, g);
