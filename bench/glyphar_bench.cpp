@@ -296,7 +296,8 @@ std::string CpuModel()
 std::vector<int> WriterPaths()
 {
     std::vector<int> paths;
-    for (int path : {GLYPHAR_WRITERS_AVX512, GLYPHAR_WRITERS_AVX2, GLYPHAR_WRITERS_PORTABLE})
+    for (int path : {GLYPHAR_WRITERS_AVX512, GLYPHAR_WRITERS_AVX2, GLYPHAR_WRITERS_NEON,
+                     GLYPHAR_WRITERS_PORTABLE})
         if (GlypharWriterPaths() & (1 << path))
             paths.push_back(path);
     return paths;

@@ -24,6 +24,9 @@
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(GLYPHAR_NO_VECTOR)
 #include <immintrin.h>
 #endif
+#if defined(__aarch64__) && defined(__ARM_NEON) && !defined(__AARCH64EB__) && !defined(GLYPHAR_NO_VECTOR)
+#include <arm_neon.h>
+#endif
 #if defined(_MSC_VER)
 #include <intrin.h>
 #endif
@@ -738,7 +741,10 @@ int AvailableWriterPaths()
 int BestWriterPath()
 {
     const int paths = AvailableWriterPaths();
-    return paths & (1 << kAvx512) ? kAvx512 : paths & (1 << kAvx2) ? kAvx2 : kPortable;
+    return paths & (1 << kAvx512) ? kAvx512
+           : paths & (1 << kAvx2) ? kAvx2
+           : paths & (1 << kNeon) ? kNeon
+                                  : kPortable;
 }
 
 int WriterPathFor(int bytesPerPixel)
@@ -792,8 +798,11 @@ struct OpaqueWriter {
                 Row512<Bytes, true>(dst, bits, span, fgPixel, bgPixel);
                 return;
             }
-            if (path == kAvx2) {
-                Words256<Bytes, true>(dst, bits, span.words, fgPixel, bgPixel);
+            if (path == kAvx2 || path == kNeon) {
+                if (path == kAvx2)
+                    Words256<Bytes, true>(dst, bits, span.words, fgPixel, bgPixel);
+                else
+                    OpaqueWordsNeon<Bytes>(dst, bits, span.words, fgPixel, bgPixel);
                 Partial(dst + span.words * 64 * Bytes, bits + span.words, span);
                 return;
             }
@@ -1168,7 +1177,7 @@ int GlypharUseWriters(int writers)
 
 const char *GlypharWritersName(int writers)
 {
-    static const char *const kNames[kWriterPaths] = {"portable", "AVX2", "AVX-512"};
+    static const char *const kNames[kWriterPaths] = {"portable", "AVX2", "AVX-512", "NEON"};
     return writers >= 0 && writers < kWriterPaths ? kNames[writers] : nullptr;
 }
 

@@ -13,7 +13,8 @@ extern "C" {
 enum {
     GLYPHAR_WRITERS_PORTABLE = 0, /* plain C++, every CPU */
     GLYPHAR_WRITERS_AVX2 = 1,     /* x86-64 with AVX2 */
-    GLYPHAR_WRITERS_AVX512 = 2    /* x86-64 with AVX-512 BW */
+    GLYPHAR_WRITERS_AVX512 = 2,   /* x86-64 with AVX-512 BW */
+    GLYPHAR_WRITERS_NEON = 3      /* 64-bit ARM */
 };
 
 /* The writers this build and CPU can run, a bit (1 << GLYPHAR_WRITERS_...)
@@ -25,7 +26,7 @@ int GlypharWriterPaths(void);
  * cannot run here. */
 int GlypharUseWriters(int writers);
 
-/* "portable", "AVX2" or "AVX-512"; NULL for other values. */
+/* "portable", "AVX2", "AVX-512" or "NEON"; NULL for other values. */
 const char *GlypharWritersName(int writers);
 
 #ifdef __cplusplus

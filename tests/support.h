@@ -53,7 +53,8 @@ inline void Fill(SDL_Surface *s, Uint16 value)
 template <class Body>
 void ForEachWriters(Body body)
 {
-    for (int path : {GLYPHAR_WRITERS_PORTABLE, GLYPHAR_WRITERS_AVX2, GLYPHAR_WRITERS_AVX512})
+    for (int path : {GLYPHAR_WRITERS_PORTABLE, GLYPHAR_WRITERS_AVX2, GLYPHAR_WRITERS_AVX512,
+                     GLYPHAR_WRITERS_NEON})
         if (GlypharWriterPaths() & (1 << path)) {
             GlypharUseWriters(path);
             body(std::string(GlypharWritersName(path)));
