@@ -732,9 +732,18 @@ struct RowSpan {
 // go the portable way.
 std::atomic<int> forcedPath{-1};
 
+// Asked of the CPU once; 0 until then (the portable bit is always set).
+// A plain atomic, not a function's static, so that C programs linking the
+// static library need no C++ runtime.
+std::atomic<int> cpuWriterPaths{0};
+
 int AvailableWriterPaths()
 {
-    static const int paths = CpuWriterPaths();
+    int paths = cpuWriterPaths.load(std::memory_order_relaxed);
+    if (paths == 0) {
+        paths = CpuWriterPaths();
+        cpuWriterPaths.store(paths, std::memory_order_relaxed);
+    }
     return paths;
 }
 
