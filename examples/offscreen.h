@@ -1,5 +1,5 @@
-/* The few SDL calls the offscreen examples make, on SDL 1.2, SDL2 and SDL3:
- * a 32-bit surface, a filled rectangle, the picture saved as a BMP. */
+/* The few SDL calls the examples share, on SDL 1.2, SDL2 and SDL3: a 32-bit
+ * surface, a filled rectangle, the picture saved as a BMP. */
 #ifndef GLYPHAR_EXAMPLES_OFFSCREEN_H
 #define GLYPHAR_EXAMPLES_OFFSCREEN_H
 

@@ -34,7 +34,7 @@ static void DrawPage(SDL_Surface *s)
     char counter[64];
     const _rect whole = {0, 0, s->w, s->h};
     _rect panel;
-    FillSurface(s, kNight);
+    FillBox(s, whole, kNight);
     GlypharEx(s, "On an SDL_Renderer", (_rect){0, 14, whole.w, 40}, 4.0f, kGold, kNoBackground,
               GLYPHAR_ALIGN_CENTER);
     Glyphar(s, "Size 2.5: glyphar", (_rect){20, 70, whole.w, 30}, 2.5f, kInk, kNoBackground);
@@ -45,17 +45,7 @@ static void DrawPage(SDL_Surface *s)
     panel.y -= 8;
     panel.w += 16;
     panel.h += 16;
-    {
-#if SDL_MAJOR_VERSION >= 3
-        const SDL_Rect area = {panel.x, panel.y, panel.w, panel.h};
-        SDL_FillSurfaceRect(s, &area, SDL_MapSurfaceRGB(s, (Uint8)kPanel.r, (Uint8)kPanel.g,
-                                                        (Uint8)kPanel.b));
-#else
-        SDL_Rect area = {panel.x, panel.y, panel.w, panel.h};
-        SDL_FillRect(s, &area, SDL_MapRGB(s->format, (Uint8)kPanel.r, (Uint8)kPanel.g,
-                                          (Uint8)kPanel.b));
-#endif
-    }
+    FillBox(s, panel, kPanel);
     GlypharEx(s, paragraph, (_rect){60, 140, 520, 140}, 2.0f, kInk, kNoBackground,
               GLYPHAR_WRAP_WORDS | GLYPHAR_ALIGN_CENTER);
     snprintf(counter, sizeof counter, "Keys pressed: %d", presses);

@@ -8,7 +8,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "Glyphar.h"
+#include "offscreen.h"
 
 static const char *program_name = "glyphar-example";
 
@@ -85,15 +85,6 @@ static inline void SayFormat(Uint32 format)
     fflush(stdout);
 }
 
-static inline void FillSurface(SDL_Surface *s, _color c)
-{
-#if SDL_MAJOR_VERSION >= 3
-    SDL_FillSurfaceRect(s, NULL, SDL_MapSurfaceRGB(s, (Uint8)c.r, (Uint8)c.g, (Uint8)c.b));
-#else
-    SDL_FillRect(s, NULL, SDL_MapRGB(s->format, (Uint8)c.r, (Uint8)c.g, (Uint8)c.b));
-#endif
-}
-
 /* Each channel's bits as they are, left-aligned in a byte: what a capture of
  * the window gives. */
 static inline Uint8 Channel(Uint32 value, Uint32 mask)
@@ -157,11 +148,7 @@ static inline int DrawOffscreen(void (*draw)(SDL_Surface *), int w, int h, const
         return Fail("making the offscreen surface");
     draw(s);
     status = WritePpm(s, path);
-#if SDL_MAJOR_VERSION >= 3
-    SDL_DestroySurface(s);
-#else
-    SDL_FreeSurface(s);
-#endif
+    FreeSurface(s);
     return status;
 }
 

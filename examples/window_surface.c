@@ -27,7 +27,7 @@ static void Draw(SDL_Surface *s)
         "The same renderer and the same calls as on SDL 1.2: only the library "
         "you link changes. This paragraph is wrapped between words and centred.";
     const _rect whole = {0, 0, s->w, s->h};
-    FillSurface(s, kPaper);
+    FillBox(s, whole, kPaper);
     GlypharEx(s, SDL_MAJOR_VERSION >= 3 ? "glyphar on SDL3" : "glyphar on SDL2",
               (_rect){0, 12, whole.w, 40}, 4.0f, kInk, kNoBackground, GLYPHAR_ALIGN_CENTER);
     Glyphar(s, "Size 3: 0123456789", (_rect){16, 64, whole.w, 40}, 3.0f, kInk, kNoBackground);

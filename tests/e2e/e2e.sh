@@ -299,7 +299,7 @@ terminal)
   in_terminal "TERM unset" "glyphar-demo: no display: DISPLAY is not set" -u DISPLAY -u TERM
   ;;
 *)
-  echo "usage: e2e.sh check|capture|nodisplay ..." >&2
+  echo "usage: e2e.sh check|capture|nodisplay|window|terminal ..." >&2
   exit 2
   ;;
 esac
