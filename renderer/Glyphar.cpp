@@ -372,6 +372,7 @@ struct CellGeometry {
     AxisRuns<kGlyphRows> rows;
     bool narrow;
     uint64_t block;                        // the character's width in low bits
+    int64_t rowHeight[kGlyphRows + 1];     // rows of pixels that sample each glyph row
     uint64_t litOffsets[1 << kGlyphCols];  // by row mask; bit j is offset j
 };
 
@@ -379,7 +380,9 @@ struct CellGeometry {
 CellGeometry MakeCellGeometry(float size)
 {
     CellGeometry g{size, MakeAxisRuns<kGlyphCols>(size), MakeAxisRuns<kGlyphRows>(size),
-                   false, 0, {}};
+                   false, 0, {}, {}};
+    for (int row = 0; row <= kGlyphRows; ++row)
+        g.rowHeight[row] = g.rows.start[row + 1] - g.rows.start[row];
     const int64_t width = g.cols.extent();
     g.narrow = width <= kNarrow;
     if (!g.narrow)
@@ -722,8 +725,27 @@ struct RowSpan {
     }
 
     bool partialWord() const { return bytes + tail > 0; }
+    int partialPixels() const { return 8 * bytes + tail; }
     uint64_t partialMask() const { return (uint64_t{1} << (8 * bytes + tail)) - 1; }
 };
+
+// The rows of pixels a window writes, top to bottom: the bit row of glyph
+// row r on height[r] rows of pixels in turn, for r from first to last. A
+// writer walks them all in one call, so that what it sets up (the colours in
+// vector registers, its choice of path) is set up once per window.
+struct RowRuns {
+    const uint64_t *bits[kGlyphRows + 1];
+    int64_t height[kGlyphRows + 1];
+    int first, last;
+};
+
+template <class WriteRow>
+void ForEachPixelRow(uint8_t *dst, int64_t pitch, const RowRuns &runs, const WriteRow &write)
+{
+    for (int r = runs.first; r <= runs.last; ++r)
+        for (int64_t n = runs.height[r]; n > 0; --n, dst += pitch)
+            write(dst, runs.bits[r]);
+}
 
 #include "GlypharVector.h"
 
@@ -800,18 +822,30 @@ struct OpaqueWriter {
         std::memcpy(dst, pixels.word, sizeof pixels.word);
     }
 
-    void Row(uint8_t *dst, const uint64_t *bits, const RowSpan &span) const
+    void Rows(uint8_t *dst, int64_t pitch, const RowRuns &runs, const RowSpan &span) const
     {
         if constexpr (Bytes != 3) {
             if (path == kAvx512) {
-                Row512<Bytes, true>(dst, bits, span, fgPixel, bgPixel);
+                Rows512<Bytes, true>(dst, pitch, runs, span, fgPixel, bgPixel);
                 return;
             }
-            if (path == kAvx2 || path == kNeon) {
-                if (path == kAvx2)
-                    Words256<Bytes, true>(dst, bits, span.words, fgPixel, bgPixel);
-                else
-                    OpaqueWordsNeon<Bytes>(dst, bits, span.words, fgPixel, bgPixel);
+            if (path == kAvx2) {
+                Rows256<Bytes, true>(dst, pitch, runs, span, fgPixel, bgPixel);
+                return;
+            }
+        }
+        // Copies the stores cannot alias, so that they stay in registers.
+        const auto self = *this;
+        const RowSpan local = span;
+        ForEachPixelRow(dst, pitch, runs,
+                        [&](uint8_t *row, const uint64_t *bits) { self.Row(row, bits, local); });
+    }
+
+    void Row(uint8_t *dst, const uint64_t *bits, const RowSpan &span) const
+    {
+        if constexpr (Bytes != 3) {
+            if (path == kNeon) {
+                OpaqueWordsNeon<Bytes>(dst, bits, span.words, fgPixel, bgPixel);
                 Partial(dst + span.words * 64 * Bytes, bits + span.words, span);
                 return;
             }
@@ -869,21 +903,28 @@ struct StrokeWriter {
         }
     }
 
-    void Row(uint8_t *dst, const uint64_t *bits, const RowSpan &span) const
+    void Rows(uint8_t *dst, int64_t pitch, const RowRuns &runs, const RowSpan &span) const
     {
-        int64_t w = 0;
         if constexpr (Bytes != 3) {
             if (path == kAvx512) {
-                Row512<Bytes, false>(dst, bits, span, fg, fg);
+                Rows512<Bytes, false>(dst, pitch, runs, span, fg, fg);
                 return;
             }
             if (path == kAvx2 && Bytes == 4) {  // only 4-byte lanes have a masked store
-                Words256<Bytes, false>(dst, bits, span.words, fg, fg);
-                w = span.words;
-                dst += w * 64 * Bytes;
+                Rows256<Bytes, false>(dst, pitch, runs, span, fg, fg);
+                return;
             }
         }
-        for (; w < span.words; ++w, dst += 64 * Bytes)
+        // Copies the stores cannot alias, so that they stay in registers.
+        const auto self = *this;
+        const RowSpan local = span;
+        ForEachPixelRow(dst, pitch, runs,
+                        [&](uint8_t *row, const uint64_t *bits) { self.Row(row, bits, local); });
+    }
+
+    void Row(uint8_t *dst, const uint64_t *bits, const RowSpan &span) const
+    {
+        for (int64_t w = 0; w < span.words; ++w, dst += 64 * Bytes)
             Word(dst, bits[w]);
         if (span.partialWord())
             Word(dst, bits[span.words] & span.partialMask());
@@ -1038,12 +1079,48 @@ struct CellRow {
     int64_t count, pitch;
 };
 
+// One narrow cell, the whole of a character grid's GlypharCarac: each glyph
+// row's lit pixels are one word from the left edge shown, and the rows a
+// clip edge hides are simply written zero times.
+template <class Writer>
+void DrawNarrowCell(const Target &t, const CellGeometry &g, const Writer &writer,
+                    const uint8_t *masks, int64_t x, int64_t y)
+{
+    const int64_t left = std::max(x, t.left), right = std::min(x + g.cols.extent(), t.right);
+    const int64_t top = std::max(y, t.top), bottom = std::min(y + g.rows.extent(), t.bottom);
+    if (top >= bottom || left >= right)
+        return;
+    uint64_t word[kGlyphRows + 1];
+    RowRuns runs;
+    runs.first = 0;
+    runs.last = kGlyphRows;
+    const int shift = static_cast<int>(left - x);
+    for (int row = 0; row <= kGlyphRows; ++row) {
+        word[row] = g.litOffsets[masks[row]] >> shift;
+        runs.bits[row] = &word[row];
+    }
+    if (top == y && bottom == y + g.rows.extent()) {
+        std::memcpy(runs.height, g.rowHeight, sizeof runs.height);
+    } else {
+        for (int row = 0; row <= kGlyphRows; ++row) {
+            const int64_t from = std::max(y + g.rows.start[row], top);
+            const int64_t to = std::min(y + g.rows.start[row + 1], bottom);
+            runs.height[row] = std::max<int64_t>(to - from, 0);
+        }
+    }
+    writer.Rows(PixelAddress(t, left, top), t.pitch, runs, RowSpan(right - left, t.bytesPerPixel));
+}
+
 // Draws a row of cells, the first with its top-left pixel at (x, y), each
 // row of pixels by Writer.
 template <class Writer>
 void DrawCellsWith(const Target &t, const CellGeometry &g, const Writer &writer, bool opaque,
                    const CellRow &cells, int64_t x, int64_t y)
 {
+    if (g.narrow && cells.count == 1) {
+        DrawNarrowCell(t, g, writer, cells.font[cells.glyphs[0]], x, y);
+        return;
+    }
     const int64_t count = cells.count, pitch = cells.pitch;
     const int64_t top = std::max(y, t.top);
     const int64_t bottom = std::min(y + g.rows.extent(), t.bottom);
@@ -1059,19 +1136,23 @@ void DrawCellsWith(const Target &t, const CellGeometry &g, const Writer &writer,
     while (y + g.rows.start[lastRow] >= bottom)
         --lastRow;
     const auto shows = [&](int first, int end) { return firstRow < end && lastRow >= first; };
-    const bool owns = opaque && width > pitch;
+    // Each row of pixels shows the bit row of the glyph row it samples.
     BitRows bits;
+    RowRuns runs;
+    runs.first = firstRow;
+    runs.last = lastRow;
+    for (int64_t row = firstRow, from = top; row <= lastRow; ++row) {
+        const int64_t end = std::min(y + g.rows.start[row + 1], bottom);
+        runs.bits[row] = bits.word[row];
+        runs.height[row] = end - from;
+        from = end;
+    }
+    const bool owns = opaque && width > pitch;
     for (int64_t windowLeft = left; windowLeft < right; windowLeft += kWindow) {
         const int64_t window = std::min(kWindow, right - windowLeft);
         const CellRun run =
             CellsInSpan(cells.font, cells.glyphs, count, pitch, x, width, windowLeft, window);
-        if (g.narrow && count == 1) {
-            // One narrow cell (a character grid's GlypharCarac): each glyph
-            // row's lit pixels are one word, from the cell's left edge.
-            const uint8_t *masks = cells.font[cells.glyphs[0]];
-            for (int row = firstRow; row <= lastRow; ++row)
-                bits.word[row][0] = g.litOffsets[masks[row]] >> (left - x);
-        } else if (g.narrow) {
+        if (g.narrow) {
             if (shows(0, 5)) {
                 if (owns)
                     GatherNarrowBand<true, 5>(bits, 0, run, window, g);
@@ -1091,14 +1172,8 @@ void DrawCellsWith(const Target &t, const CellGeometry &g, const Writer &writer,
             for (int row = firstRow; row <= lastRow; ++row)
                 GatherWide(bits.word[row], window, run, row, g, opaque);
         }
-        // Each row of pixels shows the bit row of the glyph row it samples.
-        const RowSpan span(window, t.bytesPerPixel);
-        uint8_t *dst = PixelAddress(t, windowLeft, top);
-        for (int64_t py = top, row = firstRow; row <= lastRow; ++row) {
-            const int64_t end = std::min(y + g.rows.start[row + 1], bottom);
-            for (; py < end; ++py, dst += t.pitch)
-                writer.Row(dst, bits.word[row], span);
-        }
+        writer.Rows(PixelAddress(t, windowLeft, top), t.pitch, runs,
+                    RowSpan(window, t.bytesPerPixel));
     }
 }
 

@@ -18,7 +18,7 @@ inline int CpuWriterPaths()
     int paths = 1 << kPortable;
     if (__builtin_cpu_supports("avx2"))
         paths |= 1 << kAvx2;
-    if (__builtin_cpu_supports("avx512bw"))
+    if (__builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vl"))
         paths |= 1 << kAvx512;
     return paths;
 }
@@ -30,7 +30,7 @@ inline int CpuWriterPaths()
 //----------------------------------------------------------------------------
 
 template <int Bytes>
-__attribute__((target("avx512bw"))) __m512i Broadcast512(uint32_t pixel)
+__attribute__((target("avx512bw,avx512vl"))) __m512i Broadcast512(uint32_t pixel)
 {
     return Bytes == 1   ? _mm512_set1_epi8(static_cast<char>(pixel))
            : Bytes == 2 ? _mm512_set1_epi16(static_cast<short>(pixel))
@@ -40,11 +40,11 @@ __attribute__((target("avx512bw"))) __m512i Broadcast512(uint32_t pixel)
 // A word of bits as pixels, fg where lit and bg elsewhere (64, 32 or 16
 // pixels a store); only the pixels that `stored` marks are written.
 template <int Bytes>
-__attribute__((target("avx512bw"))) inline void Word512(uint8_t *dst, uint64_t lit,
+__attribute__((target("avx512bw,avx512vl"))) inline void Word512(uint8_t *dst, uint64_t lit,
                                                         uint64_t stored, __m512i fg, __m512i bg)
 {
     constexpr int kShift = 64 / Bytes % 64;
-    for (int k = 0; k < Bytes; ++k, dst += 64, lit >>= kShift, stored >>= kShift) {
+    for (int k = 0; k < Bytes && stored != 0; ++k, dst += 64, lit >>= kShift, stored >>= kShift) {
         if (Bytes == 1)
             _mm512_mask_storeu_epi8(dst, stored, _mm512_mask_blend_epi8(lit, bg, fg));
         else if (Bytes == 2)
@@ -56,18 +56,58 @@ __attribute__((target("avx512bw"))) inline void Word512(uint8_t *dst, uint64_t l
     }
 }
 
-template <int Bytes, bool Opaque>
-__attribute__((target("avx512bw"))) void Row512(uint8_t *dst, const uint64_t *bits,
-                                                const RowSpan &span, uint32_t fgPixel,
-                                                uint32_t bgPixel)
+template <int Bytes>
+__attribute__((target("avx512bw,avx512vl"))) __m128i Broadcast128(uint32_t pixel)
 {
-    const __m512i fg = Broadcast512<Bytes>(fgPixel), bg = Broadcast512<Bytes>(bgPixel);
+    return Bytes == 1   ? _mm_set1_epi8(static_cast<char>(pixel))
+           : Bytes == 2 ? _mm_set1_epi16(static_cast<short>(pixel))
+                        : _mm_set1_epi32(static_cast<int>(pixel));
+}
+
+// The first 16 bytes' worth of Word512, for a row that has no more.
+template <int Bytes>
+__attribute__((target("avx512bw,avx512vl"))) inline void Store128(uint8_t *dst, uint64_t lit,
+                                                                  uint64_t stored, __m128i fg,
+                                                                  __m128i bg)
+{
+    if (Bytes == 1)
+        _mm_mask_storeu_epi8(dst, static_cast<__mmask16>(stored),
+                             _mm_mask_blend_epi8(static_cast<__mmask16>(lit), bg, fg));
+    else if (Bytes == 2)
+        _mm_mask_storeu_epi16(dst, static_cast<__mmask8>(stored),
+                              _mm_mask_blend_epi16(static_cast<__mmask8>(lit), bg, fg));
+    else
+        _mm_mask_storeu_epi32(dst, static_cast<__mmask8>(stored),
+                              _mm_mask_blend_epi32(static_cast<__mmask8>(lit), bg, fg));
+}
+
+template <int Bytes, bool Opaque>
+__attribute__((target("avx512bw,avx512vl"))) void Rows512(uint8_t *dst, int64_t pitch,
+                                                 const RowRuns &runs, const RowSpan &span,
+                                                 uint32_t fgPixel, uint32_t bgPixel)
+{
     const uint64_t unlitToo = Opaque ? ~uint64_t{0} : 0;
-    for (int64_t w = 0; w < span.words; ++w, dst += 64 * Bytes)
-        Word512<Bytes>(dst, bits[w], bits[w] | unlitToo, fg, bg);
-    if (span.partialWord()) {
-        const uint64_t lit = bits[span.words];
-        Word512<Bytes>(dst, lit, (lit | unlitToo) & span.partialMask(), fg, bg);
+    const int64_t words = span.words;
+    const uint64_t partial = span.partialWord() ? span.partialMask() : 0;
+    if (words == 0 && span.partialPixels() * Bytes <= 16) {  // a small cell: 16 bytes a row
+        const __m128i fg16 = Broadcast128<Bytes>(fgPixel), bg16 = Broadcast128<Bytes>(bgPixel);
+        for (int r = runs.first; r <= runs.last; ++r) {
+            const uint64_t lit = *runs.bits[r], stored = (lit | unlitToo) & partial;
+            for (int64_t n = runs.height[r]; n > 0; --n, dst += pitch)
+                Store128<Bytes>(dst, lit, stored, fg16, bg16);
+        }
+        return;
+    }
+    const __m512i fg = Broadcast512<Bytes>(fgPixel), bg = Broadcast512<Bytes>(bgPixel);
+    for (int r = runs.first; r <= runs.last; ++r) {
+        const uint64_t *bits = runs.bits[r];
+        const uint64_t last = partial != 0 ? bits[words] : 0;  // a whole row has no more
+        for (int64_t n = runs.height[r]; n > 0; --n, dst += pitch) {
+            uint8_t *at = dst;
+            for (int64_t w = 0; w < words; ++w, at += 64 * Bytes)
+                Word512<Bytes>(at, bits[w], bits[w] | unlitToo, fg, bg);
+            Word512<Bytes>(at, last, (last | unlitToo) & partial, fg, bg);
+        }
     }
 }
 
@@ -75,8 +115,7 @@ __attribute__((target("avx512bw"))) void Row512(uint8_t *dst, const uint64_t *bi
 // AVX2: 32 bytes a store (32, 16 or 8 pixels), each lane's mask made from
 // its bit. Opaque words are blended from fg and bg; transparent words of
 // 4-byte pixels go through a masked store (AVX2 has none for smaller lanes,
-// where the portable writer stores lit pixels one by one). Whole words only:
-// a row's last, partial word is the portable writer's.
+// where the portable writer stores lit pixels one by one).
 //----------------------------------------------------------------------------
 
 template <int Bytes>
@@ -111,23 +150,62 @@ __attribute__((target("avx2"))) inline __m256i LaneMasks256(uint32_t bits)
     return _mm256_cmpeq_epi8(_mm256_and_si256(spread, lanes), lanes);
 }
 
+// Stores the first n (fewer than 32) bytes of v.
+__attribute__((target("avx2"))) inline void StoreFirstBytes256(uint8_t *dst, __m256i v, int n)
+{
+    __m128i half = _mm256_castsi256_si128(v);
+    if (n & 16) {
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(dst), half);
+        half = _mm256_extracti128_si256(v, 1);
+        dst += 16;
+    }
+    uint64_t low = static_cast<uint64_t>(_mm_cvtsi128_si64(half));
+    if (n & 8) {
+        std::memcpy(dst, &low, 8);
+        low = static_cast<uint64_t>(_mm_extract_epi64(half, 1));
+        dst += 8;
+    }
+    StoreFirstBytes(dst, low, n & 7);
+}
+
+// `bytes` bytes of pixels from a word of bits (all 64 pixels' worth, or the
+// fewer of a row's last word, whose unused bits are clear), 32 a store.
 template <int Bytes, bool Opaque>
-__attribute__((target("avx2"))) void Words256(uint8_t *dst, const uint64_t *bits, int64_t words,
-                                              uint32_t fgPixel, uint32_t bgPixel)
+__attribute__((target("avx2"))) inline void Word256(uint8_t *dst, uint64_t word, int bytes,
+                                                    __m256i fg, __m256i bg)
 {
     constexpr int kPixels = 32 / Bytes;  // a store's pixels
     constexpr uint64_t kLow = (uint64_t{1} << kPixels) - 1;
+    for (; bytes > 0; bytes -= 32, dst += 32, word >>= kPixels % 64) {
+        const __m256i lit = LaneMasks256<Bytes>(static_cast<uint32_t>(word & kLow));
+        if (!Opaque) {  // 4-byte lanes: unlit and unused lanes are masked off
+            if ((word & kLow) != 0)
+                _mm256_maskstore_epi32(reinterpret_cast<int *>(dst), lit, fg);
+        } else if (bytes >= 32) {
+            _mm256_storeu_si256(reinterpret_cast<__m256i *>(dst), _mm256_blendv_epi8(bg, fg, lit));
+        } else {
+            StoreFirstBytes256(dst, _mm256_blendv_epi8(bg, fg, lit), bytes);
+        }
+    }
+}
+
+template <int Bytes, bool Opaque>
+__attribute__((target("avx2"))) void Rows256(uint8_t *dst, int64_t pitch, const RowRuns &runs,
+                                             const RowSpan &span, uint32_t fgPixel,
+                                             uint32_t bgPixel)
+{
     const __m256i fg = Broadcast256<Bytes>(fgPixel), bg = Broadcast256<Bytes>(bgPixel);
-    for (int64_t w = 0; w < words; ++w) {
-        uint64_t word = bits[w];
-        for (int k = 0; k < 2 * Bytes; ++k, dst += 32, word >>= kPixels % 64) {
-            const uint32_t lit = static_cast<uint32_t>(word & kLow);
-            __m256i *at = reinterpret_cast<__m256i *>(dst);
-            if (Opaque) {
-                _mm256_storeu_si256(at, _mm256_blendv_epi8(bg, fg, LaneMasks256<Bytes>(lit)));
-            } else if (lit != 0) {
-                _mm256_maskstore_epi32(reinterpret_cast<int *>(dst), LaneMasks256<Bytes>(lit), fg);
-            }
+    const int64_t words = span.words;
+    const uint64_t partial = span.partialWord() ? span.partialMask() : 0;
+    const int partialBytes = span.partialPixels() * Bytes;
+    for (int r = runs.first; r <= runs.last; ++r) {
+        const uint64_t *bits = runs.bits[r];
+        const uint64_t last = partial != 0 ? bits[words] & partial : 0;
+        for (int64_t n = runs.height[r]; n > 0; --n, dst += pitch) {
+            uint8_t *at = dst;
+            for (int64_t w = 0; w < words; ++w, at += 64 * Bytes)
+                Word256<Bytes, Opaque>(at, bits[w], 64 * Bytes, fg, bg);
+            Word256<Bytes, Opaque>(at, last, partialBytes, fg, bg);
         }
     }
 }
@@ -135,12 +213,12 @@ __attribute__((target("avx2"))) void Words256(uint8_t *dst, const uint64_t *bits
 #else
 
 template <int Bytes, bool Opaque>
-void Row512(uint8_t *, const uint64_t *, const RowSpan &, uint32_t, uint32_t)
+void Rows512(uint8_t *, int64_t, const RowRuns &, const RowSpan &, uint32_t, uint32_t)
 {
 }
 
 template <int Bytes, bool Opaque>
-void Words256(uint8_t *, const uint64_t *, int64_t, uint32_t, uint32_t)
+void Rows256(uint8_t *, int64_t, const RowRuns &, const RowSpan &, uint32_t, uint32_t)
 {
 }
 
