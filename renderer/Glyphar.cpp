@@ -32,6 +32,15 @@
 #endif
 #include <type_traits>
 
+// Keeps a rarely taken path's frame out of a hot caller.
+#if defined(__GNUC__)
+#define GLYPHAR_NOINLINE __attribute__((noinline))
+#elif defined(_MSC_VER)
+#define GLYPHAR_NOINLINE __declspec(noinline)
+#else
+#define GLYPHAR_NOINLINE
+#endif
+
 namespace {
 
 // The index of the lowest set bit of a nonzero word.
@@ -254,9 +263,16 @@ SDL_Rect ClipRectOf(SDL_Surface *surface)
     return surface->clip_rect;
 }
 
+// SDL_MapRGB's own rule for formats without a palette, without the call:
+// a character grid maps two colours per cell.
 Uint32 MapRGB(SDL_Surface *surface, Uint8 r, Uint8 g, Uint8 b)
 {
-    return SDL_MapRGB(surface->format, r, g, b);
+    const SDL_PixelFormat *f = surface->format;
+    if (f->palette != nullptr)
+        return SDL_MapRGB(f, r, g, b);
+    return static_cast<Uint32>(r >> f->Rloss) << f->Rshift |
+           static_cast<Uint32>(g >> f->Gloss) << f->Gshift |
+           static_cast<Uint32>(b >> f->Bloss) << f->Bshift | f->Amask;
 }
 
 #endif
@@ -373,6 +389,7 @@ struct CellGeometry {
     bool narrow;
     uint64_t block;                        // the character's width in low bits
     int64_t rowHeight[kGlyphRows + 1];     // rows of pixels that sample each glyph row
+    int lastRowShown;                      // the last with rows of pixels
     uint64_t litOffsets[1 << kGlyphCols];  // by row mask; bit j is offset j
 };
 
@@ -380,9 +397,10 @@ struct CellGeometry {
 CellGeometry MakeCellGeometry(float size)
 {
     CellGeometry g{size, MakeAxisRuns<kGlyphCols>(size), MakeAxisRuns<kGlyphRows>(size),
-                   false, 0, {}, {}};
+                   false, 0, {}, {}, 0};
     for (int row = 0; row <= kGlyphRows; ++row)
         g.rowHeight[row] = g.rows.start[row + 1] - g.rows.start[row];
+    g.lastRowShown = g.rowHeight[kGlyphRows] > 0 ? kGlyphRows : kGlyphRows - 1;
     const int64_t width = g.cols.extent();
     g.narrow = width <= kNarrow;
     if (!g.narrow)
@@ -730,29 +748,26 @@ struct RowSpan {
 };
 
 // The rows of pixels a window writes, top to bottom: the bit row of glyph
-// row r on height[r] rows of pixels in turn, for r from first to last. A
-// writer walks them all in one call, so that what it sets up (the colours in
-// vector registers, its choice of path) is set up once per window.
+// row r (stride words after that of row r - 1) on height[r] rows of pixels
+// in turn, for r from first to last. A writer walks them all in one call, so
+// that what it sets up (the colours in vector registers, its choice of path)
+// is set up once per window.
 struct RowRuns {
-    const uint64_t *bits[kGlyphRows + 1];
-    int64_t height[kGlyphRows + 1];
+    const uint64_t *bits;
+    int64_t stride;
+    const int64_t *height;
     int first, last;
+
+    const uint64_t *BitsOf(int r) const { return bits + r * stride; }
 };
 
-template <class WriteRow>
-void ForEachPixelRow(uint8_t *dst, int64_t pitch, const RowRuns &runs, const WriteRow &write)
-{
-    for (int r = runs.first; r <= runs.last; ++r)
-        for (int64_t n = runs.height[r]; n > 0; --n, dst += pitch)
-            write(dst, runs.bits[r]);
-}
 
 #include "GlypharVector.h"
 
 // The writers drawing uses: the best the CPU has, unless a test or a
-// benchmark has asked for others (GlypharUseWriters). 3-byte pixels always
-// go the portable way.
-std::atomic<int> forcedPath{-1};
+// benchmark has asked for others (GlypharUseWriters); -1 until the first
+// drawing or choice. 3-byte pixels always go the portable way.
+std::atomic<int> drawingPath{-1};
 
 // Asked of the CPU once; 0 until then (the portable bit is always set).
 // A plain atomic, not a function's static, so that C programs linking the
@@ -778,12 +793,20 @@ int BestWriterPath()
                                   : kPortable;
 }
 
-int WriterPathFor(int bytesPerPixel)
+// The first drawing takes the best, unless a choice came first.
+GLYPHAR_NOINLINE int FirstWriterPath()
+{
+    int path = -1;
+    const int best = BestWriterPath();
+    return drawingPath.compare_exchange_strong(path, best, std::memory_order_relaxed) ? best : path;
+}
+
+inline int WriterPathFor(int bytesPerPixel)
 {
     if (bytesPerPixel == 3)
         return kPortable;
-    const int forced = forcedPath.load(std::memory_order_relaxed);
-    return forced >= 0 ? forced : BestWriterPath();
+    const int path = drawingPath.load(std::memory_order_relaxed);
+    return path >= 0 ? path : FirstWriterPath();
 }
 
 // Opaque rows: every pixel in fg where lit, bg elsewhere, eight at a time.
@@ -793,11 +816,10 @@ struct OpaqueWriter {
     uint32_t fgPixel, bgPixel;
     int path;
 
+    // The eights are made where they are used: a vector path needs none.
     explicit OpaqueWriter(const Ink &ink)
-        : fgPixel(ink.fg), bgPixel(ink.bg), path(WriterPathFor(Bytes))
+        : bg(), diff(), fgPixel(ink.fg), bgPixel(ink.bg), path(WriterPathFor(Bytes))
     {
-        RepeatEight<Bytes>(ink.bg, bg);
-        RepeatEight<Bytes>(ink.fg ^ ink.bg, diff);
     }
 
     // The eight pixels of the low byte of bits, as Bytes words.
@@ -834,11 +856,34 @@ struct OpaqueWriter {
                 return;
             }
         }
-        // Copies the stores cannot alias, so that they stay in registers.
-        const auto self = *this;
-        const RowSpan local = span;
-        ForEachPixelRow(dst, pitch, runs,
-                        [&](uint8_t *row, const uint64_t *bits) { self.Row(row, bits, local); });
+        WithEights().RowsOneByOne(dst, pitch, runs, span);
+    }
+
+    // Copies the stores cannot alias, so that they stay in registers.
+    GLYPHAR_NOINLINE void RowsOneByOne(uint8_t *dst, int64_t pitch, const RowRuns &runs, const RowSpan &span) const
+    {
+        const OpaqueWriter self = *this;
+        const RowSpan localSpan = span;
+        const RowRuns local = runs;
+        if (span.words == 0 && span.bytes == 0) {  // fewer than eight pixels: a single cell
+            for (int r = local.first; r <= local.last; ++r) {
+                const Eight pixels = self.PixelsOf(*local.BitsOf(r));
+                for (int64_t n = local.height[r]; n > 0; --n, dst += pitch)
+                    StoreTail(dst, pixels, localSpan);
+            }
+            return;
+        }
+        for (int r = local.first; r <= local.last; ++r)
+            for (int64_t n = local.height[r]; n > 0; --n, dst += pitch)
+                self.Row(dst, local.BitsOf(r), localSpan);
+    }
+
+    OpaqueWriter WithEights() const
+    {
+        OpaqueWriter self = *this;
+        RepeatEight<Bytes>(bgPixel, self.bg);
+        RepeatEight<Bytes>(fgPixel ^ bgPixel, self.diff);
+        return self;
     }
 
     void Row(uint8_t *dst, const uint64_t *bits, const RowSpan &span) const
@@ -864,9 +909,13 @@ struct OpaqueWriter {
         uint64_t word = *last;
         for (int k = 0; k < span.bytes; ++k, word >>= 8, dst += 8 * Bytes)
             Store(dst, PixelsOf(word));
-        if (span.tail == 0)
-            return;
-        const Eight pixels = PixelsOf(word);
+        if (span.tail != 0)
+            StoreTail(dst, PixelsOf(word), span);
+    }
+
+    // The first span.tail of eight pixels.
+    static void StoreTail(uint8_t *dst, const Eight &pixels, const RowSpan &span)
+    {
         uint64_t rest = pixels.word[0];
         for (int w = 1; w < Bytes && w <= span.tailWords; ++w, dst += 8) {
             std::memcpy(dst, &rest, 8);
@@ -916,10 +965,12 @@ struct StrokeWriter {
             }
         }
         // Copies the stores cannot alias, so that they stay in registers.
-        const auto self = *this;
-        const RowSpan local = span;
-        ForEachPixelRow(dst, pitch, runs,
-                        [&](uint8_t *row, const uint64_t *bits) { self.Row(row, bits, local); });
+        const StrokeWriter self = *this;
+        const RowSpan localSpan = span;
+        const RowRuns local = runs;
+        for (int r = local.first; r <= local.last; ++r)
+            for (int64_t n = local.height[r]; n > 0; --n, dst += pitch)
+                self.Row(dst, local.BitsOf(r), localSpan);
     }
 
     void Row(uint8_t *dst, const uint64_t *bits, const RowSpan &span) const
@@ -1091,23 +1142,19 @@ void DrawNarrowCell(const Target &t, const CellGeometry &g, const Writer &writer
     if (top >= bottom || left >= right)
         return;
     uint64_t word[kGlyphRows + 1];
-    RowRuns runs;
-    runs.first = 0;
-    runs.last = kGlyphRows;
     const int shift = static_cast<int>(left - x);
-    for (int row = 0; row <= kGlyphRows; ++row) {
+    for (int row = 0; row <= kGlyphRows; ++row)
         word[row] = g.litOffsets[masks[row]] >> shift;
-        runs.bits[row] = &word[row];
-    }
-    if (top == y && bottom == y + g.rows.extent()) {
-        std::memcpy(runs.height, g.rowHeight, sizeof runs.height);
-    } else {
+    int64_t clipped[kGlyphRows + 1];
+    const bool whole = top == y && bottom == y + g.rows.extent();
+    if (!whole) {
         for (int row = 0; row <= kGlyphRows; ++row) {
             const int64_t from = std::max(y + g.rows.start[row], top);
             const int64_t to = std::min(y + g.rows.start[row + 1], bottom);
-            runs.height[row] = std::max<int64_t>(to - from, 0);
+            clipped[row] = std::max<int64_t>(to - from, 0);
         }
     }
+    const RowRuns runs{word, 1, whole ? g.rowHeight : clipped, 0, whole ? g.lastRowShown : kGlyphRows};
     writer.Rows(PixelAddress(t, left, top), t.pitch, runs, RowSpan(right - left, t.bytesPerPixel));
 }
 
@@ -1117,10 +1164,6 @@ template <class Writer>
 void DrawCellsWith(const Target &t, const CellGeometry &g, const Writer &writer, bool opaque,
                    const CellRow &cells, int64_t x, int64_t y)
 {
-    if (g.narrow && cells.count == 1) {
-        DrawNarrowCell(t, g, writer, cells.font[cells.glyphs[0]], x, y);
-        return;
-    }
     const int64_t count = cells.count, pitch = cells.pitch;
     const int64_t top = std::max(y, t.top);
     const int64_t bottom = std::min(y + g.rows.extent(), t.bottom);
@@ -1138,15 +1181,13 @@ void DrawCellsWith(const Target &t, const CellGeometry &g, const Writer &writer,
     const auto shows = [&](int first, int end) { return firstRow < end && lastRow >= first; };
     // Each row of pixels shows the bit row of the glyph row it samples.
     BitRows bits;
-    RowRuns runs;
-    runs.first = firstRow;
-    runs.last = lastRow;
+    int64_t height[kGlyphRows + 1];
     for (int64_t row = firstRow, from = top; row <= lastRow; ++row) {
         const int64_t end = std::min(y + g.rows.start[row + 1], bottom);
-        runs.bits[row] = bits.word[row];
-        runs.height[row] = end - from;
+        height[row] = end - from;
         from = end;
     }
+    const RowRuns runs{bits.word[0], kWindow / 64, height, firstRow, lastRow};
     const bool owns = opaque && width > pitch;
     for (int64_t windowLeft = left; windowLeft < right; windowLeft += kWindow) {
         const int64_t window = std::min(kWindow, right - windowLeft);
@@ -1181,6 +1222,14 @@ template <int Bytes>
 void DrawCellsOf(const Target &t, const CellGeometry &g, const Ink &ink, const CellRow &cells,
                  int64_t x, int64_t y)
 {
+    if (g.narrow && cells.count == 1) {
+        const uint8_t *masks = cells.font[cells.glyphs[0]];
+        if (ink.opaque)
+            DrawNarrowCell(t, g, OpaqueWriter<Bytes>(ink), masks, x, y);
+        else
+            DrawNarrowCell(t, g, StrokeWriter<Bytes>(ink), masks, x, y);
+        return;
+    }
     if (ink.opaque)
         DrawCellsWith(t, g, OpaqueWriter<Bytes>(ink), true, cells, x, y);
     else
@@ -1255,7 +1304,7 @@ int GlypharUseWriters(int writers)
     if (writers != -1 && (writers < 0 || writers >= kWriterPaths ||
                           !(AvailableWriterPaths() & (1 << writers))))
         return 0;
-    forcedPath.store(writers, std::memory_order_relaxed);
+    drawingPath.store(writers == -1 ? BestWriterPath() : writers, std::memory_order_relaxed);
     return 1;
 }
 

@@ -89,20 +89,21 @@ __attribute__((target("avx512bw,avx512vl"))) void Rows512(uint8_t *dst, int64_t 
     const uint64_t unlitToo = Opaque ? ~uint64_t{0} : 0;
     const int64_t words = span.words;
     const uint64_t partial = span.partialWord() ? span.partialMask() : 0;
+    const RowRuns local = runs;  // which the stores cannot alias
     if (words == 0 && span.partialPixels() * Bytes <= 16) {  // a small cell: 16 bytes a row
         const __m128i fg16 = Broadcast128<Bytes>(fgPixel), bg16 = Broadcast128<Bytes>(bgPixel);
-        for (int r = runs.first; r <= runs.last; ++r) {
-            const uint64_t lit = *runs.bits[r], stored = (lit | unlitToo) & partial;
-            for (int64_t n = runs.height[r]; n > 0; --n, dst += pitch)
+        for (int r = local.first; r <= local.last; ++r) {
+            const uint64_t lit = *local.BitsOf(r), stored = (lit | unlitToo) & partial;
+            for (int64_t n = local.height[r]; n > 0; --n, dst += pitch)
                 Store128<Bytes>(dst, lit, stored, fg16, bg16);
         }
         return;
     }
     const __m512i fg = Broadcast512<Bytes>(fgPixel), bg = Broadcast512<Bytes>(bgPixel);
-    for (int r = runs.first; r <= runs.last; ++r) {
-        const uint64_t *bits = runs.bits[r];
+    for (int r = local.first; r <= local.last; ++r) {
+        const uint64_t *bits = local.BitsOf(r);
         const uint64_t last = partial != 0 ? bits[words] : 0;  // a whole row has no more
-        for (int64_t n = runs.height[r]; n > 0; --n, dst += pitch) {
+        for (int64_t n = local.height[r]; n > 0; --n, dst += pitch) {
             uint8_t *at = dst;
             for (int64_t w = 0; w < words; ++w, at += 64 * Bytes)
                 Word512<Bytes>(at, bits[w], bits[w] | unlitToo, fg, bg);
@@ -198,10 +199,25 @@ __attribute__((target("avx2"))) void Rows256(uint8_t *dst, int64_t pitch, const 
     const int64_t words = span.words;
     const uint64_t partial = span.partialWord() ? span.partialMask() : 0;
     const int partialBytes = span.partialPixels() * Bytes;
-    for (int r = runs.first; r <= runs.last; ++r) {
-        const uint64_t *bits = runs.bits[r];
+    const RowRuns local = runs;  // which the stores cannot alias
+    if (words == 0 && partialBytes < 32) {  // a small cell: its pixels once per glyph row
+        for (int r = local.first; r <= local.last; ++r) {
+            const uint64_t lit = *local.BitsOf(r) & partial;
+            const __m256i mask = LaneMasks256<Bytes>(static_cast<uint32_t>(lit));
+            const __m256i pixels = _mm256_blendv_epi8(bg, fg, mask);
+            for (int64_t n = local.height[r]; n > 0; --n, dst += pitch) {
+                if (Opaque)
+                    StoreFirstBytes256(dst, pixels, partialBytes);
+                else if (lit != 0)
+                    _mm256_maskstore_epi32(reinterpret_cast<int *>(dst), mask, fg);
+            }
+        }
+        return;
+    }
+    for (int r = local.first; r <= local.last; ++r) {
+        const uint64_t *bits = local.BitsOf(r);
         const uint64_t last = partial != 0 ? bits[words] & partial : 0;
-        for (int64_t n = runs.height[r]; n > 0; --n, dst += pitch) {
+        for (int64_t n = local.height[r]; n > 0; --n, dst += pitch) {
             uint8_t *at = dst;
             for (int64_t w = 0; w < words; ++w, at += 64 * Bytes)
                 Word256<Bytes, Opaque>(at, bits[w], 64 * Bytes, fg, bg);
