@@ -76,17 +76,19 @@ char TableCar[256][kGlyphRows][kGlyphCols + 1];
 
 // A font as drawing reads it: for each of 256 entries, the lit cells of each
 // glyph row as bits, cell 0 lowest, so that a row's six cells are one load.
-// Row 9, past the grid, stays blank.
-using FontMasks = uint8_t[256][kGlyphRows + 1];
+// Row 9, past the grid, and the rows after it stay blank: an entry is 16
+// bytes, so that a vector gather loads a glyph whole.
+constexpr int kMaskStride = 16;
+using FontMasks = uint8_t[256][kMaskStride];
 
 // The table's glyphs, for text drawn a byte per cell.
-FontMasks RowMask;
+alignas(kMaskStride) FontMasks RowMask;
 
 // The whole font, for text drawn from UTF-8, indexed by slot: a code point
 // below U+0100 is its own slot, except the C1 controls; Windows-1252's
 // characters take the slots it gives them at 0x80 to 0x9F, and the
 // replacement glyph one of the slots it leaves unused.
-FontMasks WholeFont;
+alignas(kMaskStride) FontMasks WholeFont;
 
 constexpr uint32_t kReplacementCharacter = 0xFFFD;
 constexpr uint8_t kBlankSlot = 0x7F;        // DEL: controls draw blank
@@ -387,6 +389,7 @@ struct CellGeometry {
     AxisRuns<kGlyphCols> cols;
     AxisRuns<kGlyphRows> rows;
     bool narrow;
+    bool unscaled;                         // each glyph column is one pixel, six in all
     uint64_t block;                        // the character's width in low bits
     int64_t rowHeight[kGlyphRows + 1];     // rows of pixels that sample each glyph row
     int lastRowShown;                      // the last with rows of pixels
@@ -397,12 +400,15 @@ struct CellGeometry {
 CellGeometry MakeCellGeometry(float size)
 {
     CellGeometry g{size, MakeAxisRuns<kGlyphCols>(size), MakeAxisRuns<kGlyphRows>(size),
-                   false, 0, {}, {}, 0};
+                   false, false, 0, {}, {}, 0};
     for (int row = 0; row <= kGlyphRows; ++row)
         g.rowHeight[row] = g.rows.start[row + 1] - g.rows.start[row];
     g.lastRowShown = g.rowHeight[kGlyphRows] > 0 ? kGlyphRows : kGlyphRows - 1;
     const int64_t width = g.cols.extent();
     g.narrow = width <= kNarrow;
+    g.unscaled = width == kGlyphCols;
+    for (int col = 0; col <= kGlyphCols; ++col)
+        g.unscaled = g.unscaled && g.cols.start[col] == col;
     if (!g.narrow)
         return g;
     g.block = width == 64 ? ~uint64_t{0} : (uint64_t{1} << width) - 1;
@@ -1189,11 +1195,18 @@ void DrawCellsWith(const Target &t, const CellGeometry &g, const Writer &writer,
     }
     const RowRuns runs{bits.word[0], kWindow / 64, height, firstRow, lastRow};
     const bool owns = opaque && width > pitch;
+    // Cells side by side at size 1 (text, not a lone character) have a
+    // vector gather where the writers are vector ones.
+    const bool unscaled = g.unscaled && pitch == kGlyphCols && count > 1 &&
+                          (writer.path == kAvx2 || writer.path == kAvx512);
     for (int64_t windowLeft = left; windowLeft < right; windowLeft += kWindow) {
         const int64_t window = std::min(kWindow, right - windowLeft);
         const CellRun run =
             CellsInSpan(cells.font, cells.glyphs, count, pitch, x, width, windowLeft, window);
-        if (g.narrow) {
+        if (unscaled) {
+            GatherUnscaled(bits.word[0], kWindow / 64, cells.font, cells.glyphs + run.first,
+                           run.last - run.first + 1, run.x + run.first * pitch, window);
+        } else if (g.narrow) {
             if (shows(0, 5)) {
                 if (owns)
                     GatherNarrowBand<true, 5>(bits, 0, run, window, g);

@@ -226,7 +226,84 @@ __attribute__((target("avx2"))) void Rows256(uint8_t *dst, int64_t pitch, const 
     }
 }
 
+//----------------------------------------------------------------------------
+// The gather at size 1, where a glyph row's six cells are its six pixels: the
+// rows of eight cells are loaded whole, transposed so that each glyph row's
+// eight masks sit side by side, packed into 48 bits (pairs, then quads, then
+// the two halves joined), and shifted into place, every glyph row at once.
+//----------------------------------------------------------------------------
+
+// Glyph rows 0 to 9 of `count` cells, the first with its left edge at `at`
+// (-5 to 0) in a window `window` pixels wide, into rows + r * stride. The
+// cells cover the window; nothing is written past its last word.
+__attribute__((target("avx2"))) inline void GatherUnscaled(uint64_t *rows, int64_t stride,
+                                                           const uint8_t (*font)[16],
+                                                           const unsigned char *cells,
+                                                           int64_t count, int64_t at,
+                                                           int64_t window)
+{
+    alignas(16) static const uint8_t kBlank[16] = {};
+    const __m128i pairs = _mm_set1_epi16(0x4001);       // a + 64 * b
+    const __m128i quads = _mm_set1_epi32(0x10000001);   // a + 4096 * b
+    const __m128i join = _mm_setr_epi8(0, 1, 2, 4, 5, 6, -128, -128, 8, 9, 10, 12, 13, 14, -128,
+                                       -128);
+    const int64_t words = (window + 63) / 64;
+    __m128i current[5] = {};  // rows 2k and 2k + 1, the word being filled
+    int64_t index = 0;
+    int pos = static_cast<int>(at);  // where the next eight cells start in it
+    for (int64_t i = 0; i < count && index < words; i += 8) {
+        __m128i c[8];
+        for (int k = 0; k < 8; ++k)
+            c[k] = _mm_load_si128(
+                reinterpret_cast<const __m128i *>(i + k < count ? font[cells[i + k]] : kBlank));
+        const __m128i a0 = _mm_unpacklo_epi8(c[0], c[1]), a1 = _mm_unpacklo_epi8(c[2], c[3]);
+        const __m128i a2 = _mm_unpacklo_epi8(c[4], c[5]), a3 = _mm_unpacklo_epi8(c[6], c[7]);
+        const __m128i h0 = _mm_unpackhi_epi8(c[0], c[1]), h1 = _mm_unpackhi_epi8(c[2], c[3]);
+        const __m128i h2 = _mm_unpackhi_epi8(c[4], c[5]), h3 = _mm_unpackhi_epi8(c[6], c[7]);
+        const __m128i b0 = _mm_unpacklo_epi16(a0, a1), b1 = _mm_unpackhi_epi16(a0, a1);
+        const __m128i b2 = _mm_unpacklo_epi16(a2, a3), b3 = _mm_unpackhi_epi16(a2, a3);
+        const __m128i e0 = _mm_unpacklo_epi16(h0, h1), e1 = _mm_unpacklo_epi16(h2, h3);
+        __m128i packed[5] = {_mm_unpacklo_epi32(b0, b2), _mm_unpackhi_epi32(b0, b2),
+                             _mm_unpacklo_epi32(b1, b3), _mm_unpackhi_epi32(b1, b3),
+                             _mm_unpacklo_epi32(e0, e1)};
+        for (__m128i &p : packed)
+            p = _mm_shuffle_epi8(_mm_madd_epi16(_mm_maddubs_epi16(p, pairs), quads), join);
+        if (pos < 0) {  // the first cells start left of the window
+            for (int k = 0; k < 5; ++k)
+                current[k] = _mm_srl_epi64(packed[k], _mm_cvtsi32_si128(-pos));
+            pos += 48;
+            continue;
+        }
+        const __m128i up = _mm_cvtsi32_si128(pos), down = _mm_cvtsi32_si128(64 - pos);
+        for (int k = 0; k < 5; ++k)
+            current[k] = _mm_or_si128(current[k], _mm_sll_epi64(packed[k], up));
+        if (pos + 48 < 64) {
+            pos += 48;
+            continue;
+        }
+        for (int k = 0; k < 5; ++k) {
+            _mm_storel_epi64(reinterpret_cast<__m128i *>(rows + 2 * k * stride + index), current[k]);
+            _mm_storeh_pd(reinterpret_cast<double *>(rows + (2 * k + 1) * stride + index),
+                          _mm_castsi128_pd(current[k]));
+            current[k] = _mm_srl_epi64(packed[k], down);  // nothing when pos is 0
+        }
+        ++index;
+        pos -= 16;
+    }
+    if (index < words)
+        for (int k = 0; k < 5; ++k) {
+            _mm_storel_epi64(reinterpret_cast<__m128i *>(rows + 2 * k * stride + index), current[k]);
+            _mm_storeh_pd(reinterpret_cast<double *>(rows + (2 * k + 1) * stride + index),
+                          _mm_castsi128_pd(current[k]));
+        }
+}
+
 #else
+
+inline void GatherUnscaled(uint64_t *, int64_t, const uint8_t (*)[16], const unsigned char *,
+                           int64_t, int64_t, int64_t)
+{
+}
 
 template <int Bytes, bool Opaque>
 void Rows512(uint8_t *, int64_t, const RowRuns &, const RowSpan &, uint32_t, uint32_t)
