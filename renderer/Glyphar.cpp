@@ -768,6 +768,26 @@ struct RowRuns {
 };
 
 
+// Copies `Pixels` pixels of `Bytes` bytes to pixel offset k for each bit k
+// set in `starts`. Four a step: a quarter of the loop's branches, and a
+// step's stores go out together. A step with fewer than four left stores its
+// first again, so only those pixels are written, some twice.
+template <int Bytes, int Pixels>
+inline void StoreAtEach(uint8_t *dst, uint64_t starts, const uint8_t *pixels)
+{
+    while (starts != 0) {
+        int at[4];
+        at[0] = LowestBit(starts);
+        starts &= starts - 1;
+        for (int k = 1; k < 4; ++k) {
+            at[k] = starts != 0 ? LowestBit(starts) : at[0];
+            starts &= starts - 1;
+        }
+        for (int k = 0; k < 4; ++k)
+            std::memcpy(dst + at[k] * Bytes, pixels, Pixels * Bytes);
+    }
+}
+
 #include "GlypharVector.h"
 
 // The writers drawing uses: the best the CPU has, unless a test or a
@@ -937,25 +957,30 @@ template <int Bytes>
 struct StrokeWriter {
     uint32_t fg;
     int path;
+    uint8_t fgTwice[2 * Bytes];  // two pixels, for a lit pair
 
-    explicit StrokeWriter(const Ink &ink) : fg(ink.fg), path(WriterPathFor(Bytes)) {}
+    explicit StrokeWriter(const Ink &ink) : fg(ink.fg), path(WriterPathFor(Bytes))
+    {
+        std::memcpy(fgTwice, &fg, Bytes);
+        std::memcpy(fgTwice + Bytes, &fg, Bytes);
+    }
 
-    // Four lit pixels a step: a quarter of the loop's branches, and a step's
-    // stores go out together. A step with fewer than four left stores its
-    // first pixel again, so only lit pixels are written, some twice.
+    // Lit pixels in pairs where they can be: both pixels of a pair from an
+    // even offset go in one store twice the size, the rest one by one.
     void Word(uint8_t *dst, uint64_t word) const
     {
-        while (word != 0) {
-            int at[4];
-            at[0] = LowestBit(word);
-            word &= word - 1;
-            for (int k = 1; k < 4; ++k) {
-                at[k] = word != 0 ? LowestBit(word) : at[0];
-                word &= word - 1;
-            }
-            for (int k = 0; k < 4; ++k)
-                std::memcpy(dst + at[k] * Bytes, &fg, Bytes);
+        if constexpr (Bytes != 3) {
+            const uint64_t pairs = word & (word >> 1) & 0x5555555555555555u;
+            StoreEach<2>(dst, pairs, fgTwice);
+            word &= ~(pairs | pairs << 1);
         }
+        StoreEach<1>(dst, word, fgTwice);
+    }
+
+    template <int Pixels>
+    static void StoreEach(uint8_t *dst, uint64_t starts, const uint8_t *pixels)
+    {
+        StoreAtEach<Bytes, Pixels>(dst, starts, pixels);
     }
 
     void Rows(uint8_t *dst, int64_t pitch, const RowRuns &runs, const RowSpan &span) const
@@ -965,7 +990,7 @@ struct StrokeWriter {
                 Rows512<Bytes, false>(dst, pitch, runs, span, fg, fg);
                 return;
             }
-            if (path == kAvx2 && Bytes == 4) {  // only 4-byte lanes have a masked store
+            if (path == kAvx2 && Bytes != 1) {  // 4-byte lanes have a masked store
                 Rows256<Bytes, false>(dst, pitch, runs, span, fg, fg);
                 return;
             }

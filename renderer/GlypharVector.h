@@ -115,8 +115,9 @@ __attribute__((target("avx512bw,avx512vl"))) void Rows512(uint8_t *dst, int64_t 
 //----------------------------------------------------------------------------
 // AVX2: 32 bytes a store (32, 16 or 8 pixels), each lane's mask made from
 // its bit. Opaque words are blended from fg and bg; transparent words of
-// 4-byte pixels go through a masked store (AVX2 has none for smaller lanes,
-// where the portable writer stores lit pixels one by one).
+// 4-byte pixels go through a masked store, and 2-byte ones through it in
+// pairs (AVX2 has none for smaller lanes; 1-byte transparent rows are the
+// portable writer's, which stores lit pixels one by one).
 //----------------------------------------------------------------------------
 
 template <int Bytes>
@@ -169,12 +170,39 @@ __attribute__((target("avx2"))) inline void StoreFirstBytes256(uint8_t *dst, __m
     StoreFirstBytes(dst, low, n & 7);
 }
 
+// Transparent 2-byte pixels: the masked store has 4-byte lanes, so lit
+// pixels with a lit neighbour go through it in pairs, twice (pairs from even
+// offsets, then, one pixel on, pairs from odd ones); only lone lit pixels
+// are stored one by one.
+__attribute__((target("avx2"))) inline void PairsWord256(uint8_t *dst, uint64_t word,
+                                                         __m256i fg, uint32_t fgPixel)
+{
+    const uint64_t both = word & (word >> 1);  // pixel k and k + 1 lit
+    const uint64_t even = both & 0x5555555555555555u, odd = both & 0xAAAAAAAAAAAAAAAAu;
+    for (int k = 0; k < 64 && both >> k != 0; k += 16) {
+        const uint32_t evenHere = static_cast<uint32_t>(even >> k) & 0xFFFF;
+        const uint32_t oddHere = static_cast<uint32_t>(odd >> k) & 0xFFFF;
+        // A lane's mask is its top bit: the second pixel of the pair.
+        if (evenHere != 0)
+            _mm256_maskstore_epi32(reinterpret_cast<int *>(dst + 2 * k),
+                                   LaneMasks256<2>(evenHere << 1), fg);
+        if (oddHere != 0)
+            _mm256_maskstore_epi32(reinterpret_cast<int *>(dst + 2 * k + 2),
+                                   LaneMasks256<2>(oddHere), fg);
+    }
+    StoreAtEach<2, 1>(dst, word & ~(both | both << 1), reinterpret_cast<const uint8_t *>(&fgPixel));
+}
+
 // `bytes` bytes of pixels from a word of bits (all 64 pixels' worth, or the
 // fewer of a row's last word, whose unused bits are clear), 32 a store.
 template <int Bytes, bool Opaque>
 __attribute__((target("avx2"))) inline void Word256(uint8_t *dst, uint64_t word, int bytes,
                                                     __m256i fg, __m256i bg)
 {
+    if (!Opaque && Bytes == 2) {
+        PairsWord256(dst, word, fg, static_cast<uint32_t>(_mm256_extract_epi32(fg, 0)));
+        return;
+    }
     constexpr int kPixels = 32 / Bytes;  // a store's pixels
     constexpr uint64_t kLow = (uint64_t{1} << kPixels) - 1;
     for (; bytes > 0; bytes -= 32, dst += 32, word >>= kPixels % 64) {
@@ -200,7 +228,7 @@ __attribute__((target("avx2"))) void Rows256(uint8_t *dst, int64_t pitch, const 
     const uint64_t partial = span.partialWord() ? span.partialMask() : 0;
     const int partialBytes = span.partialPixels() * Bytes;
     const RowRuns local = runs;  // which the stores cannot alias
-    if (words == 0 && partialBytes < 32) {  // a small cell: its pixels once per glyph row
+    if (words == 0 && partialBytes < 32 && (Opaque || Bytes == 4)) {  // a small cell: its pixels once per glyph row
         for (int r = local.first; r <= local.last; ++r) {
             const uint64_t lit = *local.BitsOf(r) & partial;
             const __m256i mask = LaneMasks256<Bytes>(static_cast<uint32_t>(lit));
