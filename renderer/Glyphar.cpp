@@ -1222,8 +1222,8 @@ void DrawCellsWith(const Target &t, const CellGeometry &g, const Writer &writer,
     const bool owns = opaque && width > pitch;
     // Cells side by side at size 1 (text, not a lone character) have a
     // vector gather where the writers are vector ones.
-    const bool unscaled = g.unscaled && pitch == kGlyphCols && count > 1 &&
-                          (writer.path == kAvx2 || writer.path == kAvx512);
+    const bool unscaled = kVectorGather && g.unscaled && pitch == kGlyphCols && count > 1 &&
+                          writer.path != kPortable;
     for (int64_t windowLeft = left; windowLeft < right; windowLeft += kWindow) {
         const int64_t window = std::min(kWindow, right - windowLeft);
         const CellRun run =

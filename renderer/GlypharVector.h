@@ -328,11 +328,6 @@ __attribute__((target("avx2"))) inline void GatherUnscaled(uint64_t *rows, int64
 
 #else
 
-inline void GatherUnscaled(uint64_t *, int64_t, const uint8_t (*)[16], const unsigned char *,
-                           int64_t, int64_t, int64_t)
-{
-}
-
 template <int Bytes, bool Opaque>
 void Rows512(uint8_t *, int64_t, const RowRuns &, const RowSpan &, uint32_t, uint32_t)
 {
@@ -400,6 +395,72 @@ inline void OpaqueWordsNeon(uint8_t *dst, const uint64_t *bits, int64_t words, u
     }
 }
 
+// The size-1 gather as on x86 (see above): glyphs transposed by zips,
+// packed by shift-and-insert, shifted into place by signed lane shifts.
+inline void GatherUnscaled(uint64_t *rows, int64_t stride, const uint8_t (*font)[16],
+                           const unsigned char *cells, int64_t count, int64_t at, int64_t window)
+{
+    static const uint8_t kBlank[16] = {};
+    const int64_t words = (window + 63) / 64;
+    uint64x2_t current[5];
+    for (uint64x2_t &c : current)
+        c = vdupq_n_u64(0);
+    int64_t index = 0;
+    int pos = static_cast<int>(at);
+    for (int64_t i = 0; i < count && index < words; i += 8) {
+        uint8x16_t c[8];
+        for (int k = 0; k < 8; ++k)
+            c[k] = vld1q_u8(i + k < count ? font[cells[i + k]] : kBlank);
+        uint16x8_t a[4], h[4];
+        for (int k = 0; k < 4; ++k) {
+            a[k] = vreinterpretq_u16_u8(vzip1q_u8(c[2 * k], c[2 * k + 1]));
+            h[k] = vreinterpretq_u16_u8(vzip2q_u8(c[2 * k], c[2 * k + 1]));
+        }
+        const uint32x4_t b0 = vreinterpretq_u32_u16(vzip1q_u16(a[0], a[1]));
+        const uint32x4_t b1 = vreinterpretq_u32_u16(vzip2q_u16(a[0], a[1]));
+        const uint32x4_t b2 = vreinterpretq_u32_u16(vzip1q_u16(a[2], a[3]));
+        const uint32x4_t b3 = vreinterpretq_u32_u16(vzip2q_u16(a[2], a[3]));
+        const uint32x4_t e0 = vreinterpretq_u32_u16(vzip1q_u16(h[0], h[1]));
+        const uint32x4_t e1 = vreinterpretq_u32_u16(vzip1q_u16(h[2], h[3]));
+        const uint32x4_t rowsOf[5] = {vzip1q_u32(b0, b2), vzip2q_u32(b0, b2), vzip1q_u32(b1, b3),
+                                      vzip2q_u32(b1, b3), vzip1q_u32(e0, e1)};
+        uint64x2_t packed[5];
+        for (int k = 0; k < 5; ++k) {
+            uint16x8_t p16 = vreinterpretq_u16_u32(rowsOf[k]);
+            p16 = vsliq_n_u16(p16, vshrq_n_u16(p16, 8), 6);
+            uint32x4_t p32 = vreinterpretq_u32_u16(p16);
+            p32 = vsliq_n_u32(p32, vshrq_n_u32(p32, 16), 12);
+            uint64x2_t p64 = vreinterpretq_u64_u32(p32);
+            packed[k] = vsliq_n_u64(p64, vshrq_n_u64(p64, 32), 24);
+        }
+        const int64x2_t up = vdupq_n_s64(pos), down = vdupq_n_s64(pos - 64);
+        if (pos < 0) {  // the first cells start left of the window
+            for (int k = 0; k < 5; ++k)
+                current[k] = vshlq_u64(packed[k], up);
+            pos += 48;
+            continue;
+        }
+        for (int k = 0; k < 5; ++k)
+            current[k] = vorrq_u64(current[k], vshlq_u64(packed[k], up));
+        if (pos + 48 < 64) {
+            pos += 48;
+            continue;
+        }
+        for (int k = 0; k < 5; ++k) {
+            rows[2 * k * stride + index] = vgetq_lane_u64(current[k], 0);
+            rows[(2 * k + 1) * stride + index] = vgetq_lane_u64(current[k], 1);
+            current[k] = vshlq_u64(packed[k], down);  // nothing when pos is 0
+        }
+        ++index;
+        pos -= 16;
+    }
+    if (index < words)
+        for (int k = 0; k < 5; ++k) {
+            rows[2 * k * stride + index] = vgetq_lane_u64(current[k], 0);
+            rows[(2 * k + 1) * stride + index] = vgetq_lane_u64(current[k], 1);
+        }
+}
+
 #else
 
 template <int Bytes>
@@ -407,6 +468,19 @@ void OpaqueWordsNeon(uint8_t *, const uint64_t *, int64_t, uint32_t, uint32_t)
 {
 }
 
+#endif
+
+#if !defined(GLYPHAR_NO_VECTOR) && ((defined(__x86_64__) && defined(__GNUC__)) ||                \
+                                    (defined(__aarch64__) && defined(__ARM_NEON) &&             \
+                                     !defined(__AARCH64EB__)))
+constexpr bool kVectorGather = true;
+#else
+constexpr bool kVectorGather = false;
+
+inline void GatherUnscaled(uint64_t *, int64_t, const uint8_t (*)[16], const unsigned char *,
+                           int64_t, int64_t, int64_t)
+{
+}
 #endif
 
 #endif  // GLYPHAR_VECTOR_H
