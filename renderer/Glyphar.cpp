@@ -314,7 +314,7 @@ bool IsTransparent(_color c)
 // bytes in the machine's byte order. It is kept as a word whose first
 // bytesPerPixel bytes in memory are the pixel's, so that storing a pixel is
 // one copy of those bytes, whatever the byte order.
-uint32_t MapColor(const Target &t, _color c)
+inline uint32_t MapColor(const Target &t, _color c)
 {
     const Uint32 value = MapRGB(t.surface, static_cast<Uint8>(c.r & 0xFF),
                                 static_cast<Uint8>(c.g & 0xFF), static_cast<Uint8>(c.b & 0xFF));
@@ -665,7 +665,7 @@ struct Ink {
     bool opaque;
 };
 
-Ink MakeInk(const Target &t, _color fg, _color bg)
+inline Ink MakeInk(const Target &t, _color fg, _color bg)
 {
     Ink ink;
     ink.opaque = !IsTransparent(bg);
@@ -1260,14 +1260,6 @@ template <int Bytes>
 void DrawCellsOf(const Target &t, const CellGeometry &g, const Ink &ink, const CellRow &cells,
                  int64_t x, int64_t y)
 {
-    if (g.narrow && cells.count == 1) {
-        const uint8_t *masks = cells.font[cells.glyphs[0]];
-        if (ink.opaque)
-            DrawNarrowCell(t, g, OpaqueWriter<Bytes>(ink), masks, x, y);
-        else
-            DrawNarrowCell(t, g, StrokeWriter<Bytes>(ink), masks, x, y);
-        return;
-    }
     if (ink.opaque)
         DrawCellsWith(t, g, OpaqueWriter<Bytes>(ink), true, cells, x, y);
     else
@@ -1283,6 +1275,34 @@ void DrawCells(const Target &t, const CellGeometry &g, const Ink &ink, const Cel
     case 2: DrawCellsOf<2>(t, g, ink, cells, x, y); break;
     case 3: DrawCellsOf<3>(t, g, ink, cells, x, y); break;
     default: DrawCellsOf<4>(t, g, ink, cells, x, y); break;
+    }
+}
+
+template <int Bytes>
+void DrawNarrowCellOf(const Target &t, const CellGeometry &g, const Ink &ink,
+                      const uint8_t *masks, int64_t x, int64_t y)
+{
+    if (ink.opaque)
+        DrawNarrowCell(t, g, OpaqueWriter<Bytes>(ink), masks, x, y);
+    else
+        DrawNarrowCell(t, g, StrokeWriter<Bytes>(ink), masks, x, y);
+}
+
+// One character (GlypharCarac, GlypharCodePoint): a narrow one without the
+// machinery of a row of cells, which costs more than its pixels.
+void DrawCharacter(const Target &t, const CellGeometry &g, const Ink &ink, const FontMasks &font,
+                   unsigned char glyph, int64_t x, int64_t y)
+{
+    if (!g.narrow) {
+        DrawCells(t, g, ink, CellRow{font, &glyph, 1, g.cols.extent()}, x, y);
+        return;
+    }
+    const uint8_t *masks = font[glyph];
+    switch (t.bytesPerPixel) {
+    case 1: DrawNarrowCellOf<1>(t, g, ink, masks, x, y); break;
+    case 2: DrawNarrowCellOf<2>(t, g, ink, masks, x, y); break;
+    case 3: DrawNarrowCellOf<3>(t, g, ink, masks, x, y); break;
+    default: DrawNarrowCellOf<4>(t, g, ink, masks, x, y); break;
     }
 }
 
@@ -1369,8 +1389,7 @@ void GlypharCarac(SDL_Surface *surface, unsigned char c, int x, int y, float siz
     Target t;
     if (!(size > 0) || !OpenTarget(surface, &t))
         return;
-    const CellGeometry &g = GeometryFor(size);
-    DrawCells(t, g, MakeInk(t, fg, bg), CellRow{RowMask, &c, 1, g.cols.extent()}, x, y);
+    DrawCharacter(t, GeometryFor(size), MakeInk(t, fg, bg), RowMask, c, x, y);
 }
 
 void GlypharCodePoint(SDL_Surface *surface, uint32_t codepoint, int x, int y, float size,
@@ -1380,9 +1399,7 @@ void GlypharCodePoint(SDL_Surface *surface, uint32_t codepoint, int x, int y, fl
     Target t;
     if (!(size > 0) || !OpenTarget(surface, &t))
         return;
-    const CellGeometry &g = GeometryFor(size);
-    const unsigned char slot = SlotOf(codepoint);
-    DrawCells(t, g, MakeInk(t, fg, bg), CellRow{WholeFont, &slot, 1, g.cols.extent()}, x, y);
+    DrawCharacter(t, GeometryFor(size), MakeInk(t, fg, bg), WholeFont, SlotOf(codepoint), x, y);
 }
 
 int GlypharHasGlyph(uint32_t codepoint)
