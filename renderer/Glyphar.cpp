@@ -110,11 +110,13 @@ uint8_t SlotBeyondLatin1(uint32_t codepoint)
     return kReplacementSlot;
 }
 
+// Latin-1 without a branch that text mixing ASCII and accents would
+// mispredict: only the C1 controls move, to the blank slot.
 inline uint8_t SlotOf(uint32_t codepoint)
 {
-    if (codepoint < 0x80 || (codepoint >= 0xA0 && codepoint <= 0xFF))
-        return static_cast<uint8_t>(codepoint);
-    return codepoint < 0xA0 ? kBlankSlot : SlotBeyondLatin1(codepoint);
+    if (codepoint < 0x100)
+        return codepoint - 0x80 < 0x20 ? kBlankSlot : static_cast<uint8_t>(codepoint);
+    return SlotBeyondLatin1(codepoint);
 }
 
 uint8_t MaskOf(const char *cells)
