@@ -426,8 +426,10 @@ CellGeometry MakeCellGeometry(float size)
 
 // Working out a size costs more than drawing a small character, and a
 // program drawing a character grid calls with one size again and again: each
-// thread keeps the last size's geometry, a pure function of the size.
-const CellGeometry &GeometryFor(float size)
+// thread keeps the last size's geometry, a pure function of the size. Not
+// inlined, so that callers hold a plain reference: compilers otherwise find
+// the thread's copy again inside their loops, as a call to the runtime.
+GLYPHAR_NOINLINE const CellGeometry &GeometryFor(float size)
 {
     thread_local CellGeometry last{};  // size 0: no size asks for it
     if (last.size != size)
@@ -769,6 +771,19 @@ struct RowRuns {
     const uint64_t *BitsOf(int r) const { return bits + r * stride; }
 };
 
+// A single narrow character's rows of pixels, `width` (at most 64) wide:
+// the lit pixels of glyph row r, word[r], on height[r] rows of pixels in
+// turn, for r from 0 to last. Writers take it apart from a row of cells
+// because for one character their setup is most of the cost.
+struct CellRows {
+    const uint64_t *word;
+    const int64_t *height;
+    int last;
+    int64_t width;
+
+    RowRuns Runs() const { return RowRuns{word, 1, height, 0, last}; }
+};
+
 
 // Copies `Pixels` pixels of `Bytes` bytes to pixel offset k for each bit k
 // set in `starts`. Four a step: a quarter of the loop's branches, and a
@@ -887,6 +902,21 @@ struct OpaqueWriter {
         WithEights().RowsOneByOne(dst, pitch, runs, span);
     }
 
+    void Cell(uint8_t *dst, int64_t pitch, const CellRows &cell, int bytesPerPixel) const
+    {
+        if constexpr (Bytes != 3) {
+            if (path == kAvx512) {
+                Cell512<Bytes, true>(dst, pitch, cell, fgPixel, bgPixel);
+                return;
+            }
+            if (path == kAvx2) {
+                Cell256<Bytes, true>(dst, pitch, cell, fgPixel, bgPixel);
+                return;
+            }
+        }
+        Rows(dst, pitch, cell.Runs(), RowSpan(cell.width, bytesPerPixel));
+    }
+
     // Copies the stores cannot alias, so that they stay in registers.
     GLYPHAR_NOINLINE void RowsOneByOne(uint8_t *dst, int64_t pitch, const RowRuns &runs, const RowSpan &span) const
     {
@@ -997,6 +1027,27 @@ struct StrokeWriter {
                 return;
             }
         }
+        RowsOneByOne(dst, pitch, runs, span);
+    }
+
+    void Cell(uint8_t *dst, int64_t pitch, const CellRows &cell, int bytesPerPixel) const
+    {
+        if constexpr (Bytes != 3) {
+            if (path == kAvx512) {
+                Cell512<Bytes, false>(dst, pitch, cell, fg, fg);
+                return;
+            }
+            if (path == kAvx2 && Bytes != 1) {
+                Cell256<Bytes, false>(dst, pitch, cell, fg, fg);
+                return;
+            }
+        }
+        RowsOneByOne(dst, pitch, cell.Runs(), RowSpan(cell.width, bytesPerPixel));
+    }
+
+    GLYPHAR_NOINLINE void RowsOneByOne(uint8_t *dst, int64_t pitch, const RowRuns &runs,
+                                       const RowSpan &span) const
+    {
         // Copies the stores cannot alias, so that they stay in registers.
         const StrokeWriter self = *this;
         const RowSpan localSpan = span;
@@ -1187,8 +1238,9 @@ void DrawNarrowCell(const Target &t, const CellGeometry &g, const Writer &writer
             clipped[row] = std::max<int64_t>(to - from, 0);
         }
     }
-    const RowRuns runs{word, 1, whole ? g.rowHeight : clipped, 0, whole ? g.lastRowShown : kGlyphRows};
-    writer.Rows(PixelAddress(t, left, top), t.pitch, runs, RowSpan(right - left, t.bytesPerPixel));
+    const CellRows cell{word, whole ? g.rowHeight : clipped, whole ? g.lastRowShown : kGlyphRows,
+                        right - left};
+    writer.Cell(PixelAddress(t, left, top), t.pitch, cell, t.bytesPerPixel);
 }
 
 // Draws a row of cells, the first with its top-left pixel at (x, y), each

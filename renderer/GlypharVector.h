@@ -90,15 +90,6 @@ __attribute__((target("avx512bw,avx512vl"))) void Rows512(uint8_t *dst, int64_t 
     const int64_t words = span.words;
     const uint64_t partial = span.partialWord() ? span.partialMask() : 0;
     const RowRuns local = runs;  // which the stores cannot alias
-    if (words == 0 && span.partialPixels() * Bytes <= 16) {  // a small cell: 16 bytes a row
-        const __m128i fg16 = Broadcast128<Bytes>(fgPixel), bg16 = Broadcast128<Bytes>(bgPixel);
-        for (int r = local.first; r <= local.last; ++r) {
-            const uint64_t lit = *local.BitsOf(r), stored = (lit | unlitToo) & partial;
-            for (int64_t n = local.height[r]; n > 0; --n, dst += pitch)
-                Store128<Bytes>(dst, lit, stored, fg16, bg16);
-        }
-        return;
-    }
     const __m512i fg = Broadcast512<Bytes>(fgPixel), bg = Broadcast512<Bytes>(bgPixel);
     for (int r = local.first; r <= local.last; ++r) {
         const uint64_t *bits = local.BitsOf(r);
@@ -110,6 +101,33 @@ __attribute__((target("avx512bw,avx512vl"))) void Rows512(uint8_t *dst, int64_t 
             Word512<Bytes>(at, last, (last | unlitToo) & partial, fg, bg);
         }
     }
+}
+
+// A single narrow character: one word a row. Up to 16 bytes a row (most
+// characters) go in one 16-byte store.
+template <int Bytes, bool Opaque>
+__attribute__((target("avx512bw,avx512vl"))) void Cell512(uint8_t *dst, int64_t pitch,
+                                                 const CellRows &cell, uint32_t fgPixel,
+                                                 uint32_t bgPixel)
+{
+    const uint64_t unlitToo = Opaque ? ~uint64_t{0} : 0;
+    const uint64_t shown = cell.width == 64 ? ~uint64_t{0} : (uint64_t{1} << cell.width) - 1;
+    const uint64_t *word = cell.word;
+    const int64_t *height = cell.height;
+    const int last = cell.last;
+    if (cell.width * Bytes <= 16) {
+        const __m128i fg = Broadcast128<Bytes>(fgPixel), bg = Broadcast128<Bytes>(bgPixel);
+        for (int r = 0; r <= last; ++r) {
+            const uint64_t lit = word[r], stored = (lit | unlitToo) & shown;
+            for (int64_t n = height[r]; n > 0; --n, dst += pitch)
+                Store128<Bytes>(dst, lit, stored, fg, bg);
+        }
+        return;
+    }
+    const __m512i fg = Broadcast512<Bytes>(fgPixel), bg = Broadcast512<Bytes>(bgPixel);
+    for (int r = 0; r <= last; ++r)
+        for (int64_t n = height[r]; n > 0; --n, dst += pitch)
+            Word512<Bytes>(dst, word[r], (word[r] | unlitToo) & shown, fg, bg);
 }
 
 //----------------------------------------------------------------------------
@@ -228,20 +246,6 @@ __attribute__((target("avx2"))) void Rows256(uint8_t *dst, int64_t pitch, const 
     const uint64_t partial = span.partialWord() ? span.partialMask() : 0;
     const int partialBytes = span.partialPixels() * Bytes;
     const RowRuns local = runs;  // which the stores cannot alias
-    if (words == 0 && partialBytes < 32 && (Opaque || Bytes == 4)) {  // a small cell: its pixels once per glyph row
-        for (int r = local.first; r <= local.last; ++r) {
-            const uint64_t lit = *local.BitsOf(r) & partial;
-            const __m256i mask = LaneMasks256<Bytes>(static_cast<uint32_t>(lit));
-            const __m256i pixels = _mm256_blendv_epi8(bg, fg, mask);
-            for (int64_t n = local.height[r]; n > 0; --n, dst += pitch) {
-                if (Opaque)
-                    StoreFirstBytes256(dst, pixels, partialBytes);
-                else if (lit != 0)
-                    _mm256_maskstore_epi32(reinterpret_cast<int *>(dst), mask, fg);
-            }
-        }
-        return;
-    }
     for (int r = local.first; r <= local.last; ++r) {
         const uint64_t *bits = local.BitsOf(r);
         const uint64_t last = partial != 0 ? bits[words] & partial : 0;
@@ -252,6 +256,37 @@ __attribute__((target("avx2"))) void Rows256(uint8_t *dst, int64_t pitch, const 
             Word256<Bytes, Opaque>(at, last, partialBytes, fg, bg);
         }
     }
+}
+
+// A single narrow character: one word a row, its pixels made once per glyph
+// row where they fit one store.
+template <int Bytes, bool Opaque>
+__attribute__((target("avx2"))) void Cell256(uint8_t *dst, int64_t pitch, const CellRows &cell,
+                                             uint32_t fgPixel, uint32_t bgPixel)
+{
+    const __m256i fg = Broadcast256<Bytes>(fgPixel), bg = Broadcast256<Bytes>(bgPixel);
+    const uint64_t shown = cell.width == 64 ? ~uint64_t{0} : (uint64_t{1} << cell.width) - 1;
+    const int bytes = static_cast<int>(cell.width) * Bytes;
+    const uint64_t *word = cell.word;
+    const int64_t *height = cell.height;
+    const int last = cell.last;
+    if (bytes < 32 && (Opaque || Bytes == 4)) {
+        for (int r = 0; r <= last; ++r) {
+            const uint64_t lit = word[r] & shown;
+            const __m256i mask = LaneMasks256<Bytes>(static_cast<uint32_t>(lit));
+            const __m256i pixels = _mm256_blendv_epi8(bg, fg, mask);
+            for (int64_t n = height[r]; n > 0; --n, dst += pitch) {
+                if (Opaque)
+                    StoreFirstBytes256(dst, pixels, bytes);
+                else if (lit != 0)
+                    _mm256_maskstore_epi32(reinterpret_cast<int *>(dst), mask, fg);
+            }
+        }
+        return;
+    }
+    for (int r = 0; r <= last; ++r)
+        for (int64_t n = height[r]; n > 0; --n, dst += pitch)
+            Word256<Bytes, Opaque>(dst, word[r] & shown, bytes, fg, bg);
 }
 
 //----------------------------------------------------------------------------
@@ -335,6 +370,16 @@ void Rows512(uint8_t *, int64_t, const RowRuns &, const RowSpan &, uint32_t, uin
 
 template <int Bytes, bool Opaque>
 void Rows256(uint8_t *, int64_t, const RowRuns &, const RowSpan &, uint32_t, uint32_t)
+{
+}
+
+template <int Bytes, bool Opaque>
+void Cell512(uint8_t *, int64_t, const CellRows &, uint32_t, uint32_t)
+{
+}
+
+template <int Bytes, bool Opaque>
+void Cell256(uint8_t *, int64_t, const CellRows &, uint32_t, uint32_t)
 {
 }
 
