@@ -382,9 +382,11 @@ AxisRuns<Cells> MakeAxisRuns(double size)
     return runs;
 }
 
-// Characters up to 64 pixels wide (sizes up to about 10.7) keep each glyph
-// row's lit pixels as one word, looked up by the row's six-cell mask.
+// Characters up to 64 pixels wide (sizes up to about 10.7, so at most 96
+// rows of pixels high) keep each glyph row's lit pixels as one word, looked
+// up by the row's six-cell mask.
 constexpr int64_t kNarrow = 64;
+constexpr int64_t kNarrowRows = 96;
 
 struct CellGeometry {
     float size;
@@ -393,21 +395,17 @@ struct CellGeometry {
     bool narrow;
     bool unscaled;                         // each glyph column is one pixel, six in all
     uint64_t block;                        // the character's width in low bits
-    int64_t rowHeight[kGlyphRows + 1];     // rows of pixels that sample each glyph row
-    int lastRowShown;                      // the last with rows of pixels
     uint64_t litOffsets[1 << kGlyphCols];  // by row mask; bit j is offset j
+    uint8_t rowOfPixel[kNarrowRows];       // the glyph row each row of pixels samples
 };
 
 // Only for a positive size: other sizes draw nothing.
 CellGeometry MakeCellGeometry(float size)
 {
     CellGeometry g{size, MakeAxisRuns<kGlyphCols>(size), MakeAxisRuns<kGlyphRows>(size),
-                   false, false, 0, {}, {}, 0};
-    for (int row = 0; row <= kGlyphRows; ++row)
-        g.rowHeight[row] = g.rows.start[row + 1] - g.rows.start[row];
-    g.lastRowShown = g.rowHeight[kGlyphRows] > 0 ? kGlyphRows : kGlyphRows - 1;
+                   false, false, 0, {}, {}};
     const int64_t width = g.cols.extent();
-    g.narrow = width <= kNarrow;
+    g.narrow = width <= kNarrow && g.rows.extent() <= kNarrowRows;
     g.unscaled = width == kGlyphCols;
     for (int col = 0; col <= kGlyphCols; ++col)
         g.unscaled = g.unscaled && g.cols.start[col] == col;
@@ -421,6 +419,9 @@ CellGeometry MakeCellGeometry(float size)
     for (unsigned mask = 1; mask < (1u << kGlyphCols); ++mask)  // each from a smaller one
         g.litOffsets[mask] = g.litOffsets[mask & (mask - 1)] |
                              offsetsOfCol[LowestBit(mask)];
+    for (int row = 0; row <= kGlyphRows; ++row)
+        for (int64_t k = g.rows.start[row]; k < g.rows.start[row + 1]; ++k)
+            g.rowOfPixel[k] = static_cast<uint8_t>(row);
     return g;
 }
 
@@ -771,17 +772,14 @@ struct RowRuns {
     const uint64_t *BitsOf(int r) const { return bits + r * stride; }
 };
 
-// A single narrow character's rows of pixels, `width` (at most 64) wide:
-// the lit pixels of glyph row r, word[r], on height[r] rows of pixels in
-// turn, for r from 0 to last. Writers take it apart from a row of cells
-// because for one character their setup is most of the cost.
+// A single narrow character's `rows` rows of pixels, `width` (at most 64)
+// wide: row k shows word[rowOf[k]], the lit pixels of the glyph row it
+// samples. Writers take it apart from a row of cells because for one
+// character their setup is most of the cost.
 struct CellRows {
     const uint64_t *word;
-    const int64_t *height;
-    int last;
-    int64_t width;
-
-    RowRuns Runs() const { return RowRuns{word, 1, height, 0, last}; }
+    const uint8_t *rowOf;
+    int64_t rows, width;
 };
 
 
@@ -914,23 +912,31 @@ struct OpaqueWriter {
                 return;
             }
         }
-        Rows(dst, pitch, cell.Runs(), RowSpan(cell.width, bytesPerPixel));
+        WithEights().CellOneByOne(dst, pitch, cell, RowSpan(cell.width, bytesPerPixel));
+    }
+
+    GLYPHAR_NOINLINE void CellOneByOne(uint8_t *dst, int64_t pitch, const CellRows &cell,
+                                       const RowSpan &span) const
+    {
+        const OpaqueWriter self = *this;
+        const RowSpan localSpan = span;
+        const CellRows local = cell;
+        if (span.words == 0 && span.bytes == 0) {  // fewer than eight pixels
+            for (int64_t k = 0; k < local.rows; ++k, dst += pitch)
+                StoreTail(dst, self.PixelsOf(local.word[local.rowOf[k]]), localSpan);
+            return;
+        }
+        for (int64_t k = 0; k < local.rows; ++k, dst += pitch)
+            self.Row(dst, &local.word[local.rowOf[k]], localSpan);
     }
 
     // Copies the stores cannot alias, so that they stay in registers.
-    GLYPHAR_NOINLINE void RowsOneByOne(uint8_t *dst, int64_t pitch, const RowRuns &runs, const RowSpan &span) const
+    GLYPHAR_NOINLINE void RowsOneByOne(uint8_t *dst, int64_t pitch, const RowRuns &runs,
+                                       const RowSpan &span) const
     {
         const OpaqueWriter self = *this;
         const RowSpan localSpan = span;
         const RowRuns local = runs;
-        if (span.words == 0 && span.bytes == 0) {  // fewer than eight pixels: a single cell
-            for (int r = local.first; r <= local.last; ++r) {
-                const Eight pixels = self.PixelsOf(*local.BitsOf(r));
-                for (int64_t n = local.height[r]; n > 0; --n, dst += pitch)
-                    StoreTail(dst, pixels, localSpan);
-            }
-            return;
-        }
         for (int r = local.first; r <= local.last; ++r)
             for (int64_t n = local.height[r]; n > 0; --n, dst += pitch)
                 self.Row(dst, local.BitsOf(r), localSpan);
@@ -1042,7 +1048,11 @@ struct StrokeWriter {
                 return;
             }
         }
-        RowsOneByOne(dst, pitch, cell.Runs(), RowSpan(cell.width, bytesPerPixel));
+        const StrokeWriter self = *this;
+        const RowSpan span(cell.width, bytesPerPixel);
+        const CellRows local = cell;
+        for (int64_t k = 0; k < local.rows; ++k, dst += pitch)
+            self.Row(dst, &local.word[local.rowOf[k]], span);
     }
 
     GLYPHAR_NOINLINE void RowsOneByOne(uint8_t *dst, int64_t pitch, const RowRuns &runs,
@@ -1215,8 +1225,8 @@ struct CellRow {
 };
 
 // One narrow cell, the whole of a character grid's GlypharCarac: each glyph
-// row's lit pixels are one word from the left edge shown, and the rows a
-// clip edge hides are simply written zero times.
+// row's lit pixels are one word from the left edge shown, and each row of
+// pixels shown takes the word of the glyph row it samples.
 template <class Writer>
 void DrawNarrowCell(const Target &t, const CellGeometry &g, const Writer &writer,
                     const uint8_t *masks, int64_t x, int64_t y)
@@ -1229,17 +1239,7 @@ void DrawNarrowCell(const Target &t, const CellGeometry &g, const Writer &writer
     const int shift = static_cast<int>(left - x);
     for (int row = 0; row <= kGlyphRows; ++row)
         word[row] = g.litOffsets[masks[row]] >> shift;
-    int64_t clipped[kGlyphRows + 1];
-    const bool whole = top == y && bottom == y + g.rows.extent();
-    if (!whole) {
-        for (int row = 0; row <= kGlyphRows; ++row) {
-            const int64_t from = std::max(y + g.rows.start[row], top);
-            const int64_t to = std::min(y + g.rows.start[row + 1], bottom);
-            clipped[row] = std::max<int64_t>(to - from, 0);
-        }
-    }
-    const CellRows cell{word, whole ? g.rowHeight : clipped, whole ? g.lastRowShown : kGlyphRows,
-                        right - left};
+    const CellRows cell{word, g.rowOfPixel + (top - y), bottom - top, right - left};
     writer.Cell(PixelAddress(t, left, top), t.pitch, cell, t.bytesPerPixel);
 }
 

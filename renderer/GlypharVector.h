@@ -113,21 +113,21 @@ __attribute__((target("avx512bw,avx512vl"))) void Cell512(uint8_t *dst, int64_t 
     const uint64_t unlitToo = Opaque ? ~uint64_t{0} : 0;
     const uint64_t shown = cell.width == 64 ? ~uint64_t{0} : (uint64_t{1} << cell.width) - 1;
     const uint64_t *word = cell.word;
-    const int64_t *height = cell.height;
-    const int last = cell.last;
+    const uint8_t *rowOf = cell.rowOf;
+    const int64_t rows = cell.rows;
     if (cell.width * Bytes <= 16) {
         const __m128i fg = Broadcast128<Bytes>(fgPixel), bg = Broadcast128<Bytes>(bgPixel);
-        for (int r = 0; r <= last; ++r) {
-            const uint64_t lit = word[r], stored = (lit | unlitToo) & shown;
-            for (int64_t n = height[r]; n > 0; --n, dst += pitch)
-                Store128<Bytes>(dst, lit, stored, fg, bg);
+        for (int64_t k = 0; k < rows; ++k, dst += pitch) {
+            const uint64_t lit = word[rowOf[k]];
+            Store128<Bytes>(dst, lit, (lit | unlitToo) & shown, fg, bg);
         }
         return;
     }
     const __m512i fg = Broadcast512<Bytes>(fgPixel), bg = Broadcast512<Bytes>(bgPixel);
-    for (int r = 0; r <= last; ++r)
-        for (int64_t n = height[r]; n > 0; --n, dst += pitch)
-            Word512<Bytes>(dst, word[r], (word[r] | unlitToo) & shown, fg, bg);
+    for (int64_t k = 0; k < rows; ++k, dst += pitch) {
+        const uint64_t lit = word[rowOf[k]];
+        Word512<Bytes>(dst, lit, (lit | unlitToo) & shown, fg, bg);
+    }
 }
 
 //----------------------------------------------------------------------------
@@ -258,8 +258,7 @@ __attribute__((target("avx2"))) void Rows256(uint8_t *dst, int64_t pitch, const 
     }
 }
 
-// A single narrow character: one word a row, its pixels made once per glyph
-// row where they fit one store.
+// A single narrow character: one word a row.
 template <int Bytes, bool Opaque>
 __attribute__((target("avx2"))) void Cell256(uint8_t *dst, int64_t pitch, const CellRows &cell,
                                              uint32_t fgPixel, uint32_t bgPixel)
@@ -268,25 +267,21 @@ __attribute__((target("avx2"))) void Cell256(uint8_t *dst, int64_t pitch, const 
     const uint64_t shown = cell.width == 64 ? ~uint64_t{0} : (uint64_t{1} << cell.width) - 1;
     const int bytes = static_cast<int>(cell.width) * Bytes;
     const uint64_t *word = cell.word;
-    const int64_t *height = cell.height;
-    const int last = cell.last;
+    const uint8_t *rowOf = cell.rowOf;
+    const int64_t rows = cell.rows;
     if (bytes < 32 && (Opaque || Bytes == 4)) {
-        for (int r = 0; r <= last; ++r) {
-            const uint64_t lit = word[r] & shown;
+        for (int64_t k = 0; k < rows; ++k, dst += pitch) {
+            const uint64_t lit = word[rowOf[k]] & shown;
             const __m256i mask = LaneMasks256<Bytes>(static_cast<uint32_t>(lit));
-            const __m256i pixels = _mm256_blendv_epi8(bg, fg, mask);
-            for (int64_t n = height[r]; n > 0; --n, dst += pitch) {
-                if (Opaque)
-                    StoreFirstBytes256(dst, pixels, bytes);
-                else if (lit != 0)
-                    _mm256_maskstore_epi32(reinterpret_cast<int *>(dst), mask, fg);
-            }
+            if (Opaque)
+                StoreFirstBytes256(dst, _mm256_blendv_epi8(bg, fg, mask), bytes);
+            else if (lit != 0)
+                _mm256_maskstore_epi32(reinterpret_cast<int *>(dst), mask, fg);
         }
         return;
     }
-    for (int r = 0; r <= last; ++r)
-        for (int64_t n = height[r]; n > 0; --n, dst += pitch)
-            Word256<Bytes, Opaque>(dst, word[r] & shown, bytes, fg, bg);
+    for (int64_t k = 0; k < rows; ++k, dst += pitch)
+        Word256<Bytes, Opaque>(dst, word[rowOf[k]] & shown, bytes, fg, bg);
 }
 
 //----------------------------------------------------------------------------
