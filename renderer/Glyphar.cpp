@@ -850,6 +850,21 @@ inline int WriterPathFor(int bytesPerPixel)
     return path >= 0 ? path : FirstWriterPath();
 }
 
+// The portable way through a window's rows: each row of pixels by the
+// writer's Row, from copies the stores cannot alias, so that they stay in
+// registers.
+template <class Writer>
+GLYPHAR_NOINLINE void RowsOneByOne(const Writer &writer, uint8_t *dst, int64_t pitch,
+                                   const RowRuns &runs, const RowSpan &span)
+{
+    const Writer self = writer;
+    const RowSpan localSpan = span;
+    const RowRuns local = runs;
+    for (int r = local.first; r <= local.last; ++r)
+        for (int64_t n = local.height[r]; n > 0; --n, dst += pitch)
+            self.Row(dst, local.BitsOf(r), localSpan);
+}
+
 // Opaque rows: every pixel in fg where lit, bg elsewhere, eight at a time.
 template <int Bytes>
 struct OpaqueWriter {
@@ -897,7 +912,7 @@ struct OpaqueWriter {
                 return;
             }
         }
-        WithEights().RowsOneByOne(dst, pitch, runs, span);
+        RowsOneByOne(WithEights(), dst, pitch, runs, span);
     }
 
     void Cell(uint8_t *dst, int64_t pitch, const CellRows &cell, int bytesPerPixel) const
@@ -930,17 +945,6 @@ struct OpaqueWriter {
             self.Row(dst, &local.word[local.rowOf[k]], localSpan);
     }
 
-    // Copies the stores cannot alias, so that they stay in registers.
-    GLYPHAR_NOINLINE void RowsOneByOne(uint8_t *dst, int64_t pitch, const RowRuns &runs,
-                                       const RowSpan &span) const
-    {
-        const OpaqueWriter self = *this;
-        const RowSpan localSpan = span;
-        const RowRuns local = runs;
-        for (int r = local.first; r <= local.last; ++r)
-            for (int64_t n = local.height[r]; n > 0; --n, dst += pitch)
-                self.Row(dst, local.BitsOf(r), localSpan);
-    }
 
     OpaqueWriter WithEights() const
     {
@@ -1033,7 +1037,7 @@ struct StrokeWriter {
                 return;
             }
         }
-        RowsOneByOne(dst, pitch, runs, span);
+        RowsOneByOne(*this, dst, pitch, runs, span);
     }
 
     void Cell(uint8_t *dst, int64_t pitch, const CellRows &cell, int bytesPerPixel) const
@@ -1055,17 +1059,6 @@ struct StrokeWriter {
             self.Row(dst, &local.word[local.rowOf[k]], span);
     }
 
-    GLYPHAR_NOINLINE void RowsOneByOne(uint8_t *dst, int64_t pitch, const RowRuns &runs,
-                                       const RowSpan &span) const
-    {
-        // Copies the stores cannot alias, so that they stay in registers.
-        const StrokeWriter self = *this;
-        const RowSpan localSpan = span;
-        const RowRuns local = runs;
-        for (int r = local.first; r <= local.last; ++r)
-            for (int64_t n = local.height[r]; n > 0; --n, dst += pitch)
-                self.Row(dst, local.BitsOf(r), localSpan);
-    }
 
     void Row(uint8_t *dst, const uint64_t *bits, const RowSpan &span) const
     {
