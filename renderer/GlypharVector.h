@@ -258,6 +258,38 @@ __attribute__((target("avx2"))) void Rows256(uint8_t *dst, int64_t pitch, const 
     }
 }
 
+// The rows of a small opaque character of n (1 to 16) bytes, each in two
+// stores of Size bytes, the largest power of two not above n: one from the
+// start, one ending at n. Where they overlap, both write the same pixels.
+template <int Bytes, int Size>
+__attribute__((target("avx2"))) void SmallCell256(uint8_t *dst, int64_t pitch, const CellRows &cell,
+                                                  __m128i fg, __m128i bg, int n)
+{
+    // Moves bytes n - Size to n - 1 to the front.
+    const __m128i end = _mm_add_epi8(_mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13,
+                                                   14, 15),
+                                     _mm_set1_epi8(static_cast<char>(n - Size)));
+    const uint64_t *word = cell.word;
+    const uint8_t *rowOf = cell.rowOf;
+    for (int64_t k = 0, rows = cell.rows; k < rows; ++k, dst += pitch) {
+        const __m128i pixels = _mm_blendv_epi8(
+            bg, fg,
+            _mm256_castsi256_si128(LaneMasks256<Bytes>(static_cast<uint32_t>(word[rowOf[k]]))));
+        const __m128i tail = _mm_shuffle_epi8(pixels, end);
+        if constexpr (Size == 16) {
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(dst), pixels);
+        } else if constexpr (Size == 8) {
+            _mm_storel_epi64(reinterpret_cast<__m128i *>(dst), pixels);
+            _mm_storel_epi64(reinterpret_cast<__m128i *>(dst + n - 8), tail);
+        } else {
+            const uint32_t head = static_cast<uint32_t>(_mm_cvtsi128_si32(pixels));
+            const uint32_t back = static_cast<uint32_t>(_mm_cvtsi128_si32(tail));
+            std::memcpy(dst, &head, Size);  // the machine's order: the first bytes
+            std::memcpy(dst + n - Size, &back, Size);
+        }
+    }
+}
+
 // A single narrow character: one word a row.
 template <int Bytes, bool Opaque>
 __attribute__((target("avx2"))) void Cell256(uint8_t *dst, int64_t pitch, const CellRows &cell,
@@ -269,6 +301,20 @@ __attribute__((target("avx2"))) void Cell256(uint8_t *dst, int64_t pitch, const 
     const uint64_t *word = cell.word;
     const uint8_t *rowOf = cell.rowOf;
     const int64_t rows = cell.rows;
+    if (Opaque && bytes <= 16) {
+        const __m128i fg16 = _mm256_castsi256_si128(fg), bg16 = _mm256_castsi256_si128(bg);
+        if (bytes == 16)
+            SmallCell256<Bytes, 16>(dst, pitch, cell, fg16, bg16, bytes);
+        else if (bytes >= 8)
+            SmallCell256<Bytes, 8>(dst, pitch, cell, fg16, bg16, bytes);
+        else if (bytes >= 4)
+            SmallCell256<Bytes, 4>(dst, pitch, cell, fg16, bg16, bytes);
+        else if (bytes >= 2)
+            SmallCell256<Bytes, 2>(dst, pitch, cell, fg16, bg16, bytes);
+        else
+            SmallCell256<Bytes, 1>(dst, pitch, cell, fg16, bg16, bytes);
+        return;
+    }
     if (bytes < 32 && (Opaque || Bytes == 4)) {
         for (int64_t k = 0; k < rows; ++k, dst += pitch) {
             const uint64_t lit = word[rowOf[k]] & shown;
