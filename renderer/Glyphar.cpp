@@ -427,15 +427,27 @@ CellGeometry MakeCellGeometry(float size)
 
 // Working out a size costs more than drawing a small character, and a
 // program drawing a character grid calls with one size again and again: each
-// thread keeps the last size's geometry, a pure function of the size. Not
-// inlined, so that callers hold a plain reference: compilers otherwise find
-// the thread's copy again inside their loops, as a call to the runtime.
-GLYPHAR_NOINLINE const CellGeometry &GeometryFor(float size)
+// thread keeps the last size's geometry, a pure function of the size.
+struct GeometryCache {
+    CellGeometry geometry;  // size 0 until the first: no size asks for it
+    const CellGeometry *held;
+};
+
+GLYPHAR_NOINLINE void Refill(GeometryCache &cache, float size)
 {
-    thread_local CellGeometry last{};  // size 0: no size asks for it
-    if (last.size != size)
-        last = MakeCellGeometry(size);
-    return last;
+    cache.geometry = MakeCellGeometry(size);
+    cache.held = &cache.geometry;
+}
+
+// The geometry is handed out through a pointer read from memory, so that
+// callers hold a plain pointer: given the thread-local's own address,
+// compilers find it again inside their loops, as a call to the runtime.
+inline const CellGeometry &GeometryFor(float size)
+{
+    thread_local GeometryCache cache{};
+    if (cache.geometry.size != size)
+        Refill(cache, size);
+    return *cache.held;
 }
 
 //----------------------------------------------------------------------------
