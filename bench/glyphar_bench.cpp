@@ -145,12 +145,13 @@ void BM_Utf8Accented16(benchmark::State &state)
 void BM_CaracGrid16(benchmark::State &state)
 {
     ClearScreen();
+    SDL_Surface *s = Screen();
     const std::string &text = FullScreenText();
     for (auto _ : state) {
         for (int row = 0; row < kRows; ++row)
             for (int col = 0; col < kCols; ++col)
-                GlypharCarac(Screen(), static_cast<unsigned char>(text[row * kCols + col]),
-                             col * 6, row * 9, 1.0f, kBlack, kWhite);
+                GlypharCarac(s, static_cast<unsigned char>(text[row * kCols + col]), col * 6,
+                             row * 9, 1.0f, kBlack, kWhite);
         benchmark::ClobberMemory();
     }
 }
@@ -220,11 +221,12 @@ void BM_SdlGfxString16(benchmark::State &state)
 void BM_SdlGfxCharacter16(benchmark::State &state)
 {
     ClearScreen();
+    SDL_Surface *s = Screen();
     const std::string &text = FullScreenText();
     for (auto _ : state) {
         for (int row = 0; row < kRows; ++row)
             for (int col = 0; col < kCols; ++col)
-                characterRGBA(Screen(), static_cast<Sint16>(col * 6), static_cast<Sint16>(row * 9),
+                characterRGBA(s, static_cast<Sint16>(col * 6), static_cast<Sint16>(row * 9),
                               text[row * kCols + col], 0, 0, 0, 255);
         benchmark::ClobberMemory();
     }
