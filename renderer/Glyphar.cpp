@@ -1242,8 +1242,13 @@ void DrawNarrowCell(const Target &t, const CellGeometry &g, const Writer &writer
         return;
     uint64_t word[kGlyphRows + 1];
     const int shift = static_cast<int>(left - x);
-    for (int row = 0; row <= kGlyphRows; ++row)
-        word[row] = g.litOffsets[masks[row]] >> shift;
+    if (g.unscaled) {  // a row's mask is its pixels
+        for (int row = 0; row <= kGlyphRows; ++row)
+            word[row] = uint64_t{masks[row]} >> shift;
+    } else {
+        for (int row = 0; row <= kGlyphRows; ++row)
+            word[row] = g.litOffsets[masks[row]] >> shift;
+    }
     const CellRows cell{word, g.rowOfPixel + (top - y), bottom - top, right - left};
     writer.Cell(PixelAddress(t, left, top), t.pitch, cell, t.bytesPerPixel);
 }
