@@ -24,7 +24,7 @@ inline int CpuWriterPaths()
 }
 
 //----------------------------------------------------------------------------
-// AVX-512 (BW): a word's pixels under its bits as a mask, 64 bytes a store.
+// AVX-512 (BW, and VL for 16-byte stores): a word's pixels under its bits as a mask, 64 bytes a store.
 // Opaque words are blended from fg and bg; transparent ones store only the
 // lit pixels, and masked-off pixels are neither read nor written.
 //----------------------------------------------------------------------------

@@ -13,7 +13,7 @@ extern "C" {
 enum {
     GLYPHAR_WRITERS_PORTABLE = 0, /* plain C++, every CPU */
     GLYPHAR_WRITERS_AVX2 = 1,     /* x86-64 with AVX2 */
-    GLYPHAR_WRITERS_AVX512 = 2,   /* x86-64 with AVX-512 BW */
+    GLYPHAR_WRITERS_AVX512 = 2,   /* x86-64 with AVX-512 BW and VL */
     GLYPHAR_WRITERS_NEON = 3      /* 64-bit ARM */
 };
 
