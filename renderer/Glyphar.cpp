@@ -1025,16 +1025,10 @@ struct StrokeWriter {
     {
         if constexpr (Bytes != 3) {
             const uint64_t pairs = word & (word >> 1) & 0x5555555555555555u;
-            StoreEach<2>(dst, pairs, fgTwice);
+            StoreAtEach<Bytes, 2>(dst, pairs, fgTwice);
             word &= ~(pairs | pairs << 1);
         }
-        StoreEach<1>(dst, word, fgTwice);
-    }
-
-    template <int Pixels>
-    static void StoreEach(uint8_t *dst, uint64_t starts, const uint8_t *pixels)
-    {
-        StoreAtEach<Bytes, Pixels>(dst, starts, pixels);
+        StoreAtEach<Bytes, 1>(dst, word, fgTwice);
     }
 
     void Rows(uint8_t *dst, int64_t pitch, const RowRuns &runs, const RowSpan &span) const
