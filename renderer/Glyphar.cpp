@@ -785,13 +785,18 @@ struct RowRuns {
 };
 
 // A single narrow character's `rows` rows of pixels, `width` (at most 64)
-// wide: row k shows word[rowOf[k]], the lit pixels of the glyph row it
-// samples. Writers take it apart from a row of cells because for one
-// character their setup is most of the cost.
+// wide: row k shows Word(k), the lit pixels of the glyph row it samples,
+// from the left edge shown. Writers take it apart from a row of cells
+// because for one character their setup is most of the cost; each row's word
+// is looked up as it is written, which costs less than working out all ten.
 struct CellRows {
-    const uint64_t *word;
+    const uint8_t *masks;         // the glyph's
+    const uint64_t *litOffsets;   // the geometry's, by mask
     const uint8_t *rowOf;
     int64_t rows, width;
+    int shift;
+
+    uint64_t Word(int64_t k) const { return litOffsets[masks[rowOf[k]]] >> shift; }
 };
 
 
@@ -927,36 +932,22 @@ struct OpaqueWriter {
         RowsOneByOne(WithEights(), dst, pitch, runs, span);
     }
 
-    void Cell(uint8_t *dst, int64_t pitch, const CellRows &cell, int bytesPerPixel) const
-    {
-        if constexpr (Bytes != 3) {
-            if (path == kAvx512) {
-                Cell512<Bytes, true>(dst, pitch, cell, fgPixel, bgPixel);
-                return;
-            }
-            if (path == kAvx2) {
-                Cell256<Bytes, true>(dst, pitch, cell, fgPixel, bgPixel);
-                return;
-            }
-        }
-        WithEights().CellOneByOne(dst, pitch, cell, RowSpan(cell.width, bytesPerPixel));
-    }
-
-    GLYPHAR_NOINLINE void CellOneByOne(uint8_t *dst, int64_t pitch, const CellRows &cell,
-                                       const RowSpan &span) const
+    // A single character's rows, one by one.
+    void Cell(uint8_t *dst, int64_t pitch, const CellRows &cell) const
     {
         const OpaqueWriter self = *this;
-        const RowSpan localSpan = span;
+        const RowSpan span(cell.width, Bytes);
         const CellRows local = cell;
         if (span.words == 0 && span.bytes == 0) {  // fewer than eight pixels
             for (int64_t k = 0; k < local.rows; ++k, dst += pitch)
-                StoreTail(dst, self.PixelsOf(local.word[local.rowOf[k]]), localSpan);
+                StoreTail(dst, self.PixelsOf(local.Word(k)), span);
             return;
         }
-        for (int64_t k = 0; k < local.rows; ++k, dst += pitch)
-            self.Row(dst, &local.word[local.rowOf[k]], localSpan);
+        for (int64_t k = 0; k < local.rows; ++k, dst += pitch) {
+            const uint64_t word = local.Word(k);
+            self.Row(dst, &word, span);
+        }
     }
-
 
     OpaqueWriter WithEights() const
     {
@@ -1046,25 +1037,17 @@ struct StrokeWriter {
         RowsOneByOne(*this, dst, pitch, runs, span);
     }
 
-    void Cell(uint8_t *dst, int64_t pitch, const CellRows &cell, int bytesPerPixel) const
+    // A single character's rows, one by one.
+    void Cell(uint8_t *dst, int64_t pitch, const CellRows &cell) const
     {
-        if constexpr (Bytes != 3) {
-            if (path == kAvx512) {
-                Cell512<Bytes, false>(dst, pitch, cell, fg, fg);
-                return;
-            }
-            if (path == kAvx2 && Bytes != 1) {
-                Cell256<Bytes, false>(dst, pitch, cell, fg, fg);
-                return;
-            }
-        }
         const StrokeWriter self = *this;
-        const RowSpan span(cell.width, bytesPerPixel);
+        const RowSpan span(cell.width, Bytes);
         const CellRows local = cell;
-        for (int64_t k = 0; k < local.rows; ++k, dst += pitch)
-            self.Row(dst, &local.word[local.rowOf[k]], span);
+        for (int64_t k = 0; k < local.rows; ++k, dst += pitch) {
+            const uint64_t word = local.Word(k);
+            self.Row(dst, &word, span);
+        }
     }
-
 
     void Row(uint8_t *dst, const uint64_t *bits, const RowSpan &span) const
     {
@@ -1223,28 +1206,56 @@ struct CellRow {
     int64_t count, pitch;
 };
 
-// One narrow cell, the whole of a character grid's GlypharCarac: each glyph
-// row's lit pixels are one word from the left edge shown, and each row of
-// pixels shown takes the word of the glyph row it samples.
-template <class Writer>
-void DrawNarrowCell(const Target &t, const CellGeometry &g, const Writer &writer,
-                    const uint8_t *masks, int64_t x, int64_t y)
+// One narrow character's rows, by the writer for a pixel size, an ink and
+// a writer path. A character grid draws one per call, so the choice is one
+// look in a table rather than the writers' own.
+using CellWriter = void (*)(uint8_t *dst, int64_t pitch, const CellRows &cell, uint32_t fg,
+                            uint32_t bg);
+
+template <int Bytes>
+GLYPHAR_NOINLINE void OpaqueCell(uint8_t *dst, int64_t pitch, const CellRows &cell, uint32_t fg,
+                                 uint32_t bg)
+{
+    OpaqueWriter<Bytes>(Ink{fg, bg, true}).WithEights().Cell(dst, pitch, cell);
+}
+
+template <int Bytes>
+GLYPHAR_NOINLINE void StrokeCell(uint8_t *dst, int64_t pitch, const CellRows &cell, uint32_t fg,
+                                 uint32_t)
+{
+    StrokeWriter<Bytes>(Ink{fg, fg, false}).Cell(dst, pitch, cell);
+}
+
+// By path, then transparent or opaque, then bytes per pixel. 3-byte pixels
+// are always the portable writers', and so are 1-byte transparent ones on
+// AVX2, which has no masked store for them; NEON's rows are the portable
+// writers' own business.
+constexpr CellWriter kCellWriters[kWriterPaths][2][4] = {
+    {{StrokeCell<1>, StrokeCell<2>, StrokeCell<3>, StrokeCell<4>},
+     {OpaqueCell<1>, OpaqueCell<2>, OpaqueCell<3>, OpaqueCell<4>}},
+    {{StrokeCell<1>, Cell256<2, false>, StrokeCell<3>, Cell256<4, false>},
+     {Cell256<1, true>, Cell256<2, true>, OpaqueCell<3>, Cell256<4, true>}},
+    {{Cell512<1, false>, Cell512<2, false>, StrokeCell<3>, Cell512<4, false>},
+     {Cell512<1, true>, Cell512<2, true>, OpaqueCell<3>, Cell512<4, true>}},
+    {{StrokeCell<1>, StrokeCell<2>, StrokeCell<3>, StrokeCell<4>},
+     {OpaqueCell<1>, OpaqueCell<2>, OpaqueCell<3>, OpaqueCell<4>}},
+};
+
+// One narrow cell, the whole of a character grid's GlypharCarac: each row of
+// pixels shown takes the lit pixels of the glyph row it samples, from the
+// left edge shown.
+void DrawNarrowCell(const Target &t, const CellGeometry &g, const Ink &ink, const uint8_t *masks,
+                    int64_t x, int64_t y)
 {
     const int64_t left = std::max(x, t.left), right = std::min(x + g.cols.extent(), t.right);
     const int64_t top = std::max(y, t.top), bottom = std::min(y + g.rows.extent(), t.bottom);
     if (top >= bottom || left >= right)
         return;
-    uint64_t word[kGlyphRows + 1];
-    const int shift = static_cast<int>(left - x);
-    if (g.unscaled) {  // a row's mask is its pixels
-        for (int row = 0; row <= kGlyphRows; ++row)
-            word[row] = uint64_t{masks[row]} >> shift;
-    } else {
-        for (int row = 0; row <= kGlyphRows; ++row)
-            word[row] = g.litOffsets[masks[row]] >> shift;
-    }
-    const CellRows cell{word, g.rowOfPixel + (top - y), bottom - top, right - left};
-    writer.Cell(PixelAddress(t, left, top), t.pitch, cell, t.bytesPerPixel);
+    const CellRows cell{masks, g.litOffsets, g.rowOfPixel + (top - y), bottom - top, right - left,
+                        static_cast<int>(left - x)};
+    const CellWriter write =
+        kCellWriters[WriterPathFor(t.bytesPerPixel)][ink.opaque][t.bytesPerPixel - 1];
+    write(PixelAddress(t, left, top), t.pitch, cell, ink.fg, ink.bg);
 }
 
 // Draws a row of cells, the first with its top-left pixel at (x, y), each
@@ -1336,16 +1347,6 @@ void DrawCells(const Target &t, const CellGeometry &g, const Ink &ink, const Cel
     }
 }
 
-template <int Bytes>
-void DrawNarrowCellOf(const Target &t, const CellGeometry &g, const Ink &ink,
-                      const uint8_t *masks, int64_t x, int64_t y)
-{
-    if (ink.opaque)
-        DrawNarrowCell(t, g, OpaqueWriter<Bytes>(ink), masks, x, y);
-    else
-        DrawNarrowCell(t, g, StrokeWriter<Bytes>(ink), masks, x, y);
-}
-
 // One character (GlypharCarac, GlypharCodePoint): a narrow one without the
 // machinery of a row of cells, which costs more than its pixels.
 void DrawCharacter(const Target &t, const CellGeometry &g, const Ink &ink, const FontMasks &font,
@@ -1355,13 +1356,7 @@ void DrawCharacter(const Target &t, const CellGeometry &g, const Ink &ink, const
         DrawCells(t, g, ink, CellRow{font, &glyph, 1, g.cols.extent()}, x, y);
         return;
     }
-    const uint8_t *masks = font[glyph];
-    switch (t.bytesPerPixel) {
-    case 1: DrawNarrowCellOf<1>(t, g, ink, masks, x, y); break;
-    case 2: DrawNarrowCellOf<2>(t, g, ink, masks, x, y); break;
-    case 3: DrawNarrowCellOf<3>(t, g, ink, masks, x, y); break;
-    default: DrawNarrowCellOf<4>(t, g, ink, masks, x, y); break;
-    }
+    DrawNarrowCell(t, g, ink, font[glyph], x, y);
 }
 
 // A text row from UTF-8: the slots the layout recorded, or, for a row too

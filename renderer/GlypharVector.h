@@ -16,7 +16,7 @@ enum WriterPath { kPortable = 0, kAvx2 = 1, kAvx512 = 2, kNeon = 3, kWriterPaths
 inline int CpuWriterPaths()
 {
     int paths = 1 << kPortable;
-    if (__builtin_cpu_supports("avx2"))
+    if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi2"))
         paths |= 1 << kAvx2;
     if (__builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vl"))
         paths |= 1 << kAvx512;
@@ -30,7 +30,7 @@ inline int CpuWriterPaths()
 //----------------------------------------------------------------------------
 
 template <int Bytes>
-__attribute__((target("avx512bw,avx512vl"))) __m512i Broadcast512(uint32_t pixel)
+__attribute__((target("avx512bw,avx512vl,bmi2"))) __m512i Broadcast512(uint32_t pixel)
 {
     return Bytes == 1   ? _mm512_set1_epi8(static_cast<char>(pixel))
            : Bytes == 2 ? _mm512_set1_epi16(static_cast<short>(pixel))
@@ -40,7 +40,7 @@ __attribute__((target("avx512bw,avx512vl"))) __m512i Broadcast512(uint32_t pixel
 // A word of bits as pixels, fg where lit and bg elsewhere (64, 32 or 16
 // pixels a store); only the pixels that `stored` marks are written.
 template <int Bytes>
-__attribute__((target("avx512bw,avx512vl"))) inline void Word512(uint8_t *dst, uint64_t lit,
+__attribute__((target("avx512bw,avx512vl,bmi2"))) inline void Word512(uint8_t *dst, uint64_t lit,
                                                         uint64_t stored, __m512i fg, __m512i bg)
 {
     constexpr int kShift = 64 / Bytes % 64;
@@ -57,7 +57,7 @@ __attribute__((target("avx512bw,avx512vl"))) inline void Word512(uint8_t *dst, u
 }
 
 template <int Bytes>
-__attribute__((target("avx512bw,avx512vl"))) __m128i Broadcast128(uint32_t pixel)
+__attribute__((target("avx512bw,avx512vl,bmi2"))) __m128i Broadcast128(uint32_t pixel)
 {
     return Bytes == 1   ? _mm_set1_epi8(static_cast<char>(pixel))
            : Bytes == 2 ? _mm_set1_epi16(static_cast<short>(pixel))
@@ -66,7 +66,7 @@ __attribute__((target("avx512bw,avx512vl"))) __m128i Broadcast128(uint32_t pixel
 
 // The first 16 bytes' worth of Word512, for a row that has no more.
 template <int Bytes>
-__attribute__((target("avx512bw,avx512vl"))) inline void Store128(uint8_t *dst, uint64_t lit,
+__attribute__((target("avx512bw,avx512vl,bmi2"))) inline void Store128(uint8_t *dst, uint64_t lit,
                                                                   uint64_t stored, __m128i fg,
                                                                   __m128i bg)
 {
@@ -82,7 +82,7 @@ __attribute__((target("avx512bw,avx512vl"))) inline void Store128(uint8_t *dst, 
 }
 
 template <int Bytes, bool Opaque>
-__attribute__((target("avx512bw,avx512vl"))) void Rows512(uint8_t *dst, int64_t pitch,
+__attribute__((target("avx512bw,avx512vl,bmi2"))) void Rows512(uint8_t *dst, int64_t pitch,
                                                  const RowRuns &runs, const RowSpan &span,
                                                  uint32_t fgPixel, uint32_t bgPixel)
 {
@@ -106,26 +106,25 @@ __attribute__((target("avx512bw,avx512vl"))) void Rows512(uint8_t *dst, int64_t 
 // A single narrow character: one word a row. Up to 16 bytes a row (most
 // characters) go in one 16-byte store.
 template <int Bytes, bool Opaque>
-__attribute__((target("avx512bw,avx512vl"))) void Cell512(uint8_t *dst, int64_t pitch,
+__attribute__((target("avx512bw,avx512vl,bmi2"))) void Cell512(uint8_t *dst, int64_t pitch,
                                                  const CellRows &cell, uint32_t fgPixel,
                                                  uint32_t bgPixel)
 {
     const uint64_t unlitToo = Opaque ? ~uint64_t{0} : 0;
     const uint64_t shown = cell.width == 64 ? ~uint64_t{0} : (uint64_t{1} << cell.width) - 1;
-    const uint64_t *word = cell.word;
-    const uint8_t *rowOf = cell.rowOf;
+    const CellRows local = cell;  // which the stores cannot alias
     const int64_t rows = cell.rows;
     if (cell.width * Bytes <= 16) {
         const __m128i fg = Broadcast128<Bytes>(fgPixel), bg = Broadcast128<Bytes>(bgPixel);
         for (int64_t k = 0; k < rows; ++k, dst += pitch) {
-            const uint64_t lit = word[rowOf[k]];
+            const uint64_t lit = local.Word(k);
             Store128<Bytes>(dst, lit, (lit | unlitToo) & shown, fg, bg);
         }
         return;
     }
     const __m512i fg = Broadcast512<Bytes>(fgPixel), bg = Broadcast512<Bytes>(bgPixel);
     for (int64_t k = 0; k < rows; ++k, dst += pitch) {
-        const uint64_t lit = word[rowOf[k]];
+        const uint64_t lit = local.Word(k);
         Word512<Bytes>(dst, lit, (lit | unlitToo) & shown, fg, bg);
     }
 }
@@ -139,7 +138,7 @@ __attribute__((target("avx512bw,avx512vl"))) void Cell512(uint8_t *dst, int64_t 
 //----------------------------------------------------------------------------
 
 template <int Bytes>
-__attribute__((target("avx2"))) __m256i Broadcast256(uint32_t pixel)
+__attribute__((target("avx2,bmi2"))) __m256i Broadcast256(uint32_t pixel)
 {
     return Bytes == 1   ? _mm256_set1_epi8(static_cast<char>(pixel))
            : Bytes == 2 ? _mm256_set1_epi16(static_cast<short>(pixel))
@@ -148,7 +147,7 @@ __attribute__((target("avx2"))) __m256i Broadcast256(uint32_t pixel)
 
 // All ones in each lane whose bit is set, lane k taking bit k of `bits`.
 template <int Bytes>
-__attribute__((target("avx2"))) inline __m256i LaneMasks256(uint32_t bits)
+__attribute__((target("avx2,bmi2"))) inline __m256i LaneMasks256(uint32_t bits)
 {
     if (Bytes == 4) {
         const __m256i lanes = _mm256_setr_epi32(1, 2, 4, 8, 16, 32, 64, 128);
@@ -171,7 +170,7 @@ __attribute__((target("avx2"))) inline __m256i LaneMasks256(uint32_t bits)
 }
 
 // Stores the first n (fewer than 32) bytes of v.
-__attribute__((target("avx2"))) inline void StoreFirstBytes256(uint8_t *dst, __m256i v, int n)
+__attribute__((target("avx2,bmi2"))) inline void StoreFirstBytes256(uint8_t *dst, __m256i v, int n)
 {
     __m128i half = _mm256_castsi256_si128(v);
     if (n & 16) {
@@ -192,7 +191,7 @@ __attribute__((target("avx2"))) inline void StoreFirstBytes256(uint8_t *dst, __m
 // pixels with a lit neighbour go through it in pairs, twice (pairs from even
 // offsets, then, one pixel on, pairs from odd ones); only lone lit pixels
 // are stored one by one.
-__attribute__((target("avx2"))) inline void PairsWord256(uint8_t *dst, uint64_t word,
+__attribute__((target("avx2,bmi2"))) inline void PairsWord256(uint8_t *dst, uint64_t word,
                                                          __m256i fg, uint32_t fgPixel)
 {
     const uint64_t both = word & (word >> 1);  // pixel k and k + 1 lit
@@ -214,7 +213,7 @@ __attribute__((target("avx2"))) inline void PairsWord256(uint8_t *dst, uint64_t 
 // `bytes` bytes of pixels from a word of bits (all 64 pixels' worth, or the
 // fewer of a row's last word, whose unused bits are clear), 32 a store.
 template <int Bytes, bool Opaque>
-__attribute__((target("avx2"))) inline void Word256(uint8_t *dst, uint64_t word, int bytes,
+__attribute__((target("avx2,bmi2"))) inline void Word256(uint8_t *dst, uint64_t word, int bytes,
                                                     __m256i fg, __m256i bg)
 {
     if (!Opaque && Bytes == 2) {
@@ -237,7 +236,7 @@ __attribute__((target("avx2"))) inline void Word256(uint8_t *dst, uint64_t word,
 }
 
 template <int Bytes, bool Opaque>
-__attribute__((target("avx2"))) void Rows256(uint8_t *dst, int64_t pitch, const RowRuns &runs,
+__attribute__((target("avx2,bmi2"))) void Rows256(uint8_t *dst, int64_t pitch, const RowRuns &runs,
                                              const RowSpan &span, uint32_t fgPixel,
                                              uint32_t bgPixel)
 {
@@ -262,19 +261,18 @@ __attribute__((target("avx2"))) void Rows256(uint8_t *dst, int64_t pitch, const 
 // stores of Size bytes, the largest power of two not above n: one from the
 // start, one ending at n. Where they overlap, both write the same pixels.
 template <int Bytes, int Size>
-__attribute__((target("avx2"))) void SmallCell256(uint8_t *dst, int64_t pitch, const CellRows &cell,
+__attribute__((target("avx2,bmi2"))) void SmallCell256(uint8_t *dst, int64_t pitch, const CellRows &cell,
                                                   __m128i fg, __m128i bg, int n)
 {
     // Moves bytes n - Size to n - 1 to the front.
     const __m128i end = _mm_add_epi8(_mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13,
                                                    14, 15),
                                      _mm_set1_epi8(static_cast<char>(n - Size)));
-    const uint64_t *word = cell.word;
-    const uint8_t *rowOf = cell.rowOf;
+    const CellRows local = cell;  // which the stores cannot alias
     for (int64_t k = 0, rows = cell.rows; k < rows; ++k, dst += pitch) {
         const __m128i pixels = _mm_blendv_epi8(
             bg, fg,
-            _mm256_castsi256_si128(LaneMasks256<Bytes>(static_cast<uint32_t>(word[rowOf[k]]))));
+            _mm256_castsi256_si128(LaneMasks256<Bytes>(static_cast<uint32_t>(local.Word(k)))));
         const __m128i tail = _mm_shuffle_epi8(pixels, end);
         if constexpr (Size == 16) {
             _mm_storeu_si128(reinterpret_cast<__m128i *>(dst), pixels);
@@ -292,14 +290,13 @@ __attribute__((target("avx2"))) void SmallCell256(uint8_t *dst, int64_t pitch, c
 
 // A single narrow character: one word a row.
 template <int Bytes, bool Opaque>
-__attribute__((target("avx2"))) void Cell256(uint8_t *dst, int64_t pitch, const CellRows &cell,
+__attribute__((target("avx2,bmi2"))) void Cell256(uint8_t *dst, int64_t pitch, const CellRows &cell,
                                              uint32_t fgPixel, uint32_t bgPixel)
 {
     const __m256i fg = Broadcast256<Bytes>(fgPixel), bg = Broadcast256<Bytes>(bgPixel);
     const uint64_t shown = cell.width == 64 ? ~uint64_t{0} : (uint64_t{1} << cell.width) - 1;
     const int bytes = static_cast<int>(cell.width) * Bytes;
-    const uint64_t *word = cell.word;
-    const uint8_t *rowOf = cell.rowOf;
+    const CellRows local = cell;  // which the stores cannot alias
     const int64_t rows = cell.rows;
     if (Opaque && bytes <= 16) {
         const __m128i fg16 = _mm256_castsi256_si128(fg), bg16 = _mm256_castsi256_si128(bg);
@@ -317,7 +314,7 @@ __attribute__((target("avx2"))) void Cell256(uint8_t *dst, int64_t pitch, const 
     }
     if (bytes < 32 && (Opaque || Bytes == 4)) {
         for (int64_t k = 0; k < rows; ++k, dst += pitch) {
-            const uint64_t lit = word[rowOf[k]] & shown;
+            const uint64_t lit = local.Word(k) & shown;
             const __m256i mask = LaneMasks256<Bytes>(static_cast<uint32_t>(lit));
             if (Opaque)
                 StoreFirstBytes256(dst, _mm256_blendv_epi8(bg, fg, mask), bytes);
@@ -327,7 +324,7 @@ __attribute__((target("avx2"))) void Cell256(uint8_t *dst, int64_t pitch, const 
         return;
     }
     for (int64_t k = 0; k < rows; ++k, dst += pitch)
-        Word256<Bytes, Opaque>(dst, word[rowOf[k]] & shown, bytes, fg, bg);
+        Word256<Bytes, Opaque>(dst, local.Word(k) & shown, bytes, fg, bg);
 }
 
 //----------------------------------------------------------------------------
@@ -340,7 +337,7 @@ __attribute__((target("avx2"))) void Cell256(uint8_t *dst, int64_t pitch, const 
 // Glyph rows 0 to 9 of `count` cells, the first with its left edge at `at`
 // (-5 to 0) in a window `window` pixels wide, into rows + r * stride. The
 // cells cover the window; nothing is written past its last word.
-__attribute__((target("avx2"))) inline void GatherUnscaled(uint64_t *rows, int64_t stride,
+__attribute__((target("avx2,bmi2"))) inline void GatherUnscaled(uint64_t *rows, int64_t stride,
                                                            const uint8_t (*font)[16],
                                                            const unsigned char *cells,
                                                            int64_t count, int64_t at,
