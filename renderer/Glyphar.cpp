@@ -785,18 +785,17 @@ struct RowRuns {
 };
 
 // A single narrow character's `rows` rows of pixels, `width` (at most 64)
-// wide: row k shows Word(k), the lit pixels of the glyph row it samples,
-// from the left edge shown. Writers take it apart from a row of cells
-// because for one character their setup is most of the cost; each row's word
-// is looked up as it is written, which costs less than working out all ten.
+// wide: row k shows Word(k), the lit pixels of the glyph row it samples.
+// Writers take it apart from a row of cells because for one character their
+// setup is most of the cost; each row's word is looked up as it is written,
+// which costs less than working out all ten.
 struct CellRows {
-    const uint8_t *masks;         // the glyph's
-    const uint64_t *litOffsets;   // the geometry's, by mask
+    const uint8_t *masks;        // the glyph's rows
+    const uint64_t *litOffsets;  // by mask, from the left edge shown
     const uint8_t *rowOf;
     int64_t rows, width;
-    int shift;
 
-    uint64_t Word(int64_t k) const { return litOffsets[masks[rowOf[k]]] >> shift; }
+    uint64_t Word(int64_t k) const { return litOffsets[masks[rowOf[k]]]; }
 };
 
 
@@ -1241,6 +1240,8 @@ constexpr CellWriter kCellWriters[kWriterPaths][2][4] = {
      {OpaqueCell<1>, OpaqueCell<2>, OpaqueCell<3>, OpaqueCell<4>}},
 };
 
+constexpr uint8_t kRowNumbers[kGlyphRows + 1] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
+
 // One narrow cell, the whole of a character grid's GlypharCarac: each row of
 // pixels shown takes the lit pixels of the glyph row it samples, from the
 // left edge shown.
@@ -1251,8 +1252,15 @@ void DrawNarrowCell(const Target &t, const CellGeometry &g, const Ink &ink, cons
     const int64_t top = std::max(y, t.top), bottom = std::min(y + g.rows.extent(), t.bottom);
     if (top >= bottom || left >= right)
         return;
-    const CellRows cell{masks, g.litOffsets, g.rowOfPixel + (top - y), bottom - top, right - left,
-                        static_cast<int>(left - x)};
+    CellRows cell{masks, g.litOffsets, g.rowOfPixel + (top - y), bottom - top, right - left};
+    // Cut at the left: each glyph row's own lit pixels, moved to the edge.
+    uint64_t shown[kGlyphRows + 1];
+    if (left > x) {
+        for (int row = 0; row <= kGlyphRows; ++row)
+            shown[row] = g.litOffsets[masks[row]] >> (left - x);
+        cell.masks = kRowNumbers;
+        cell.litOffsets = shown;
+    }
     const CellWriter write =
         kCellWriters[WriterPathFor(t.bytesPerPixel)][ink.opaque][t.bytesPerPixel - 1];
     write(PixelAddress(t, left, top), t.pitch, cell, ink.fg, ink.bg);
