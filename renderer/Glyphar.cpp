@@ -112,11 +112,14 @@ uint8_t SlotBeyondLatin1(uint32_t codepoint)
 
 // Latin-1 without a branch that text mixing ASCII and accents would
 // mispredict: only the C1 controls move, to the blank slot.
+inline uint8_t Latin1Slot(uint32_t codepoint)
+{
+    return codepoint - 0x80 < 0x20 ? kBlankSlot : static_cast<uint8_t>(codepoint);
+}
+
 inline uint8_t SlotOf(uint32_t codepoint)
 {
-    if (codepoint < 0x100)
-        return codepoint - 0x80 < 0x20 ? kBlankSlot : static_cast<uint8_t>(codepoint);
-    return SlotBeyondLatin1(codepoint);
+    return codepoint < 0x100 ? Latin1Slot(codepoint) : SlotBeyondLatin1(codepoint);
 }
 
 uint8_t MaskOf(const char *cells)
@@ -541,16 +544,29 @@ struct RowBuilder {
 // What one cell takes of the text: a byte, or a UTF-8 character. Newlines,
 // spaces and the NUL are single bytes either way, and no UTF-8 character
 // contains one, so the layout can test a cell's first byte for them. Take
-// places a cell; for drawing, the UTF-8 layout records the slot of each of a
-// row's first kRowSlots cells as it goes, so that each character is decoded
-// once.
+// places a cell, and TakeRun up to `room` cells, stopping before a NUL or a
+// newline; for drawing, the UTF-8 layout records the slot of each of a row's
+// first kRowSlots cells as it goes, so that each character is decoded once.
 constexpr int64_t kRowSlots = 512;
 static_assert((kRowSlots & (kRowSlots - 1)) == 0, "cells wrap around the slots");
+
+struct TakenCells {
+    const unsigned char *end;
+    int64_t cells;
+};
 
 struct ByteCells {
     static constexpr const unsigned char *kSlots = nullptr;
     static int Length(const unsigned char *) { return 1; }
     static int Take(const unsigned char *, int64_t) { return 1; }
+
+    static TakenCells TakeRun(const unsigned char *p, int64_t, int64_t room)
+    {
+        int64_t n = 0;
+        for (; n < room && p[n] != '\0' && p[n] != '\n'; ++n) {
+        }
+        return {p + n, n};
+    }
 };
 
 template <bool Record>
@@ -569,6 +585,33 @@ struct Utf8Cells {
             slots[cell & (kRowSlots - 1)] = SlotOf(c.codepoint);
         return c.length;
     }
+
+    // Most cells of most text are ASCII, which is its own slot, or the rest
+    // of Latin-1, two bytes led by C2 or C3: each goes through on a test or
+    // two, and only other characters are decoded in full.
+    TakenCells TakeRun(const unsigned char *p, int64_t used, int64_t room)
+    {
+        int64_t n = 0;
+        for (; n < room; ++n) {
+            const unsigned first = *p;
+            uint8_t slot;
+            if (first - 0x0Bu < 0x80u - 0x0Bu) {  // past the newline, below 0x80
+                slot = static_cast<uint8_t>(first);
+                ++p;
+            } else if ((first & 0xFEu) == 0xC2 && (p[1] & 0xC0u) == 0x80) {
+                slot = Latin1Slot(p[1] + ((first & 1u) << 6));
+                p += 2;
+            } else if (first == '\0' || first == '\n') {
+                break;
+            } else {
+                p += Take(p, used + n);
+                continue;
+            }
+            if (Record)
+                slots[(used + n) & (kRowSlots - 1)] = slot;
+        }
+        return {p, n};
+    }
 };
 
 // Glyphar's own rows: a cell that finds the row full starts the next row,
@@ -581,8 +624,9 @@ size_t LayOutCells(const unsigned char *text, Cells &cells, Builder &row)
     for (;;) {
         const int64_t capacity = brokenByCell ? std::max<int64_t>(row.grid.columns, 1)
                                               : row.grid.columns;
-        while (row.used < capacity && *p != '\0' && *p != '\n')
-            p += cells.Take(p, row.used), ++row.used;
+        const TakenCells run = cells.TakeRun(p, row.used, capacity - row.used);
+        p = run.end;
+        row.used += run.cells;
         row.inked = row.used;
         if (*p == '\0') {
             row.Flush();
