@@ -15,10 +15,13 @@ enum WriterPath { kPortable = 0, kAvx2 = 1, kAvx512 = 2, kNeon = 3, kWriterPaths
 // The paths this CPU can run, a bit each.
 inline int CpuWriterPaths()
 {
+    // The vector writers find lit pixels with BMI's bit instructions, which
+    // every CPU with AVX2 has in practice; one without them stays portable.
+    const bool bits = __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2");
     int paths = 1 << kPortable;
-    if (__builtin_cpu_supports("avx2"))
+    if (bits && __builtin_cpu_supports("avx2"))
         paths |= 1 << kAvx2;
-    if (__builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vl"))
+    if (bits && __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vl"))
         paths |= 1 << kAvx512;
     return paths;
 }
@@ -30,7 +33,7 @@ inline int CpuWriterPaths()
 //----------------------------------------------------------------------------
 
 template <int Bytes>
-__attribute__((target("avx512bw,avx512vl"))) __m512i Broadcast512(uint32_t pixel)
+__attribute__((target("avx512bw,avx512vl,bmi,bmi2"))) __m512i Broadcast512(uint32_t pixel)
 {
     return Bytes == 1   ? _mm512_set1_epi8(static_cast<char>(pixel))
            : Bytes == 2 ? _mm512_set1_epi16(static_cast<short>(pixel))
@@ -40,7 +43,7 @@ __attribute__((target("avx512bw,avx512vl"))) __m512i Broadcast512(uint32_t pixel
 // A word of bits as pixels, fg where lit and bg elsewhere (64, 32 or 16
 // pixels a store); only the pixels that `stored` marks are written.
 template <int Bytes>
-__attribute__((target("avx512bw,avx512vl"))) inline void Word512(uint8_t *dst, uint64_t lit,
+__attribute__((target("avx512bw,avx512vl,bmi,bmi2"))) inline void Word512(uint8_t *dst, uint64_t lit,
                                                         uint64_t stored, __m512i fg, __m512i bg)
 {
     constexpr int kShift = 64 / Bytes % 64;
@@ -57,7 +60,7 @@ __attribute__((target("avx512bw,avx512vl"))) inline void Word512(uint8_t *dst, u
 }
 
 template <int Bytes>
-__attribute__((target("avx512bw,avx512vl"))) __m128i Broadcast128(uint32_t pixel)
+__attribute__((target("avx512bw,avx512vl,bmi,bmi2"))) __m128i Broadcast128(uint32_t pixel)
 {
     return Bytes == 1   ? _mm_set1_epi8(static_cast<char>(pixel))
            : Bytes == 2 ? _mm_set1_epi16(static_cast<short>(pixel))
@@ -66,7 +69,7 @@ __attribute__((target("avx512bw,avx512vl"))) __m128i Broadcast128(uint32_t pixel
 
 // The first 16 bytes' worth of Word512, for a row that has no more.
 template <int Bytes>
-__attribute__((target("avx512bw,avx512vl"))) inline void Store128(uint8_t *dst, uint64_t lit,
+__attribute__((target("avx512bw,avx512vl,bmi,bmi2"))) inline void Store128(uint8_t *dst, uint64_t lit,
                                                                   uint64_t stored, __m128i fg,
                                                                   __m128i bg)
 {
@@ -82,7 +85,7 @@ __attribute__((target("avx512bw,avx512vl"))) inline void Store128(uint8_t *dst, 
 }
 
 template <int Bytes, bool Opaque>
-__attribute__((target("avx512bw,avx512vl"))) void Rows512(uint8_t *dst, int64_t pitch,
+__attribute__((target("avx512bw,avx512vl,bmi,bmi2"))) void Rows512(uint8_t *dst, int64_t pitch,
                                                  const RowRuns &runs, const RowSpan &span,
                                                  uint32_t fgPixel, uint32_t bgPixel)
 {
@@ -106,7 +109,7 @@ __attribute__((target("avx512bw,avx512vl"))) void Rows512(uint8_t *dst, int64_t 
 // A single narrow character: one word a row. Up to 16 bytes a row (most
 // characters) go in one 16-byte store.
 template <int Bytes, bool Opaque>
-__attribute__((target("avx512bw,avx512vl"))) void Cell512(uint8_t *dst, int64_t pitch,
+__attribute__((target("avx512bw,avx512vl,bmi,bmi2"))) void Cell512(uint8_t *dst, int64_t pitch,
                                                  const CellRows &cell, uint32_t fgPixel,
                                                  uint32_t bgPixel)
 {
@@ -138,7 +141,7 @@ __attribute__((target("avx512bw,avx512vl"))) void Cell512(uint8_t *dst, int64_t 
 //----------------------------------------------------------------------------
 
 template <int Bytes>
-__attribute__((target("avx2"))) __m256i Broadcast256(uint32_t pixel)
+__attribute__((target("avx2,bmi,bmi2"))) __m256i Broadcast256(uint32_t pixel)
 {
     return Bytes == 1   ? _mm256_set1_epi8(static_cast<char>(pixel))
            : Bytes == 2 ? _mm256_set1_epi16(static_cast<short>(pixel))
@@ -147,7 +150,7 @@ __attribute__((target("avx2"))) __m256i Broadcast256(uint32_t pixel)
 
 // All ones in each lane whose bit is set, lane k taking bit k of `bits`.
 template <int Bytes>
-__attribute__((target("avx2"))) inline __m256i LaneMasks256(uint32_t bits)
+__attribute__((target("avx2,bmi,bmi2"))) inline __m256i LaneMasks256(uint32_t bits)
 {
     if (Bytes == 4) {
         const __m256i lanes = _mm256_setr_epi32(1, 2, 4, 8, 16, 32, 64, 128);
@@ -170,7 +173,7 @@ __attribute__((target("avx2"))) inline __m256i LaneMasks256(uint32_t bits)
 }
 
 // Stores the first n (fewer than 32) bytes of v.
-__attribute__((target("avx2"))) inline void StoreFirstBytes256(uint8_t *dst, __m256i v, int n)
+__attribute__((target("avx2,bmi,bmi2"))) inline void StoreFirstBytes256(uint8_t *dst, __m256i v, int n)
 {
     __m128i half = _mm256_castsi256_si128(v);
     if (n & 16) {
@@ -191,7 +194,7 @@ __attribute__((target("avx2"))) inline void StoreFirstBytes256(uint8_t *dst, __m
 // pixels with a lit neighbour go through it in pairs, twice (pairs from even
 // offsets, then, one pixel on, pairs from odd ones); only lone lit pixels
 // are stored one by one.
-__attribute__((target("avx2"))) inline void PairsWord256(uint8_t *dst, uint64_t word,
+__attribute__((target("avx2,bmi,bmi2"))) inline void PairsWord256(uint8_t *dst, uint64_t word,
                                                          __m256i fg, uint32_t fgPixel)
 {
     const uint64_t both = word & (word >> 1);  // pixel k and k + 1 lit
@@ -213,7 +216,7 @@ __attribute__((target("avx2"))) inline void PairsWord256(uint8_t *dst, uint64_t 
 // `bytes` bytes of pixels from a word of bits (all 64 pixels' worth, or the
 // fewer of a row's last word, whose unused bits are clear), 32 a store.
 template <int Bytes, bool Opaque>
-__attribute__((target("avx2"))) inline void Word256(uint8_t *dst, uint64_t word, int bytes,
+__attribute__((target("avx2,bmi,bmi2"))) inline void Word256(uint8_t *dst, uint64_t word, int bytes,
                                                     __m256i fg, __m256i bg)
 {
     if (!Opaque && Bytes == 2) {
@@ -236,7 +239,7 @@ __attribute__((target("avx2"))) inline void Word256(uint8_t *dst, uint64_t word,
 }
 
 template <int Bytes, bool Opaque>
-__attribute__((target("avx2"))) void Rows256(uint8_t *dst, int64_t pitch, const RowRuns &runs,
+__attribute__((target("avx2,bmi,bmi2"))) void Rows256(uint8_t *dst, int64_t pitch, const RowRuns &runs,
                                              const RowSpan &span, uint32_t fgPixel,
                                              uint32_t bgPixel)
 {
@@ -261,7 +264,7 @@ __attribute__((target("avx2"))) void Rows256(uint8_t *dst, int64_t pitch, const 
 // stores of Size bytes, the largest power of two not above n: one from the
 // start, one ending at n. Where they overlap, both write the same pixels.
 template <int Bytes, int Size>
-__attribute__((target("avx2"))) void SmallCell256(uint8_t *dst, int64_t pitch, const CellRows &cell,
+__attribute__((target("avx2,bmi,bmi2"))) void SmallCell256(uint8_t *dst, int64_t pitch, const CellRows &cell,
                                                   __m128i fg, __m128i bg, int n)
 {
     // Moves bytes n - Size to n - 1 to the front.
@@ -290,7 +293,7 @@ __attribute__((target("avx2"))) void SmallCell256(uint8_t *dst, int64_t pitch, c
 
 // A single narrow character: one word a row.
 template <int Bytes, bool Opaque>
-__attribute__((target("avx2"))) void Cell256(uint8_t *dst, int64_t pitch, const CellRows &cell,
+__attribute__((target("avx2,bmi,bmi2"))) void Cell256(uint8_t *dst, int64_t pitch, const CellRows &cell,
                                              uint32_t fgPixel, uint32_t bgPixel)
 {
     const __m256i fg = Broadcast256<Bytes>(fgPixel), bg = Broadcast256<Bytes>(bgPixel);
@@ -337,7 +340,7 @@ __attribute__((target("avx2"))) void Cell256(uint8_t *dst, int64_t pitch, const 
 // Glyph rows 0 to 9 of `count` cells, the first with its left edge at `at`
 // (-5 to 0) in a window `window` pixels wide, into rows + r * stride. The
 // cells cover the window; nothing is written past its last word.
-__attribute__((target("avx2"))) inline void GatherUnscaled(uint64_t *rows, int64_t stride,
+__attribute__((target("avx2,bmi,bmi2"))) inline void GatherUnscaled(uint64_t *rows, int64_t stride,
                                                            const uint8_t (*font)[16],
                                                            const unsigned char *cells,
                                                            int64_t count, int64_t at,

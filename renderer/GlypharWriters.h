@@ -12,8 +12,8 @@ extern "C" {
 
 enum {
     GLYPHAR_WRITERS_PORTABLE = 0, /* plain C++, every CPU */
-    GLYPHAR_WRITERS_AVX2 = 1,     /* x86-64 with AVX2 */
-    GLYPHAR_WRITERS_AVX512 = 2,   /* x86-64 with AVX-512 BW and VL */
+    GLYPHAR_WRITERS_AVX2 = 1,     /* x86-64 with AVX2, BMI1 and BMI2 */
+    GLYPHAR_WRITERS_AVX512 = 2,   /* x86-64 with AVX-512 BW and VL, BMI1 and BMI2 */
     GLYPHAR_WRITERS_NEON = 3      /* 64-bit ARM */
 };
 
