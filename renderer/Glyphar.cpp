@@ -586,8 +586,8 @@ struct Utf8Cells {
         return c.length;
     }
 
-    // Most cells of most text are ASCII, which is its own slot, or the rest
-    // of Latin-1, two bytes led by C2 or C3: each goes through on a test or
+    // Most cells of most text are ASCII, which is its own slot, or one of
+    // Latin-1's letters, two bytes led by C3: each goes through on a test or
     // two, and only other characters are decoded in full.
     TakenCells TakeRun(const unsigned char *p, int64_t used, int64_t room)
     {
@@ -598,8 +598,8 @@ struct Utf8Cells {
             if (first - 0x0Bu < 0x80u - 0x0Bu) {  // past the newline, below 0x80
                 slot = static_cast<uint8_t>(first);
                 ++p;
-            } else if ((first & 0xFEu) == 0xC2 && (p[1] & 0xC0u) == 0x80) {
-                slot = Latin1Slot(p[1] + ((first & 1u) << 6));
+            } else if (first == 0xC3 && (p[1] & 0xC0u) == 0x80) {  // U+00C0 to U+00FF
+                slot = static_cast<uint8_t>(p[1] + 0x40);
                 p += 2;
             } else if (first == '\0' || first == '\n') {
                 break;
