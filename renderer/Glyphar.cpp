@@ -1271,8 +1271,8 @@ GLYPHAR_NOINLINE void StrokeCell(uint8_t *dst, int64_t pitch, const CellRows &ce
 
 // By path, then transparent or opaque, then bytes per pixel. 3-byte pixels
 // are always the portable writers', and so are 1-byte transparent ones on
-// AVX2, which has no masked store for them; NEON's rows are the portable
-// writers' own business.
+// AVX2, which has no masked store for them. On NEON the portable opaque
+// writer hands whole words of 64 pixels to it by itself.
 constexpr CellWriter kCellWriters[kWriterPaths][2][4] = {
     {{StrokeCell<1>, StrokeCell<2>, StrokeCell<3>, StrokeCell<4>},
      {OpaqueCell<1>, OpaqueCell<2>, OpaqueCell<3>, OpaqueCell<4>}},
