@@ -548,7 +548,6 @@ struct RowBuilder {
 // newline; for drawing, the UTF-8 layout records the slot of each of a row's
 // first kRowSlots cells as it goes, so that each character is decoded once.
 constexpr int64_t kRowSlots = 512;
-static_assert((kRowSlots & (kRowSlots - 1)) == 0, "cells wrap around the slots");
 
 struct TakenCells {
     const unsigned char *end;
@@ -569,6 +568,8 @@ struct ByteCells {
     }
 };
 
+// A longer row's cells past the last slot are not recorded: drawing decodes
+// such a row again.
 template <bool Record>
 struct Utf8Cells {
     unsigned char slots[Record ? kRowSlots : 1];
@@ -576,39 +577,51 @@ struct Utf8Cells {
 
     static int Length(const unsigned char *p) { return NextChar(p).length; }
 
-    // A longer row's later cells wrap around the slots, unread: drawing
-    // decodes such a row again.
     int Take(const unsigned char *p, int64_t cell)
     {
         const Utf8Char c = NextChar(p);
-        if (Record)
-            slots[cell & (kRowSlots - 1)] = SlotOf(c.codepoint);
+        if (Record && cell < kRowSlots)
+            slots[cell] = SlotOf(c.codepoint);
         return c.length;
+    }
+
+    TakenCells TakeRun(const unsigned char *p, int64_t used, int64_t room)
+    {
+        const int64_t recorded =
+            Record ? std::max<int64_t>(std::min(kRowSlots - used, room), 0) : 0;
+        const TakenCells head = TakeStretch<Record>(p, used, recorded);
+        if (head.cells < recorded)
+            return head;
+        const TakenCells tail = TakeStretch<false>(head.end, used + recorded, room - recorded);
+        return {tail.end, recorded + tail.cells};
     }
 
     // Most cells of most text are ASCII, which is its own slot, or one of
     // Latin-1's letters, two bytes led by C3: each goes through on a test or
     // two, and only other characters are decoded in full.
-    TakenCells TakeRun(const unsigned char *p, int64_t used, int64_t room)
+    template <bool Store>
+    TakenCells TakeStretch(const unsigned char *p, int64_t used, int64_t room)
     {
+        unsigned char *slot = Store ? slots + used : nullptr;
         int64_t n = 0;
         for (; n < room; ++n) {
             const unsigned first = *p;
-            uint8_t slot;
             if (first - 0x0Bu < 0x80u - 0x0Bu) {  // past the newline, below 0x80
-                slot = static_cast<uint8_t>(first);
+                if (Store)
+                    slot[n] = static_cast<uint8_t>(first);
                 ++p;
             } else if (first == 0xC3 && (p[1] & 0xC0u) == 0x80) {  // U+00C0 to U+00FF
-                slot = static_cast<uint8_t>(p[1] + 0x40);
+                if (Store)
+                    slot[n] = static_cast<uint8_t>(p[1] + 0x40);
                 p += 2;
             } else if (first == '\0' || first == '\n') {
                 break;
             } else {
-                p += Take(p, used + n);
-                continue;
+                const Utf8Char c = NextChar(p);
+                if (Store)
+                    slot[n] = SlotOf(c.codepoint);
+                p += c.length;
             }
-            if (Record)
-                slots[(used + n) & (kRowSlots - 1)] = slot;
         }
         return {p, n};
     }

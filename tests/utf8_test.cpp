@@ -203,6 +203,30 @@ TEST(Utf8, LayoutAndMeasureAgreeWithTheModel)
     }
 }
 
+// Rows of about as many cells as the layout keeps for drawing, and longer
+// ones, which drawing decodes again.
+TEST(Utf8, LongRowsAgreeWithTheModel)
+{
+    static const char *const kCells[] = {"a", "Z", "\xC3\xA9", "\xC3\x80", "\xC2\xA0",
+                                         "\xE2\x82\xAC", "\xF0\x9F\x98\x80", "\x80"};
+    std::mt19937 random(18);
+    for (int flags : {GLYPHAR_UTF8, GLYPHAR_UTF8 | GLYPHAR_WRAP_WORDS})
+        for (int cells : {511, 512, 513, 1030}) {
+            std::string text;
+            for (int k = 0; k < cells; ++k)
+                text += kCells[random() % (sizeof kCells / sizeof *kCells)];
+            const _rect box = {0, 0, 6 * cells, 9};
+            const auto layout =
+                ModelLayOut(ModelCodePoints(ModelDecodeUtf8(text)), box, 1.0f, flags);
+            SurfacePtr got = MakeSurface(6 * cells, 9), want = MakeSurface(6 * cells, 9);
+            Fill(got.get(), kCanvas);
+            Fill(want.get(), kCanvas);
+            GlypharEx(got.get(), text.c_str(), box, 1.0f, kInk, kPaper, flags);
+            ModelDrawRows(want.get(), layout.rows, box, 1.0f, kInk, kPaper, flags);
+            EXPECT_EQ(Pixels(got.get()), Pixels(want.get())) << cells << " cells, flags " << flags;
+        }
+}
+
 // Paging through text + n: every page ends between two characters and fits
 // its box whole.
 TEST(Utf8, PagesTakeEveryCharacterOnce)
