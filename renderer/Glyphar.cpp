@@ -587,9 +587,10 @@ struct Utf8Cells {
 
     TakenCells TakeRun(const unsigned char *p, int64_t used, int64_t room)
     {
-        const int64_t recorded =
-            Record ? std::max<int64_t>(std::min(kRowSlots - used, room), 0) : 0;
-        const TakenCells head = TakeStretch<Record>(p, used, recorded);
+        if constexpr (!Record)
+            return TakeStretch<false>(p, used, room);
+        const int64_t recorded = std::max<int64_t>(std::min(kRowSlots - used, room), 0);
+        const TakenCells head = TakeStretch<true>(p, used, recorded);
         if (head.cells < recorded)
             return head;
         const TakenCells tail = TakeStretch<false>(head.end, used + recorded, room - recorded);

@@ -12,6 +12,11 @@ enum WriterPath { kPortable = 0, kAvx2 = 1, kAvx512 = 2, kNeon = 3, kWriterPaths
 
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(GLYPHAR_NO_VECTOR)
 
+// What each path's functions are built for; CpuWriterPaths asks the CPU for
+// the same.
+#define GLYPHAR_AVX512 __attribute__((target("avx512bw,avx512vl,bmi,bmi2")))
+#define GLYPHAR_AVX2 __attribute__((target("avx2,bmi,bmi2")))
+
 // The paths this CPU can run, a bit each.
 inline int CpuWriterPaths()
 {
@@ -33,7 +38,7 @@ inline int CpuWriterPaths()
 //----------------------------------------------------------------------------
 
 template <int Bytes>
-__attribute__((target("avx512bw,avx512vl,bmi,bmi2"))) __m512i Broadcast512(uint32_t pixel)
+GLYPHAR_AVX512 __m512i Broadcast512(uint32_t pixel)
 {
     return Bytes == 1   ? _mm512_set1_epi8(static_cast<char>(pixel))
            : Bytes == 2 ? _mm512_set1_epi16(static_cast<short>(pixel))
@@ -43,8 +48,8 @@ __attribute__((target("avx512bw,avx512vl,bmi,bmi2"))) __m512i Broadcast512(uint3
 // A word of bits as pixels, fg where lit and bg elsewhere (64, 32 or 16
 // pixels a store); only the pixels that `stored` marks are written.
 template <int Bytes>
-__attribute__((target("avx512bw,avx512vl,bmi,bmi2"))) inline void Word512(uint8_t *dst, uint64_t lit,
-                                                        uint64_t stored, __m512i fg, __m512i bg)
+GLYPHAR_AVX512 inline void Word512(uint8_t *dst, uint64_t lit,
+                                   uint64_t stored, __m512i fg, __m512i bg)
 {
     constexpr int kShift = 64 / Bytes % 64;
     for (int k = 0; k < Bytes && stored != 0; ++k, dst += 64, lit >>= kShift, stored >>= kShift) {
@@ -60,7 +65,7 @@ __attribute__((target("avx512bw,avx512vl,bmi,bmi2"))) inline void Word512(uint8_
 }
 
 template <int Bytes>
-__attribute__((target("avx512bw,avx512vl,bmi,bmi2"))) __m128i Broadcast128(uint32_t pixel)
+GLYPHAR_AVX512 __m128i Broadcast128(uint32_t pixel)
 {
     return Bytes == 1   ? _mm_set1_epi8(static_cast<char>(pixel))
            : Bytes == 2 ? _mm_set1_epi16(static_cast<short>(pixel))
@@ -69,9 +74,9 @@ __attribute__((target("avx512bw,avx512vl,bmi,bmi2"))) __m128i Broadcast128(uint3
 
 // The first 16 bytes' worth of Word512, for a row that has no more.
 template <int Bytes>
-__attribute__((target("avx512bw,avx512vl,bmi,bmi2"))) inline void Store128(uint8_t *dst, uint64_t lit,
-                                                                  uint64_t stored, __m128i fg,
-                                                                  __m128i bg)
+GLYPHAR_AVX512 inline void Store128(uint8_t *dst, uint64_t lit,
+                                    uint64_t stored, __m128i fg,
+                                    __m128i bg)
 {
     if (Bytes == 1)
         _mm_mask_storeu_epi8(dst, static_cast<__mmask16>(stored),
@@ -85,9 +90,9 @@ __attribute__((target("avx512bw,avx512vl,bmi,bmi2"))) inline void Store128(uint8
 }
 
 template <int Bytes, bool Opaque>
-__attribute__((target("avx512bw,avx512vl,bmi,bmi2"))) void Rows512(uint8_t *dst, int64_t pitch,
-                                                 const RowRuns &runs, const RowSpan &span,
-                                                 uint32_t fgPixel, uint32_t bgPixel)
+GLYPHAR_AVX512 void Rows512(uint8_t *dst, int64_t pitch,
+                            const RowRuns &runs, const RowSpan &span,
+                            uint32_t fgPixel, uint32_t bgPixel)
 {
     const uint64_t unlitToo = Opaque ? ~uint64_t{0} : 0;
     const int64_t words = span.words;
@@ -109,9 +114,9 @@ __attribute__((target("avx512bw,avx512vl,bmi,bmi2"))) void Rows512(uint8_t *dst,
 // A single narrow character: one word a row. Up to 16 bytes a row (most
 // characters) go in one 16-byte store.
 template <int Bytes, bool Opaque>
-__attribute__((target("avx512bw,avx512vl,bmi,bmi2"))) void Cell512(uint8_t *dst, int64_t pitch,
-                                                 const CellRows &cell, uint32_t fgPixel,
-                                                 uint32_t bgPixel)
+GLYPHAR_AVX512 void Cell512(uint8_t *dst, int64_t pitch,
+                            const CellRows &cell, uint32_t fgPixel,
+                            uint32_t bgPixel)
 {
     const uint64_t unlitToo = Opaque ? ~uint64_t{0} : 0;
     const uint64_t shown = cell.width == 64 ? ~uint64_t{0} : (uint64_t{1} << cell.width) - 1;
@@ -141,7 +146,7 @@ __attribute__((target("avx512bw,avx512vl,bmi,bmi2"))) void Cell512(uint8_t *dst,
 //----------------------------------------------------------------------------
 
 template <int Bytes>
-__attribute__((target("avx2,bmi,bmi2"))) __m256i Broadcast256(uint32_t pixel)
+GLYPHAR_AVX2 __m256i Broadcast256(uint32_t pixel)
 {
     return Bytes == 1   ? _mm256_set1_epi8(static_cast<char>(pixel))
            : Bytes == 2 ? _mm256_set1_epi16(static_cast<short>(pixel))
@@ -150,7 +155,7 @@ __attribute__((target("avx2,bmi,bmi2"))) __m256i Broadcast256(uint32_t pixel)
 
 // All ones in each lane whose bit is set, lane k taking bit k of `bits`.
 template <int Bytes>
-__attribute__((target("avx2,bmi,bmi2"))) inline __m256i LaneMasks256(uint32_t bits)
+GLYPHAR_AVX2 inline __m256i LaneMasks256(uint32_t bits)
 {
     if (Bytes == 4) {
         const __m256i lanes = _mm256_setr_epi32(1, 2, 4, 8, 16, 32, 64, 128);
@@ -173,7 +178,7 @@ __attribute__((target("avx2,bmi,bmi2"))) inline __m256i LaneMasks256(uint32_t bi
 }
 
 // Stores the first n (fewer than 32) bytes of v.
-__attribute__((target("avx2,bmi,bmi2"))) inline void StoreFirstBytes256(uint8_t *dst, __m256i v, int n)
+GLYPHAR_AVX2 inline void StoreFirstBytes256(uint8_t *dst, __m256i v, int n)
 {
     __m128i half = _mm256_castsi256_si128(v);
     if (n & 16) {
@@ -194,8 +199,8 @@ __attribute__((target("avx2,bmi,bmi2"))) inline void StoreFirstBytes256(uint8_t 
 // pixels with a lit neighbour go through it in pairs, twice (pairs from even
 // offsets, then, one pixel on, pairs from odd ones); only lone lit pixels
 // are stored one by one.
-__attribute__((target("avx2,bmi,bmi2"))) inline void PairsWord256(uint8_t *dst, uint64_t word,
-                                                         __m256i fg, uint32_t fgPixel)
+GLYPHAR_AVX2 inline void PairsWord256(uint8_t *dst, uint64_t word,
+                                      __m256i fg, uint32_t fgPixel)
 {
     const uint64_t both = word & (word >> 1);  // pixel k and k + 1 lit
     const uint64_t even = both & 0x5555555555555555u, odd = both & 0xAAAAAAAAAAAAAAAAu;
@@ -216,8 +221,8 @@ __attribute__((target("avx2,bmi,bmi2"))) inline void PairsWord256(uint8_t *dst, 
 // `bytes` bytes of pixels from a word of bits (all 64 pixels' worth, or the
 // fewer of a row's last word, whose unused bits are clear), 32 a store.
 template <int Bytes, bool Opaque>
-__attribute__((target("avx2,bmi,bmi2"))) inline void Word256(uint8_t *dst, uint64_t word, int bytes,
-                                                    __m256i fg, __m256i bg)
+GLYPHAR_AVX2 inline void Word256(uint8_t *dst, uint64_t word, int bytes,
+                                 __m256i fg, __m256i bg)
 {
     if (!Opaque && Bytes == 2) {
         PairsWord256(dst, word, fg, static_cast<uint32_t>(_mm256_extract_epi32(fg, 0)));
@@ -239,9 +244,9 @@ __attribute__((target("avx2,bmi,bmi2"))) inline void Word256(uint8_t *dst, uint6
 }
 
 template <int Bytes, bool Opaque>
-__attribute__((target("avx2,bmi,bmi2"))) void Rows256(uint8_t *dst, int64_t pitch, const RowRuns &runs,
-                                             const RowSpan &span, uint32_t fgPixel,
-                                             uint32_t bgPixel)
+GLYPHAR_AVX2 void Rows256(uint8_t *dst, int64_t pitch, const RowRuns &runs,
+                          const RowSpan &span, uint32_t fgPixel,
+                          uint32_t bgPixel)
 {
     const __m256i fg = Broadcast256<Bytes>(fgPixel), bg = Broadcast256<Bytes>(bgPixel);
     const int64_t words = span.words;
@@ -264,8 +269,8 @@ __attribute__((target("avx2,bmi,bmi2"))) void Rows256(uint8_t *dst, int64_t pitc
 // stores of Size bytes, the largest power of two not above n: one from the
 // start, one ending at n. Where they overlap, both write the same pixels.
 template <int Bytes, int Size>
-__attribute__((target("avx2,bmi,bmi2"))) void SmallCell256(uint8_t *dst, int64_t pitch, const CellRows &cell,
-                                                  __m128i fg, __m128i bg, int n)
+GLYPHAR_AVX2 void SmallCell256(uint8_t *dst, int64_t pitch, const CellRows &cell,
+                               __m128i fg, __m128i bg, int n)
 {
     // Moves bytes n - Size to n - 1 to the front.
     const __m128i end = _mm_add_epi8(_mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13,
@@ -293,8 +298,8 @@ __attribute__((target("avx2,bmi,bmi2"))) void SmallCell256(uint8_t *dst, int64_t
 
 // A single narrow character: one word a row.
 template <int Bytes, bool Opaque>
-__attribute__((target("avx2,bmi,bmi2"))) void Cell256(uint8_t *dst, int64_t pitch, const CellRows &cell,
-                                             uint32_t fgPixel, uint32_t bgPixel)
+GLYPHAR_AVX2 void Cell256(uint8_t *dst, int64_t pitch, const CellRows &cell,
+                          uint32_t fgPixel, uint32_t bgPixel)
 {
     const __m256i fg = Broadcast256<Bytes>(fgPixel), bg = Broadcast256<Bytes>(bgPixel);
     const uint64_t shown = cell.width == 64 ? ~uint64_t{0} : (uint64_t{1} << cell.width) - 1;
@@ -340,11 +345,11 @@ __attribute__((target("avx2,bmi,bmi2"))) void Cell256(uint8_t *dst, int64_t pitc
 // Glyph rows 0 to 9 of `count` cells, the first with its left edge at `at`
 // (-5 to 0) in a window `window` pixels wide, into rows + r * stride. The
 // cells cover the window; nothing is written past its last word.
-__attribute__((target("avx2,bmi,bmi2"))) inline void GatherUnscaled(uint64_t *rows, int64_t stride,
-                                                           const uint8_t (*font)[16],
-                                                           const unsigned char *cells,
-                                                           int64_t count, int64_t at,
-                                                           int64_t window)
+GLYPHAR_AVX2 inline void GatherUnscaled(uint64_t *rows, int64_t stride,
+                                        const uint8_t (*font)[16],
+                                        const unsigned char *cells,
+                                        int64_t count, int64_t at,
+                                        int64_t window)
 {
     alignas(16) static const uint8_t kBlank[16] = {};
     const __m128i pairs = _mm_set1_epi16(0x4001);       // a + 64 * b
@@ -401,6 +406,9 @@ __attribute__((target("avx2,bmi,bmi2"))) inline void GatherUnscaled(uint64_t *ro
                           _mm_castsi128_pd(current[k]));
         }
 }
+
+#undef GLYPHAR_AVX512
+#undef GLYPHAR_AVX2
 
 #else
 
