@@ -109,6 +109,53 @@ int GlypharHasGlyph(uint32_t codepoint);
  * rectangle. */
 void GlypharPoint(SDL_Surface *surface, int x, int y, _color color);
 
+/* Your own bitmap fonts: PSF (versions 1 and 2, the Linux console's fonts,
+ * /usr/share/consolefonts on Debian), plain or gzip-compressed, of any cell
+ * up to 64 x 128 pixels and up to 65,536 glyphs. A font is immutable once
+ * loaded and may be used from any number of threads at once; freeing it
+ * while another thread still draws with it is the caller's error.
+ *
+ *   char why[256];
+ *   GlypharFont *font = GlypharFontLoad("Lat15-Terminus16.psf.gz", why, sizeof why);
+ *   if (font == NULL) fprintf(stderr, "%s\n", why);
+ *   GlypharFontDraw(screen, font, "Привет", box, 1.0f, ink, paper, GLYPHAR_UTF8);
+ *
+ * Every call taking a font takes NULL for the built-in one, and then does
+ * exactly what the calls above do (GlypharFontDraw(s, NULL, ...) is
+ * GlypharEx(s, ...)). A loaded font reads its text as UTF-8 with
+ * GLYPHAR_UTF8 and, without it, each byte as the code point of the same
+ * value (Latin-1). Its cells are trunc(width * size) x trunc(height * size)
+ * apart and ceil(width * size) x ceil(height * size) large, as the built-in
+ * font's are with 6 and 9. A character the font lacks draws its U+FFFD, or
+ * a hollow box where it has none; control characters draw blank. */
+typedef struct GlypharFont GlypharFont;
+typedef struct GlypharFontMetrics {
+    int width, height; /* the cell, in pixels at size 1 */
+    int glyphs;        /* the font's own glyphs */
+} GlypharFontMetrics;
+
+/* NULL when the font cannot be loaded, with one line in why (when not NULL,
+ * always NUL-terminated, cut to why_size bytes) saying what is wrong and
+ * where: the path and the system's reason for a file that cannot be read,
+ * the field, its value and the byte offset for a malformed font. The
+ * library prints nothing. */
+GlypharFont *GlypharFontLoad(const char *path, char *why, size_t why_size);
+GlypharFont *GlypharFontLoadMemory(const void *data, size_t size, char *why, size_t why_size);
+/* Frees a loaded font; NULL is ignored. */
+void GlypharFontFree(GlypharFont *font);
+/* 6, 9 and 219 for the built-in font. */
+GlypharFontMetrics GlypharFontGetMetrics(const GlypharFont *font);
+
+void GlypharFontDraw(SDL_Surface *surface, const GlypharFont *font, const char *text, _rect box,
+                     float size, _color fg, _color bg, int flags);
+size_t GlypharFontMeasure(const GlypharFont *font, const char *text, _rect box, float size,
+                          int flags, _rect *painted);
+void GlypharFontCodePoint(SDL_Surface *surface, const GlypharFont *font, uint32_t codepoint,
+                          int x, int y, float size, _color fg, _color bg);
+/* 1 when the font has a glyph of its own for the code point; 0 for control
+ * characters and for characters drawn with the replacement. */
+int GlypharFontHasGlyph(const GlypharFont *font, uint32_t codepoint);
+
 #ifdef __cplusplus
 }
 #endif

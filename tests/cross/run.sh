@@ -18,7 +18,7 @@ mkdir -p "$build"
 build=$(cd "$build" && pwd)
 sysroot="$build/sysroot-$arch"
 
-if [ ! -e "$sysroot/.unpacked" ]; then
+if [ ! -e "$sysroot/.unpacked-zlib" ]; then
   apt="$build/apt"
   mkdir -p "$apt/lists/partial" "$apt/cache/archives/partial" "$apt/parts" "$apt/debs-$arch"
   echo "deb [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/debian bookworm main" \
@@ -30,14 +30,15 @@ if [ ! -e "$sysroot/.unpacked" ]; then
       -o APT::Sandbox::User=root "$@"
   }
   apt_private update >"$apt/update-$arch.log" 2>&1 || { cat "$apt/update-$arch.log" >&2; exit 1; }
-  (cd "$apt/debs-$arch" && apt_private download "libsdl1.2-dev:$arch" "libgtest-dev:$arch") \
+  (cd "$apt/debs-$arch" && apt_private download "libsdl1.2-dev:$arch" "libgtest-dev:$arch" \
+    "zlib1g-dev:$arch") \
     >"$apt/download-$arch.log" 2>&1 || { cat "$apt/download-$arch.log" >&2; exit 1; }
   rm -rf "$sysroot"
   mkdir -p "$sysroot"
   for deb in "$apt/debs-$arch"/*.deb; do
     dpkg -x "$deb" "$sysroot"
   done
-  touch "$sysroot/.unpacked"
+  touch "$sysroot/.unpacked-zlib"
 fi
 
 cmake -S "$src/tests/cross" -B "$build/$arch" -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -1,141 +1,19 @@
-// glyphar's vector pixel writers, private to the renderer and included by
-// Glyphar.cpp inside its namespace, after RowSpan. Each draws exactly the
-// pixels the portable writers draw, from the same words of bits (64 pixels a
-// word, bit 0 leftmost); they only store, never read the surface, so
-// write-combined memory (a locked streaming texture, video memory) stays
-// fast. Chosen at run time on x86-64 with GCC or Clang; NEON on 64-bit ARM,
-// where every CPU has it; GLYPHAR_NO_VECTOR leaves them out.
-#ifndef GLYPHAR_VECTOR_H
-#define GLYPHAR_VECTOR_H
+// AVX2 pixel writers and the built-in font's size-1 gather, x86-64 only,
+// each function built for AVX2 (with BMI1 and BMI2) and chosen at run time
+// where the CPU has it. They draw exactly the pixels of the portable
+// writers, from the same words of bits, and only store.
 
-enum WriterPath { kPortable = 0, kAvx2 = 1, kAvx512 = 2, kNeon = 3, kWriterPaths = 4 };
+#include "GlypharWrite.h"
 
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(GLYPHAR_NO_VECTOR)
 
-// What each path's functions are built for; CpuWriterPaths asks the CPU for
-// the same.
-#define GLYPHAR_AVX512 __attribute__((target("avx512bw,avx512vl,bmi,bmi2")))
+#include <immintrin.h>
+
+namespace glyphar {
+
 #define GLYPHAR_AVX2 __attribute__((target("avx2,bmi,bmi2")))
 
-// The paths this CPU can run, a bit each.
-inline int CpuWriterPaths()
-{
-    // The vector writers find lit pixels with BMI's bit instructions, which
-    // every CPU with AVX2 has in practice; one without them stays portable.
-    const bool bits = __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2");
-    int paths = 1 << kPortable;
-    if (bits && __builtin_cpu_supports("avx2"))
-        paths |= 1 << kAvx2;
-    if (bits && __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vl"))
-        paths |= 1 << kAvx512;
-    return paths;
-}
-
-//----------------------------------------------------------------------------
-// AVX-512 (BW, and VL for 16-byte stores): a word's pixels under its bits as a mask, 64 bytes a store.
-// Opaque words are blended from fg and bg; transparent ones store only the
-// lit pixels, and masked-off pixels are neither read nor written.
-//----------------------------------------------------------------------------
-
-template <int Bytes>
-GLYPHAR_AVX512 __m512i Broadcast512(uint32_t pixel)
-{
-    return Bytes == 1   ? _mm512_set1_epi8(static_cast<char>(pixel))
-           : Bytes == 2 ? _mm512_set1_epi16(static_cast<short>(pixel))
-                        : _mm512_set1_epi32(static_cast<int>(pixel));
-}
-
-// A word of bits as pixels, fg where lit and bg elsewhere (64, 32 or 16
-// pixels a store); only the pixels that `stored` marks are written.
-template <int Bytes>
-GLYPHAR_AVX512 inline void Word512(uint8_t *dst, uint64_t lit,
-                                   uint64_t stored, __m512i fg, __m512i bg)
-{
-    constexpr int kShift = 64 / Bytes % 64;
-    for (int k = 0; k < Bytes && stored != 0; ++k, dst += 64, lit >>= kShift, stored >>= kShift) {
-        if (Bytes == 1)
-            _mm512_mask_storeu_epi8(dst, stored, _mm512_mask_blend_epi8(lit, bg, fg));
-        else if (Bytes == 2)
-            _mm512_mask_storeu_epi16(dst, static_cast<__mmask32>(stored),
-                                     _mm512_mask_blend_epi16(static_cast<__mmask32>(lit), bg, fg));
-        else
-            _mm512_mask_storeu_epi32(dst, static_cast<__mmask16>(stored),
-                                     _mm512_mask_blend_epi32(static_cast<__mmask16>(lit), bg, fg));
-    }
-}
-
-template <int Bytes>
-GLYPHAR_AVX512 __m128i Broadcast128(uint32_t pixel)
-{
-    return Bytes == 1   ? _mm_set1_epi8(static_cast<char>(pixel))
-           : Bytes == 2 ? _mm_set1_epi16(static_cast<short>(pixel))
-                        : _mm_set1_epi32(static_cast<int>(pixel));
-}
-
-// The first 16 bytes' worth of Word512, for a row that has no more.
-template <int Bytes>
-GLYPHAR_AVX512 inline void Store128(uint8_t *dst, uint64_t lit,
-                                    uint64_t stored, __m128i fg,
-                                    __m128i bg)
-{
-    if (Bytes == 1)
-        _mm_mask_storeu_epi8(dst, static_cast<__mmask16>(stored),
-                             _mm_mask_blend_epi8(static_cast<__mmask16>(lit), bg, fg));
-    else if (Bytes == 2)
-        _mm_mask_storeu_epi16(dst, static_cast<__mmask8>(stored),
-                              _mm_mask_blend_epi16(static_cast<__mmask8>(lit), bg, fg));
-    else
-        _mm_mask_storeu_epi32(dst, static_cast<__mmask8>(stored),
-                              _mm_mask_blend_epi32(static_cast<__mmask8>(lit), bg, fg));
-}
-
-template <int Bytes, bool Opaque>
-GLYPHAR_AVX512 void Rows512(uint8_t *dst, int64_t pitch,
-                            const RowRuns &runs, const RowSpan &span,
-                            uint32_t fgPixel, uint32_t bgPixel)
-{
-    const uint64_t unlitToo = Opaque ? ~uint64_t{0} : 0;
-    const int64_t words = span.words;
-    const uint64_t partial = span.partialWord() ? span.partialMask() : 0;
-    const RowRuns local = runs;  // which the stores cannot alias
-    const __m512i fg = Broadcast512<Bytes>(fgPixel), bg = Broadcast512<Bytes>(bgPixel);
-    for (int r = local.first; r <= local.last; ++r) {
-        const uint64_t *bits = local.BitsOf(r);
-        const uint64_t last = partial != 0 ? bits[words] : 0;  // a whole row has no more
-        for (int64_t n = local.height[r]; n > 0; --n, dst += pitch) {
-            uint8_t *at = dst;
-            for (int64_t w = 0; w < words; ++w, at += 64 * Bytes)
-                Word512<Bytes>(at, bits[w], bits[w] | unlitToo, fg, bg);
-            Word512<Bytes>(at, last, (last | unlitToo) & partial, fg, bg);
-        }
-    }
-}
-
-// A single narrow character: one word a row. Up to 16 bytes a row (most
-// characters) go in one 16-byte store.
-template <int Bytes, bool Opaque>
-GLYPHAR_AVX512 void Cell512(uint8_t *dst, int64_t pitch,
-                            const CellRows &cell, uint32_t fgPixel,
-                            uint32_t bgPixel)
-{
-    const uint64_t unlitToo = Opaque ? ~uint64_t{0} : 0;
-    const uint64_t shown = cell.width == 64 ? ~uint64_t{0} : (uint64_t{1} << cell.width) - 1;
-    const CellRows local = cell;  // which the stores cannot alias
-    const int64_t rows = cell.rows;
-    if (cell.width * Bytes <= 16) {
-        const __m128i fg = Broadcast128<Bytes>(fgPixel), bg = Broadcast128<Bytes>(bgPixel);
-        for (int64_t k = 0; k < rows; ++k, dst += pitch) {
-            const uint64_t lit = local.Word(k);
-            Store128<Bytes>(dst, lit, (lit | unlitToo) & shown, fg, bg);
-        }
-        return;
-    }
-    const __m512i fg = Broadcast512<Bytes>(fgPixel), bg = Broadcast512<Bytes>(bgPixel);
-    for (int64_t k = 0; k < rows; ++k, dst += pitch) {
-        const uint64_t lit = local.Word(k);
-        Word512<Bytes>(dst, lit, (lit | unlitToo) & shown, fg, bg);
-    }
-}
+namespace {
 
 //----------------------------------------------------------------------------
 // AVX2: 32 bytes a store (32, 16 or 8 pixels), each lane's mask made from
@@ -407,174 +285,44 @@ GLYPHAR_AVX2 inline void GatherUnscaled(uint64_t *rows, int64_t stride,
         }
 }
 
-#undef GLYPHAR_AVX512
+}  // namespace
+
+// The gather's entry, for this set and AVX-512's.
+void GatherUnscaledX86(uint64_t *rows, int64_t stride, const uint8_t (*font)[16],
+                       const unsigned char *cells, int64_t count, int64_t at, int64_t window)
+{
+    GatherUnscaled(rows, stride, font, cells, count, at, window);
+}
+
+namespace {
+
+// 3-byte pixels, and 1-byte transparent ones (no masked store of bytes),
+// are the portable writers'.
+constexpr VectorWriters kAvx2Writers = {
+    {{nullptr, Rows256<2, false>, nullptr, Rows256<4, false>},
+     {Rows256<1, true>, Rows256<2, true>, nullptr, Rows256<4, true>}},
+    {{nullptr, Cell256<2, false>, nullptr, Cell256<4, false>},
+     {Cell256<1, true>, Cell256<2, true>, nullptr, Cell256<4, true>}},
+    {nullptr, nullptr, nullptr, nullptr},
+    GatherUnscaledX86,
+};
+
+}  // namespace
+
 #undef GLYPHAR_AVX2
 
-#else
-
-template <int Bytes, bool Opaque>
-void Rows512(uint8_t *, int64_t, const RowRuns &, const RowSpan &, uint32_t, uint32_t)
+const VectorWriters *Avx2Writers()
 {
+    return &kAvx2Writers;
 }
 
-template <int Bytes, bool Opaque>
-void Rows256(uint8_t *, int64_t, const RowRuns &, const RowSpan &, uint32_t, uint32_t)
-{
-}
-
-template <int Bytes, bool Opaque>
-void Cell512(uint8_t *, int64_t, const CellRows &, uint32_t, uint32_t)
-{
-}
-
-template <int Bytes, bool Opaque>
-void Cell256(uint8_t *, int64_t, const CellRows &, uint32_t, uint32_t)
-{
-}
-
-#if defined(__aarch64__) && defined(__ARM_NEON) && !defined(__AARCH64EB__) && !defined(GLYPHAR_NO_VECTOR)
-inline int CpuWriterPaths()
-{
-    return 1 << kPortable | 1 << kNeon;
-}
-#else
-inline int CpuWriterPaths()
-{
-    return 1 << kPortable;
-}
-#endif
-
-#endif
-
-#if defined(__aarch64__) && defined(__ARM_NEON) && !defined(__AARCH64EB__) && !defined(GLYPHAR_NO_VECTOR)
-
-//----------------------------------------------------------------------------
-// NEON: 16 bytes a store (16, 8 or 4 pixels) for opaque words, each lane's
-// mask made from its bit, fg and bg selected under it. NEON has no masked
-// store, so transparent rows stay with the portable writer, which stores lit
-// pixels one by one. Whole words only, as for AVX2.
-//----------------------------------------------------------------------------
-
-template <int Bytes>
-inline void OpaqueWordsNeon(uint8_t *dst, const uint64_t *bits, int64_t words, uint32_t fgPixel,
-                            uint32_t bgPixel)
-{
-    constexpr int kPixels = 16 / Bytes;  // a store's pixels
-    for (int64_t w = 0; w < words; ++w) {
-        uint64_t word = bits[w];
-        for (int k = 0; k < 4 * Bytes; ++k, dst += 16, word >>= kPixels) {
-            if constexpr (Bytes == 1) {
-                static const uint8_t kLanes[16] = {1, 2, 4, 8, 16, 32, 64, 128,
-                                                   1, 2, 4, 8, 16, 32, 64, 128};
-                const uint8x16_t spread = vcombine_u8(vdup_n_u8(static_cast<uint8_t>(word)),
-                                                      vdup_n_u8(static_cast<uint8_t>(word >> 8)));
-                const uint8x16_t lit = vtstq_u8(spread, vld1q_u8(kLanes));
-                vst1q_u8(dst, vbslq_u8(lit, vdupq_n_u8(static_cast<uint8_t>(fgPixel)),
-                                       vdupq_n_u8(static_cast<uint8_t>(bgPixel))));
-            } else if constexpr (Bytes == 2) {
-                static const uint16_t kLanes[8] = {1, 2, 4, 8, 16, 32, 64, 128};
-                const uint16x8_t lit =
-                    vtstq_u16(vdupq_n_u16(static_cast<uint16_t>(word & 0xFF)), vld1q_u16(kLanes));
-                const uint16x8_t pixels = vbslq_u16(lit, vdupq_n_u16(static_cast<uint16_t>(fgPixel)),
-                                                    vdupq_n_u16(static_cast<uint16_t>(bgPixel)));
-                vst1q_u8(dst, vreinterpretq_u8_u16(pixels));
-            } else {
-                static const uint32_t kLanes[4] = {1, 2, 4, 8};
-                const uint32x4_t lit =
-                    vtstq_u32(vdupq_n_u32(static_cast<uint32_t>(word & 0xF)), vld1q_u32(kLanes));
-                const uint32x4_t pixels = vbslq_u32(lit, vdupq_n_u32(fgPixel), vdupq_n_u32(bgPixel));
-                vst1q_u8(dst, vreinterpretq_u8_u32(pixels));
-            }
-        }
-    }
-}
-
-// The size-1 gather as on x86 (see above): glyphs transposed by zips,
-// packed by shift-and-insert, shifted into place by signed lane shifts.
-inline void GatherUnscaled(uint64_t *rows, int64_t stride, const uint8_t (*font)[16],
-                           const unsigned char *cells, int64_t count, int64_t at, int64_t window)
-{
-    static const uint8_t kBlank[16] = {};
-    const int64_t words = (window + 63) / 64;
-    uint64x2_t current[5];
-    for (uint64x2_t &c : current)
-        c = vdupq_n_u64(0);
-    int64_t index = 0;
-    int pos = static_cast<int>(at);
-    for (int64_t i = 0; i < count && index < words; i += 8) {
-        uint8x16_t c[8];
-        for (int k = 0; k < 8; ++k)
-            c[k] = vld1q_u8(i + k < count ? font[cells[i + k]] : kBlank);
-        uint16x8_t a[4], h[4];
-        for (int k = 0; k < 4; ++k) {
-            a[k] = vreinterpretq_u16_u8(vzip1q_u8(c[2 * k], c[2 * k + 1]));
-            h[k] = vreinterpretq_u16_u8(vzip2q_u8(c[2 * k], c[2 * k + 1]));
-        }
-        const uint32x4_t b0 = vreinterpretq_u32_u16(vzip1q_u16(a[0], a[1]));
-        const uint32x4_t b1 = vreinterpretq_u32_u16(vzip2q_u16(a[0], a[1]));
-        const uint32x4_t b2 = vreinterpretq_u32_u16(vzip1q_u16(a[2], a[3]));
-        const uint32x4_t b3 = vreinterpretq_u32_u16(vzip2q_u16(a[2], a[3]));
-        const uint32x4_t e0 = vreinterpretq_u32_u16(vzip1q_u16(h[0], h[1]));
-        const uint32x4_t e1 = vreinterpretq_u32_u16(vzip1q_u16(h[2], h[3]));
-        const uint32x4_t rowsOf[5] = {vzip1q_u32(b0, b2), vzip2q_u32(b0, b2), vzip1q_u32(b1, b3),
-                                      vzip2q_u32(b1, b3), vzip1q_u32(e0, e1)};
-        uint64x2_t packed[5];
-        for (int k = 0; k < 5; ++k) {
-            uint16x8_t p16 = vreinterpretq_u16_u32(rowsOf[k]);
-            p16 = vsliq_n_u16(p16, vshrq_n_u16(p16, 8), 6);
-            uint32x4_t p32 = vreinterpretq_u32_u16(p16);
-            p32 = vsliq_n_u32(p32, vshrq_n_u32(p32, 16), 12);
-            uint64x2_t p64 = vreinterpretq_u64_u32(p32);
-            packed[k] = vsliq_n_u64(p64, vshrq_n_u64(p64, 32), 24);
-        }
-        const int64x2_t up = vdupq_n_s64(pos), down = vdupq_n_s64(pos - 64);
-        if (pos < 0) {  // the first cells start left of the window
-            for (int k = 0; k < 5; ++k)
-                current[k] = vshlq_u64(packed[k], up);
-            pos += 48;
-            continue;
-        }
-        for (int k = 0; k < 5; ++k)
-            current[k] = vorrq_u64(current[k], vshlq_u64(packed[k], up));
-        if (pos + 48 < 64) {
-            pos += 48;
-            continue;
-        }
-        for (int k = 0; k < 5; ++k) {
-            rows[2 * k * stride + index] = vgetq_lane_u64(current[k], 0);
-            rows[(2 * k + 1) * stride + index] = vgetq_lane_u64(current[k], 1);
-            current[k] = vshlq_u64(packed[k], down);  // nothing when pos is 0
-        }
-        ++index;
-        pos -= 16;
-    }
-    if (index < words)
-        for (int k = 0; k < 5; ++k) {
-            rows[2 * k * stride + index] = vgetq_lane_u64(current[k], 0);
-            rows[(2 * k + 1) * stride + index] = vgetq_lane_u64(current[k], 1);
-        }
-}
+}  // namespace glyphar
 
 #else
 
-template <int Bytes>
-void OpaqueWordsNeon(uint8_t *, const uint64_t *, int64_t, uint32_t, uint32_t)
+const glyphar::VectorWriters *glyphar::Avx2Writers()
 {
+    return nullptr;
 }
 
 #endif
-
-#if !defined(GLYPHAR_NO_VECTOR) && ((defined(__x86_64__) && defined(__GNUC__)) ||                \
-                                    (defined(__aarch64__) && defined(__ARM_NEON) &&             \
-                                     !defined(__AARCH64EB__)))
-constexpr bool kVectorGather = true;
-#else
-constexpr bool kVectorGather = false;
-
-inline void GatherUnscaled(uint64_t *, int64_t, const uint8_t (*)[16], const unsigned char *,
-                           int64_t, int64_t, int64_t)
-{
-}
-#endif
-
-#endif  // GLYPHAR_VECTOR_H

@@ -1,9 +1,9 @@
-// glyphar's font, private to the renderer: the 73 glyphs that text drawn a
+// The built-in font's data, private to the renderer: the 73 glyphs that text drawn a
 // byte per cell uses, and the glyphs that complete the whole font for text
 // drawn from UTF-8 (all of printable ASCII and Latin-1, the characters
 // Windows-1252 adds, and the replacement glyph).
-#ifndef GLYPHAR_FONT_H
-#define GLYPHAR_FONT_H
+#ifndef GLYPHAR_FONT_DATA_H
+#define GLYPHAR_FONT_DATA_H
 
 #include <cstdint>
 
@@ -261,4 +261,4 @@ inline constexpr ExtraGlyph kExtraGlyphs[] = {
 
 }  // namespace glyphar_font
 
-#endif  // GLYPHAR_FONT_H
+#endif  // GLYPHAR_FONT_DATA_H

@@ -1,0 +1,255 @@
+// Drawing: a text row at a time, only what lies in the clip rectangle. For
+// each glyph row, the lit pixels of all the row's cells make a bit row (the
+// gather); then every row of pixels is written from the bit row of the
+// glyph row it samples (the writers). A single character skips the bit rows:
+// each of its rows of pixels looks up its glyph row's lit pixels as it is
+// written.
+
+#include "GlypharDraw.h"
+
+#include "GlypharGather.h"
+
+#include <algorithm>
+#include <type_traits>
+
+namespace glyphar {
+
+namespace {
+
+// Draws a row of cells, the first with its top-left pixel at (x, y), each
+// row of pixels by Writer. The built-in font at size 1 may have a vector
+// gather of its own.
+template <class Writer, class Source>
+void DrawCellsWith(const Target &t, const CellGeometry &g, const Writer &writer, bool opaque,
+                   const Source &glyphs, int64_t count, int64_t pitch, int64_t x, int64_t y,
+                   UnscaledGather unscaled)
+{
+    const int64_t top = std::max(y, t.top);
+    const int64_t bottom = std::min(y + g.rows.extent(), t.bottom);
+    const int64_t width = g.cols.extent();
+    const int64_t left = std::max(x, t.left);
+    const int64_t right = std::min(x + (count - 1) * pitch + width, t.right);
+    if (top >= bottom || left >= right)
+        return;
+    // The glyph rows that the rows of pixels shown sample.
+    int firstRow = 0, lastRow = g.height;
+    while (y + g.rows.start[firstRow + 1] <= top)
+        ++firstRow;
+    while (y + g.rows.start[lastRow] >= bottom)
+        --lastRow;
+    // Each row of pixels shows the bit row of the glyph row it samples.
+    BitRows bits;
+    int64_t height[kMaxCellHeight + 1];
+    for (int64_t row = firstRow, from = top; row <= lastRow; ++row) {
+        const int64_t end = std::min(y + g.rows.start[row + 1], bottom);
+        height[row] = end - from;
+        from = end;
+    }
+    const RowRuns runs{bits.word[0], kWindow / 64, height, firstRow, lastRow};
+    const bool owns = opaque && width > pitch;
+    for (int64_t windowLeft = left; windowLeft < right; windowLeft += kWindow) {
+        const int64_t window = std::min(kWindow, right - windowLeft);
+        const CellRun<Source> run = CellsInSpan(glyphs, count, pitch, x, width, windowLeft, window);
+        bool gathered = false;
+        if constexpr (std::is_same_v<Source, BuiltinGlyphs>) {
+            if (unscaled != nullptr) {
+                unscaled(bits.word[0], kWindow / 64,
+                         reinterpret_cast<const uint8_t(*)[kMaskStride]>(glyphs.font),
+                         glyphs.cells + run.first, run.last - run.first + 1,
+                         run.x + run.first * pitch, window);
+                gathered = true;
+            }
+        }
+        if (!gathered)
+            GatherWindow(bits, run, window, g, firstRow, lastRow, owns, opaque);
+        writer.Rows(PixelAddress(t, windowLeft, top), t.pitch, runs,
+                    RowSpan(window, t.bytesPerPixel));
+    }
+}
+
+template <int Bytes, class Source>
+void DrawCellsOf(const Target &t, const CellGeometry &g, const Ink &ink, const Source &glyphs,
+                 int64_t count, int64_t pitch, int64_t x, int64_t y, UnscaledGather unscaled)
+{
+    if (ink.opaque)
+        DrawCellsWith(t, g, OpaqueWriter<Bytes>(ink), true, glyphs, count, pitch, x, y, unscaled);
+    else
+        DrawCellsWith(t, g, StrokeWriter<Bytes>(ink), false, glyphs, count, pitch, x, y,
+                      unscaled);
+}
+
+// The pixel size and the writer are chosen once per text row.
+template <class Source>
+void DrawCells(const Target &t, const CellGeometry &g, const Ink &ink, const Source &glyphs,
+               int64_t count, int64_t pitch, int64_t x, int64_t y,
+               UnscaledGather unscaled = nullptr)
+{
+    switch (t.bytesPerPixel) {
+    case 1: DrawCellsOf<1>(t, g, ink, glyphs, count, pitch, x, y, unscaled); break;
+    case 2: DrawCellsOf<2>(t, g, ink, glyphs, count, pitch, x, y, unscaled); break;
+    case 3: DrawCellsOf<3>(t, g, ink, glyphs, count, pitch, x, y, unscaled); break;
+    default: DrawCellsOf<4>(t, g, ink, glyphs, count, pitch, x, y, unscaled); break;
+    }
+}
+
+// The row numbers 0 to kMaxCellHeight, for a character whose rows' words
+// are worked out beforehand: row k's word is then words[k].
+struct RowNumbers {
+    uint8_t row[kMaxCellHeight + 1];
+
+    constexpr RowNumbers() : row()
+    {
+        for (int k = 0; k <= kMaxCellHeight; ++k)
+            row[k] = static_cast<uint8_t>(k);
+    }
+};
+constexpr RowNumbers kRowNumbers{};
+
+// One narrow cell: each row of pixels shown takes the lit pixels of the
+// glyph row it samples, from the left edge shown. `words`, when given,
+// holds each glyph row's lit pixels; otherwise masks index the geometry's
+// table, as the built-in font's rows do.
+void DrawNarrowCell(const Target &t, const CellGeometry &g, const Ink &ink, const uint8_t *masks,
+                    uint64_t *words, int64_t x, int64_t y)
+{
+    const int64_t left = std::max(x, t.left), right = std::min(x + g.cols.extent(), t.right);
+    const int64_t top = std::max(y, t.top), bottom = std::min(y + g.rows.extent(), t.bottom);
+    if (top >= bottom || left >= right)
+        return;
+    CellRows cell{masks, g.litOffsets[0], g.rowOfPixel + (top - y), bottom - top, right - left};
+    // Cut at the left: each glyph row's own lit pixels, moved to the edge.
+    uint64_t shown[kGlyphRows + 1];
+    if (words == nullptr && left > x) {
+        for (int row = 0; row <= kGlyphRows; ++row)
+            shown[row] = g.litOffsets[0][masks[row]] >> (left - x);
+        words = shown;
+    } else if (words != nullptr && left > x) {
+        for (int row = 0; row <= g.height; ++row)
+            words[row] >>= left - x;
+    }
+    if (words != nullptr) {
+        cell.masks = kRowNumbers.row;
+        cell.litOffsets = words;
+    }
+    CellWriterFor(t.bytesPerPixel, ink.opaque)(PixelAddress(t, left, top), t.pitch, cell, ink.fg,
+                                               ink.bg);
+}
+
+template <class Row>
+void DrawFontRowOf(const Target &t, const CellGeometry &g, const Ink &ink,
+                   const GlypharFont &font, const TextRow &row, bool utf8, int64_t pitch,
+                   int64_t x, int64_t y)
+{
+    // The row's glyphs a stretch at a time, left to right, so where blocks
+    // overlap the later cell still wins; the stretches past the clip
+    // rectangle's right edge are not decoded at all.
+    uint32_t glyphs[kRowSlots];
+    const unsigned char *p = row.cells;
+    const int64_t width = g.cols.extent();
+    for (int64_t done = 0; done < row.count && x + done * pitch < t.right; done += kRowSlots) {
+        const int64_t count = std::min(kRowSlots, row.count - done);
+        for (int64_t k = 0; k < count; ++k) {
+            const Utf8Char c = utf8 ? NextChar(p) : Utf8Char{*p, 1};
+            glyphs[k] = GlyphOf(font, c.codepoint);
+            p += c.length;
+        }
+        if (x + (done + count - 1) * pitch + width <= t.left)
+            continue;
+        DrawCells(t, g, ink, Glyphs<uint32_t, Row>{font.face.glyphs, font.face.glyphStride, glyphs},
+                  count, pitch, x + done * pitch, y);
+    }
+}
+
+template <class Row>
+void DrawFontCharacterOf(const Target &t, const CellGeometry &g, const Ink &ink,
+                         const GlypharFont &font, uint32_t glyph, int64_t x, int64_t y)
+{
+    const Glyphs<uint32_t, Row> glyphs{font.face.glyphs, font.face.glyphStride, &glyph};
+    if (!g.narrow) {
+        DrawCells(t, g, ink, glyphs, 1, g.cols.extent(), x, y);
+        return;
+    }
+    const Row *rows = glyphs.RowsOf(0);
+    uint64_t words[kMaxCellHeight + 1];
+    for (int row = 0; row <= g.height; ++row)
+        words[row] = g.unscaled ? LitPixels<false>(g, rows[row]) : LitPixels<true>(g, rows[row]);
+    DrawNarrowCell(t, g, ink, nullptr, words, x, y);
+}
+
+}  // namespace
+
+void DrawBuiltinCells(const Target &t, const CellGeometry &g, const Ink &ink,
+                      const FontMasks &font, const unsigned char *cells, int64_t count,
+                      int64_t pitch, int64_t x, int64_t y)
+{
+    // Cells side by side at size 1 (text, not a lone character) have a
+    // vector gather where the writers are vector ones.
+    UnscaledGather unscaled = nullptr;
+    if (g.unscaled && pitch == kGlyphCols && count > 1) {
+        const VectorWriters *vector = VectorWritersFor(t.bytesPerPixel);
+        unscaled = vector != nullptr ? vector->gatherUnscaled : nullptr;
+    }
+    DrawCells(t, g, ink, BuiltinGlyphs{&font[0][0], kMaskStride, cells}, count, pitch, x, y,
+              unscaled);
+}
+
+// A text row from UTF-8: the slots the layout recorded, or, for a row too
+// long for them, its characters decoded again a stretch at a time, each
+// stretch drawn as a row of its own. Stretches go left to right, so where
+// blocks overlap the later cell still wins, and the ones past the clip
+// rectangle's right edge are not decoded at all.
+void DrawBuiltinUtf8Row(const Target &t, const CellGeometry &g, const Ink &ink,
+                        const TextRow &row, int64_t pitch, int64_t x, int64_t y)
+{
+    if (row.count <= kRowSlots) {
+        DrawBuiltinCells(t, g, ink, WholeFont, row.slots, row.count, pitch, x, y);
+        return;
+    }
+    unsigned char slots[kRowSlots];
+    const unsigned char *p = row.cells;
+    for (int64_t done = 0; done < row.count && x + done * pitch < t.right; done += kRowSlots) {
+        const int64_t count = std::min(kRowSlots, row.count - done);
+        for (int64_t k = 0; k < count; ++k) {
+            const Utf8Char c = NextChar(p);
+            slots[k] = SlotOf(c.codepoint);
+            p += c.length;
+        }
+        DrawBuiltinCells(t, g, ink, WholeFont, slots, count, pitch, x + done * pitch, y);
+    }
+}
+
+// A narrow character without the machinery of a row of cells, which costs
+// more than its pixels.
+void DrawBuiltinCharacter(const Target &t, const CellGeometry &g, const Ink &ink,
+                          const FontMasks &font, unsigned char glyph, int64_t x, int64_t y)
+{
+    if (!g.narrow) {
+        DrawBuiltinCells(t, g, ink, font, &glyph, 1, g.cols.extent(), x, y);
+        return;
+    }
+    DrawNarrowCell(t, g, ink, font[glyph], nullptr, x, y);
+}
+
+void DrawFontRow(const Target &t, const CellGeometry &g, const Ink &ink, const GlypharFont &font,
+                 const TextRow &row, bool utf8, int64_t pitch, int64_t x, int64_t y)
+{
+    switch (font.face.rowBytes) {
+    case 1: DrawFontRowOf<uint8_t>(t, g, ink, font, row, utf8, pitch, x, y); break;
+    case 2: DrawFontRowOf<uint16_t>(t, g, ink, font, row, utf8, pitch, x, y); break;
+    case 4: DrawFontRowOf<uint32_t>(t, g, ink, font, row, utf8, pitch, x, y); break;
+    default: DrawFontRowOf<uint64_t>(t, g, ink, font, row, utf8, pitch, x, y); break;
+    }
+}
+
+void DrawFontCharacter(const Target &t, const CellGeometry &g, const Ink &ink,
+                       const GlypharFont &font, uint32_t glyph, int64_t x, int64_t y)
+{
+    switch (font.face.rowBytes) {
+    case 1: DrawFontCharacterOf<uint8_t>(t, g, ink, font, glyph, x, y); break;
+    case 2: DrawFontCharacterOf<uint16_t>(t, g, ink, font, glyph, x, y); break;
+    case 4: DrawFontCharacterOf<uint32_t>(t, g, ink, font, glyph, x, y); break;
+    default: DrawFontCharacterOf<uint64_t>(t, g, ink, font, glyph, x, y); break;
+    }
+}
+
+}  // namespace glyphar

@@ -1,0 +1,210 @@
+// The gather, private to the renderer: a window of a text row (up to
+// kWindow pixels wide) becomes one bit row per glyph row, one bit per pixel,
+// 64 pixels a word, holding the lit pixels of all the row's cells. Cells are
+// gathered left to right, so where blocks overlap the later cell wins: an
+// opaque cell owns its whole block, a transparent one only its lit pixels.
+#ifndef GLYPHAR_GATHER_H
+#define GLYPHAR_GATHER_H
+
+#include "GlypharFonts.h"
+#include "GlypharGeometry.h"
+#include "GlypharWrite.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+namespace glyphar {
+
+constexpr int64_t kWindow = 1024;
+static_assert(kWindow % 64 == 0, "windows hold whole words");
+
+struct BitRows {
+    uint64_t word[kMaxCellHeight + 1][kWindow / 64];
+
+    void Put(int row, int64_t index, uint64_t bits) { word[row][index] = bits; }
+};
+
+// A text row's glyphs: cell i shows glyph cells[i] of a face whose glyph
+// rows are Row integers.
+template <class Cell, class Row>
+struct Glyphs {
+    using RowType = Row;
+    const uint8_t *font;
+    int64_t stride;
+    const Cell *cells;
+
+    const Row *RowsOf(int64_t i) const
+    {
+        return reinterpret_cast<const Row *>(font + stride * static_cast<int64_t>(cells[i]));
+    }
+};
+
+// The built-in font's cells: bytes or slots of its 16-byte glyphs.
+using BuiltinGlyphs = Glyphs<unsigned char, uint8_t>;
+
+// The cells that reach into a span of pixels.
+template <class Source>
+struct CellRun {
+    Source glyphs;
+    int64_t first, last;  // inclusive
+    int64_t x;            // the first cell's left edge, relative to the span
+    int64_t pitch;
+};
+
+template <class Source>
+CellRun<Source> CellsInSpan(const Source &glyphs, int64_t count, int64_t pitch, int64_t x,
+                            int64_t width, int64_t spanLeft, int64_t spanWidth)
+{
+    CellRun<Source> run{glyphs, 0, count - 1, x - spanLeft, pitch};
+    if (count > 1) {  // a single cell covers the span
+        run.first = std::max<int64_t>(0, FloorDiv(spanLeft - width - x, pitch) + 1);
+        run.last = std::min(count - 1, FloorDiv(spanLeft + spanWidth - 1 - x, pitch));
+    }
+    return run;
+}
+
+// Narrow cells: each cell's row is one word of lit pixels, shifted into the
+// two words it straddles. Cells step right by at most 64 pixels, so those
+// two words are kept in registers and stored as the cells move past them.
+// A band of Rows glyph rows from `band` on is gathered in one pass over the
+// cells, which shares each cell's load, position and step among the band's
+// rows. Only where blocks overlap (Owns) must a cell clear what the one
+// before it lit.
+template <bool Owns, int Rows, bool Scaled, class Source>
+void GatherNarrowBand(BitRows &bits, int band, const CellRun<Source> &run, int64_t window,
+                      const CellGeometry &g)
+{
+    using Row = typename Source::RowType;
+    // Locals: stores into the bit rows could otherwise alias them.
+    const Source glyphs = run.glyphs;
+    const int64_t last = run.last, pitch = run.pitch;
+    const uint64_t block = g.block;
+    const int width = static_cast<int>(g.cols.extent());
+    uint64_t current[Rows], next[Rows];
+    // The first cell starts at or left of the window's edge: bit 0 is its
+    // offset -at, and nothing of it spills into the next word.
+    int64_t at = run.x + run.first * pitch;
+    const Row *rows = glyphs.RowsOf(run.first) + band;
+    for (int r = 0; r < Rows; ++r) {
+        current[r] = LitPixels<Scaled>(g, rows[r]) >> -at;
+        next[r] = 0;
+    }
+    int64_t index = 0;  // the word `current` holds
+    at += pitch;
+    for (int64_t i = run.first + 1; i <= last; ++i, at += pitch) {
+        rows = glyphs.RowsOf(i) + band;
+        const int64_t word = at >> 6;
+        if (word != index) {  // no later cell reaches back into `current`
+            for (int r = 0; r < Rows; ++r) {
+                bits.Put(band + r, index, current[r]);
+                current[r] = next[r];
+                next[r] = 0;
+            }
+            index = word;
+        }
+        const int shift = static_cast<int>(at & 63);
+        if (shift <= 64 - width) {  // the cell lies within the word
+            for (int r = 0; r < Rows; ++r) {
+                if (Owns)
+                    current[r] &= ~(block << shift);
+                current[r] |= LitPixels<Scaled>(g, rows[r]) << shift;
+            }
+            continue;
+        }
+        for (int r = 0; r < Rows; ++r) {  // the cell straddles two words
+            const uint64_t lit = LitPixels<Scaled>(g, rows[r]);
+            if (Owns) {
+                current[r] &= ~(block << shift);
+                next[r] &= ~(block >> (64 - shift));
+            }
+            current[r] |= lit << shift;
+            next[r] |= lit >> (64 - shift);
+        }
+    }
+    // The cells cover the window: nothing lies past these two words.
+    for (int r = 0; r < Rows; ++r)
+        bits.Put(band + r, index, current[r]);
+    if (64 * (index + 1) < window)
+        for (int r = 0; r < Rows; ++r)
+            bits.Put(band + r, index + 1, next[r]);
+}
+
+template <bool Owns, bool Scaled, class Source>
+void GatherNarrowRows(BitRows &bits, int first, int end, const CellRun<Source> &run,
+                      int64_t window, const CellGeometry &g)
+{
+    // Bands of four, the last of up to five: nine rows go in two passes.
+    for (int row = first; row < end;) {
+        const int left = end - row;
+        switch (left > 5 ? 4 : left) {
+        case 1: GatherNarrowBand<Owns, 1, Scaled>(bits, row, run, window, g); break;
+        case 2: GatherNarrowBand<Owns, 2, Scaled>(bits, row, run, window, g); break;
+        case 3: GatherNarrowBand<Owns, 3, Scaled>(bits, row, run, window, g); break;
+        case 4: GatherNarrowBand<Owns, 4, Scaled>(bits, row, run, window, g); break;
+        default: GatherNarrowBand<Owns, 5, Scaled>(bits, row, run, window, g); break;
+        }
+        row += left > 5 ? 4 : left;
+    }
+}
+
+// Sets or clears bits [from, to) of a window's bit row, clipped to [0, limit).
+inline void SetRange(uint64_t *bits, int64_t from, int64_t to, int64_t limit, bool value)
+{
+    from = std::max<int64_t>(from, 0);
+    to = std::min(to, limit);
+    for (int64_t k = from; k < to;) {
+        const int64_t n = std::min<int64_t>(64 - (k & 63), to - k);
+        const uint64_t mask = (n == 64 ? ~uint64_t{0} : (uint64_t{1} << n) - 1) << (k & 63);
+        bits[k >> 6] = value ? bits[k >> 6] | mask : bits[k >> 6] & ~mask;
+        k += n;
+    }
+}
+
+// Wide cells, more than a word across: a glyph row's bits in runs, one per
+// lit glyph column.
+template <class Source>
+void GatherWide(uint64_t *bits, int64_t window, const CellRun<Source> &run, int row,
+                const CellGeometry &g, bool opaque)
+{
+    std::memset(bits, 0, static_cast<size_t>((window + 63) / 64) * sizeof *bits);
+    for (int64_t i = run.first; i <= run.last; ++i) {
+        uint64_t lit = static_cast<uint64_t>(run.glyphs.RowsOf(i)[row]);
+        const int64_t at = run.x + i * run.pitch;
+        if (opaque)
+            SetRange(bits, at, at + g.cols.extent(), window, false);
+        for (; lit != 0; lit &= lit - 1) {
+            const int col = LowestBit(lit);
+            SetRange(bits, at + g.cols.start[col], at + g.cols.start[col + 1], window, true);
+        }
+    }
+}
+
+// Glyph rows first to last (the last may be the blank row past the grid)
+// of a window's cells.
+template <class Source>
+GLYPHAR_NOINLINE void GatherWindow(BitRows &bits, const CellRun<Source> &run, int64_t window,
+                                   const CellGeometry &g, int first, int last, bool owns,
+                                   bool opaque)
+{
+    const int end = std::min(last, g.height - 1) + 1;
+    if (!g.narrow) {
+        for (int row = first; row < end; ++row)
+            GatherWide(bits.word[row], window, run, row, g, opaque);
+    } else if (g.unscaled) {  // each glyph row is its own lit pixels
+        if (owns)
+            GatherNarrowRows<true, false>(bits, first, end, run, window, g);
+        else
+            GatherNarrowRows<false, false>(bits, first, end, run, window, g);
+    } else if (owns) {
+        GatherNarrowRows<true, true>(bits, first, end, run, window, g);
+    } else {
+        GatherNarrowRows<false, true>(bits, first, end, run, window, g);
+    }
+    if (last == g.height)  // past the grid: blank in every glyph
+        std::memset(bits.word[last], 0, sizeof bits.word[last]);
+}
+
+}  // namespace glyphar
+
+#endif  // GLYPHAR_GATHER_H

@@ -1,0 +1,288 @@
+// Text layout, private to the renderer. A row is a run of the text's cells,
+// a byte or a UTF-8 character each, placed from the box's left edge (moved
+// right by alignment); rows are numbered from the top of the box. Drawing and
+// measuring both walk the rows from here, for every font: only the cell's
+// size in pixels comes from the font.
+#ifndef GLYPHAR_LAYOUT_H
+#define GLYPHAR_LAYOUT_H
+
+#include "Glyphar.h"
+#include "GlypharFonts.h"
+#include "GlypharGeometry.h"
+#include "GlypharUtf8.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+
+namespace glyphar {
+
+// The cell pitch trunc(factor * size), or 0 where it cannot space cells (a
+// size too small, NaN or infinite): the bounds would divide by it.
+inline int64_t CellPitch(double factor, float size)
+{
+    const double pitch = std::trunc(factor * size);
+    if (!std::isfinite(pitch))
+        return 0;
+    return ClampFar(pitch);
+}
+
+struct Grid {
+    int64_t cellWidth, cellHeight;
+    int64_t columns;  // cells a row holds: lastCol + 1, 0 or less for a negative width
+    int64_t lastRow;
+    int64_t boxWidth;
+    int flags;
+};
+
+// False where the size cannot space cells.
+inline bool MakeGrid(_rect box, float size, int flags, int cellWidth, int cellHeight, Grid *grid)
+{
+    grid->cellWidth = CellPitch(cellWidth, size);
+    grid->cellHeight = CellPitch(cellHeight, size);
+    if (grid->cellWidth == 0 || grid->cellHeight == 0)
+        return false;
+    grid->columns = box.w / grid->cellWidth + 1;
+    grid->lastRow = box.h / grid->cellHeight;
+    grid->boxWidth = box.w;
+    grid->flags =
+        flags & (GLYPHAR_WRAP_WORDS | GLYPHAR_ALIGN_CENTER | GLYPHAR_ALIGN_RIGHT | GLYPHAR_UTF8);
+    return true;
+}
+
+struct TextRow {
+    const unsigned char *cells;  // where the first cell's byte or character starts
+    const unsigned char *slots;  // the built-in font's slots of UTF-8 cells, or nullptr
+    int64_t count;               // cells, at least 1
+    int64_t index;  // 0 is the box's top row
+    int64_t shift;  // pixels moved right by alignment
+};
+
+inline int64_t AlignmentShift(const Grid &grid, int64_t count)
+{
+    const int64_t room = grid.boxWidth - count * grid.cellWidth;
+    if (grid.flags & GLYPHAR_ALIGN_CENTER)
+        return std::max<int64_t>(0, room / 2);
+    if (grid.flags & GLYPHAR_ALIGN_RIGHT)
+        return std::max<int64_t>(0, room);
+    return 0;
+}
+
+// The row being filled. used counts its cells; inked those up to its last
+// cell that is drawn (trailing spaces of a wrapped row take no width).
+template <class EmitRow>
+struct RowBuilder {
+    const Grid &grid;
+    int64_t rowLimit;  // the last row index the caller wants
+    EmitRow &emit;
+    const unsigned char *start;
+    const unsigned char *slots;  // the cells' slots, where the layout records them
+    int64_t index = 0, used = 0, inked = 0;
+
+    void Flush()
+    {
+        if (inked > 0)
+            emit(TextRow{start, slots, inked, index, AlignmentShift(grid, inked)});
+    }
+
+    // Ends the row and starts the next at next; false when no row is left.
+    bool Break(const unsigned char *next)
+    {
+        Flush();
+        if (index + 1 > rowLimit)
+            return false;
+        ++index;
+        used = inked = 0;
+        start = next;
+        return true;
+    }
+};
+
+// What one cell takes of the text: a byte, or a UTF-8 character. Newlines,
+// spaces and the NUL are single bytes either way, and no UTF-8 character
+// contains one, so the layout can test a cell's first byte for them. Take
+// places a cell, and TakeRun up to `room` cells, stopping before a NUL or a
+// newline; for drawing, the UTF-8 layout records the slot of each of a row's
+// first kRowSlots cells as it goes, so that each character is decoded once.
+constexpr int64_t kRowSlots = 512;
+
+struct TakenCells {
+    const unsigned char *end;
+    int64_t cells;
+};
+
+struct ByteCells {
+    static constexpr const unsigned char *kSlots = nullptr;
+    static int Length(const unsigned char *) { return 1; }
+    static int Take(const unsigned char *, int64_t) { return 1; }
+
+    static TakenCells TakeRun(const unsigned char *p, int64_t, int64_t room)
+    {
+        int64_t n = 0;
+        for (; n < room && p[n] != '\0' && p[n] != '\n'; ++n) {
+        }
+        return {p + n, n};
+    }
+};
+
+// A longer row's cells past the last slot are not recorded: drawing decodes
+// such a row again.
+template <bool Record>
+struct Utf8Cells {
+    unsigned char slots[Record ? kRowSlots : 1];
+    const unsigned char *const kSlots = Record ? slots : nullptr;
+
+    static int Length(const unsigned char *p) { return NextChar(p).length; }
+
+    int Take(const unsigned char *p, int64_t cell)
+    {
+        const Utf8Char c = NextChar(p);
+        if (Record && cell < kRowSlots)
+            slots[cell] = SlotOf(c.codepoint);
+        return c.length;
+    }
+
+    TakenCells TakeRun(const unsigned char *p, int64_t used, int64_t room)
+    {
+        if constexpr (!Record)
+            return TakeStretch<false>(p, used, room);
+        const int64_t recorded = std::max<int64_t>(std::min(kRowSlots - used, room), 0);
+        const TakenCells head = TakeStretch<true>(p, used, recorded);
+        if (head.cells < recorded)
+            return head;
+        const TakenCells tail = TakeStretch<false>(head.end, used + recorded, room - recorded);
+        return {tail.end, recorded + tail.cells};
+    }
+
+    // Most cells of most text are ASCII, which is its own slot, or one of
+    // Latin-1's letters, two bytes led by C3: each goes through on a test or
+    // two, and only other characters are decoded in full.
+    template <bool Store>
+    TakenCells TakeStretch(const unsigned char *p, int64_t used, int64_t room)
+    {
+        unsigned char *slot = Store ? slots + used : nullptr;
+        int64_t n = 0;
+        for (; n < room; ++n) {
+            const unsigned first = *p;
+            if (first - 0x0Bu < 0x80u - 0x0Bu) {  // past the newline, below 0x80
+                if (Store)
+                    slot[n] = static_cast<uint8_t>(first);
+                ++p;
+            } else if (first == 0xC3 && (p[1] & 0xC0u) == 0x80) {  // U+00C0 to U+00FF
+                if (Store)
+                    slot[n] = static_cast<uint8_t>(p[1] + 0x40);
+                p += 2;
+            } else if (first == '\0' || first == '\n') {
+                break;
+            } else {
+                const Utf8Char c = NextChar(p);
+                if (Store)
+                    slot[n] = SlotOf(c.codepoint);
+                p += c.length;
+            }
+        }
+        return {p, n};
+    }
+};
+
+// Glyphar's own rows: a cell that finds the row full starts the next row,
+// where it takes the first cell even when rows hold no cells at all.
+template <class Cells, class Builder>
+size_t LayOutCells(const unsigned char *text, Cells &cells, Builder &row)
+{
+    const unsigned char *p = text;
+    bool brokenByCell = false;
+    for (;;) {
+        const int64_t capacity = brokenByCell ? std::max<int64_t>(row.grid.columns, 1)
+                                              : row.grid.columns;
+        const TakenCells run = cells.TakeRun(p, row.used, capacity - row.used);
+        p = run.end;
+        row.used += run.cells;
+        row.inked = row.used;
+        if (*p == '\0') {
+            row.Flush();
+            return static_cast<size_t>(p - text);
+        }
+        const bool newline = *p == '\n';
+        if (!row.Break(p + newline))
+            return static_cast<size_t>(p + newline - text);
+        p += newline;
+        brokenByCell = !newline;
+    }
+}
+
+inline bool IsWordCell(unsigned char first)
+{
+    return first != '\0' && first != ' ' && first != '\n';
+}
+
+// Rows broken between words; a word longer than a row is broken as cells.
+template <class Cells, class Builder>
+size_t LayOutWords(const unsigned char *text, Cells &cells, Builder &row)
+{
+    const int64_t columns = row.grid.columns;
+    const unsigned char *p = text;
+    for (;;) {
+        if (*p == '\0') {
+            row.Flush();
+            return static_cast<size_t>(p - text);
+        }
+        if (*p == '\n') {
+            if (!row.Break(p + 1))
+                return static_cast<size_t>(p + 1 - text);
+            ++p;
+            continue;
+        }
+        if (*p == ' ') {
+            if (row.used < columns) {
+                p += cells.Take(p, row.used), ++row.used;
+                continue;
+            }
+            const unsigned char *next = p;  // the spaces that end a full row are dropped
+            while (*next == ' ')
+                ++next;
+            if (!row.Break(next))
+                return static_cast<size_t>(next - text);
+            p = next;
+            continue;
+        }
+        const unsigned char *end = p;
+        int64_t length = 0;
+        for (; IsWordCell(*end); ++length)
+            end += Cells::Length(end);
+        if (length > columns - row.used && length <= columns && !row.Break(p))
+            return static_cast<size_t>(p - text);
+        while (p < end) {
+            if (row.used == columns && !row.Break(p))
+                return static_cast<size_t>(p - text);
+            p += cells.Take(p, row.used);
+            row.inked = ++row.used;
+        }
+    }
+}
+
+template <class Cells, class EmitRow>
+size_t LayOutAs(const unsigned char *text, const Grid &grid, int64_t rowLimit, EmitRow &emit)
+{
+    Cells cells;
+    RowBuilder<EmitRow> row{grid, rowLimit, emit, text, cells.kSlots};
+    if ((grid.flags & GLYPHAR_WRAP_WORDS) && grid.columns >= 1)
+        return LayOutWords(text, cells, row);
+    return LayOutCells(text, cells, row);
+}
+
+// Lays the text out, calling emit(TextRow) for every row with cells, and
+// stops before any row past rowLimit. Returns the bytes used, which never
+// end inside a character. Drawing asks for UTF-8 rows' slots.
+template <bool Slots = false, class EmitRow>
+size_t LayOut(const unsigned char *text, const Grid &grid, int64_t rowLimit, EmitRow emit)
+{
+    if (grid.flags & GLYPHAR_UTF8)
+        return LayOutAs<Utf8Cells<Slots>>(text, grid, rowLimit, emit);
+    return LayOutAs<ByteCells>(text, grid, rowLimit, emit);
+}
+
+}  // namespace glyphar
+
+#endif  // GLYPHAR_LAYOUT_H

@@ -1,0 +1,442 @@
+// Pixel writers, private to the renderer: one per pixel size, chosen once
+// per text row, and the tables of the vector ones (AVX2, AVX-512, NEON),
+// each built in a file of its own for its instruction set. Every writer
+// draws the same pixels from the same words of bits, 64 pixels a word, bit 0
+// leftmost, and none reads the surface.
+#ifndef GLYPHAR_WRITE_H
+#define GLYPHAR_WRITE_H
+
+#include "Glyphar.h"
+
+#include <atomic>
+#include <cstdint>
+#include <cstring>
+#include <type_traits>
+
+#if defined(_MSC_VER)
+#include <intrin.h>
+#endif
+
+#if defined(__GNUC__)
+#define GLYPHAR_NOINLINE __attribute__((noinline))
+#elif defined(_MSC_VER)
+#define GLYPHAR_NOINLINE __declspec(noinline)
+#else
+#define GLYPHAR_NOINLINE
+#endif
+
+namespace glyphar {
+
+// The index of the lowest set bit of a nonzero word.
+inline int LowestBit(uint64_t word)
+{
+#if defined(__GNUC__)
+    return __builtin_ctzll(word);
+#elif defined(_MSC_VER) && defined(_WIN64)
+    unsigned long at;
+    _BitScanForward64(&at, word);
+    return static_cast<int>(at);
+#else
+    int at = 0;
+    for (; !(word & 1); word >>= 1)
+        ++at;
+    return at;
+#endif
+}
+
+//----------------------------------------------------------------------------
+// Pixel writers, one per pixel size, chosen once per text row. A row of
+// pixels is written from words of bits, 64 pixels a word, bit 0 leftmost.
+// Opaque pixels go eight at a time: the pixels of a byte of bits are the
+// background with the foreground's differing bits put back where a per-byte
+// mask says lit, in whole 64-bit words, with no branch. Transparent rows
+// touch only their lit pixels. Where the CPU can store under a mask, both
+// kinds of row go 64 bytes a store instead.
+//----------------------------------------------------------------------------
+
+struct Ink {
+    uint32_t fg, bg;  // as MapColor gives them; a transparent bg is fg
+    bool opaque;
+};
+
+
+// Eight copies of a pixel, as Bytes words. A pixel of 1, 2 or 4 bytes read
+// as a number and multiplied repeats in every lane in the machine's own byte
+// order; a 3-byte pixel straddles the words and goes byte by byte.
+template <int Bytes>
+void RepeatEight(uint32_t stored, uint64_t words[Bytes])
+{
+    if constexpr (Bytes == 3) {
+        uint8_t pixel[4], eight[24];
+        std::memcpy(pixel, &stored, 4);
+        for (int k = 0; k < 24; ++k)
+            eight[k] = pixel[k % 3];
+        std::memcpy(words, eight, 24);
+    } else {
+        using Lane = std::conditional_t<Bytes == 1, uint8_t,
+                                        std::conditional_t<Bytes == 2, uint16_t, uint32_t>>;
+        Lane lane;
+        std::memcpy(&lane, &stored, Bytes);
+        for (int w = 0; w < Bytes; ++w)
+            words[w] = lane * (~uint64_t{0} / static_cast<Lane>(~Lane{0}));
+    }
+}
+
+// For each byte of bits, eight pixels of Bytes bytes: 0xFF where lit.
+template <int Bytes>
+struct ByteMasks {
+    uint8_t mask[256][8 * Bytes];
+
+    constexpr ByteMasks() : mask()
+    {
+        for (int bits = 0; bits < 256; ++bits)
+            for (int k = 0; k < 8 * Bytes; ++k)
+                mask[bits][k] = (bits >> (k / Bytes)) & 1 ? 0xFF : 0;
+    }
+};
+
+template <int Bytes>
+constexpr ByteMasks<Bytes> kByteMasks{};
+
+// Stores the first `bytes` (fewer than 8) bytes of a word, in memory order.
+inline void StoreFirstBytes(uint8_t *dst, uint64_t word, int bytes)
+{
+    const bool little = SDL_BYTEORDER == SDL_LIL_ENDIAN;
+    if (bytes & 4) {
+        const uint32_t piece = static_cast<uint32_t>(little ? word : word >> 32);
+        std::memcpy(dst, &piece, 4);
+        dst += 4;
+        word = little ? word >> 32 : word << 32;
+    }
+    if (bytes & 2) {
+        const uint16_t piece = static_cast<uint16_t>(little ? word : word >> 48);
+        std::memcpy(dst, &piece, 2);
+        dst += 2;
+        word = little ? word >> 16 : word << 16;
+    }
+    if (bytes & 1)
+        *dst = static_cast<uint8_t>(little ? word : word >> 56);
+}
+
+// How a row of a window's pixels splits: whole words of 64 pixels, whole
+// bytes of eight in the word after them, then a tail of fewer than eight,
+// which is tailWords whole 8-byte words and tailRest bytes of pixels.
+// Worked out once per window, not per row of pixels.
+struct RowSpan {
+    int64_t words;
+    int bytes, tail;
+    int tailWords, tailRest;
+
+    RowSpan(int64_t count, int bytesPerPixel)
+        : words(count / 64), bytes(static_cast<int>(count % 64 / 8)),
+          tail(static_cast<int>(count % 8)), tailWords(tail * bytesPerPixel / 8),
+          tailRest(tail * bytesPerPixel % 8)
+    {
+    }
+
+    bool partialWord() const { return bytes + tail > 0; }
+    int partialPixels() const { return 8 * bytes + tail; }
+    uint64_t partialMask() const { return (uint64_t{1} << (8 * bytes + tail)) - 1; }
+};
+
+// The rows of pixels a window writes, top to bottom: the bit row of glyph
+// row r (stride words after that of row r - 1) on height[r] rows of pixels
+// in turn, for r from first to last. A writer walks them all in one call, so
+// that what it sets up (the colours in vector registers, its choice of path)
+// is set up once per window.
+struct RowRuns {
+    const uint64_t *bits;
+    int64_t stride;
+    const int64_t *height;
+    int first, last;
+
+    const uint64_t *BitsOf(int r) const { return bits + r * stride; }
+};
+
+// A single narrow character's `rows` rows of pixels, `width` (at most 64)
+// wide: row k shows Word(k), the lit pixels of the glyph row it samples.
+// Writers take it apart from a row of cells because for one character their
+// setup is most of the cost; each row's word is looked up as it is written,
+// which costs less than working out all ten.
+struct CellRows {
+    const uint8_t *masks;        // the glyph's rows
+    const uint64_t *litOffsets;  // by mask, from the left edge shown
+    const uint8_t *rowOf;
+    int64_t rows, width;
+
+    uint64_t Word(int64_t k) const { return litOffsets[masks[rowOf[k]]]; }
+};
+
+
+enum WriterPath { kPortable = 0, kAvx2 = 1, kAvx512 = 2, kNeon = 3, kWriterPaths = 4 };
+
+// A window's rows of pixels, from its bit rows.
+using RowsWriter = void (*)(uint8_t *dst, int64_t pitch, const RowRuns &runs, const RowSpan &span,
+                            uint32_t fg, uint32_t bg);
+// One narrow character's rows.
+using CellWriter = void (*)(uint8_t *dst, int64_t pitch, const CellRows &cell, uint32_t fg,
+                            uint32_t bg);
+// Whole words of 64 opaque pixels of one row.
+using WordsWriter = void (*)(uint8_t *dst, const uint64_t *bits, int64_t words, uint32_t fg,
+                             uint32_t bg);
+// The built-in font's gather at size 1 (see GlypharGather.h).
+using UnscaledGather = void (*)(uint64_t *rows, int64_t stride, const uint8_t (*font)[16],
+                                const unsigned char *cells, int64_t count, int64_t at,
+                                int64_t window);
+
+// AVX2's, for x86-64 CPUs with AVX2 or AVX-512.
+void GatherUnscaledX86(uint64_t *rows, int64_t stride, const uint8_t (*font)[16],
+                       const unsigned char *cells, int64_t count, int64_t at, int64_t window);
+
+// A set of vector writers, by transparent (0) or opaque (1), then bytes per
+// pixel less one; nullptr where the portable writer does the work.
+struct VectorWriters {
+    RowsWriter rows[2][4];
+    CellWriter cells[2][4];
+    WordsWriter opaqueWords[4];
+    UnscaledGather gatherUnscaled;
+};
+
+// The set of a path this build has; nullptr for the portable path and for
+// paths left out of the build. Each vector file gives its own.
+const VectorWriters *VectorWritersOf(int path);
+const VectorWriters *Avx2Writers();
+const VectorWriters *Avx512Writers();
+const VectorWriters *NeonWriters();
+
+// The writers drawing uses: the best the CPU has, unless a test or a
+// benchmark has asked for others (GlypharUseWriters); -1 until the first
+// drawing or choice.
+extern std::atomic<int> drawingPath;
+int FirstWriterPath();
+
+// 3-byte pixels always go the portable way.
+inline int WriterPathFor(int bytesPerPixel)
+{
+    if (bytesPerPixel == 3)
+        return kPortable;
+    const int path = drawingPath.load(std::memory_order_relaxed);
+    return path >= 0 ? path : FirstWriterPath();
+}
+
+inline const VectorWriters *VectorWritersFor(int bytesPerPixel)
+{
+    return VectorWritersOf(WriterPathFor(bytesPerPixel));
+}
+
+// Copies `Pixels` pixels of `Bytes` bytes to pixel offset k for each bit k
+// set in `starts`. Four a step: a quarter of the loop's branches, and a
+// step's stores go out together. A step with fewer than four left stores its
+// first again, so only those pixels are written, some twice.
+template <int Bytes, int Pixels>
+inline void StoreAtEach(uint8_t *dst, uint64_t starts, const uint8_t *pixels)
+{
+    while (starts != 0) {
+        int at[4];
+        at[0] = LowestBit(starts);
+        starts &= starts - 1;
+        for (int k = 1; k < 4; ++k) {
+            at[k] = starts != 0 ? LowestBit(starts) : at[0];
+            starts &= starts - 1;
+        }
+        for (int k = 0; k < 4; ++k)
+            std::memcpy(dst + at[k] * Bytes, pixels, Pixels * Bytes);
+    }
+}
+
+// The portable way through a window's rows: each row of pixels by the
+// writer's Row, from copies the stores cannot alias, so that they stay in
+// registers.
+template <class Writer>
+GLYPHAR_NOINLINE void RowsOneByOne(const Writer &writer, uint8_t *dst, int64_t pitch,
+                                   const RowRuns &runs, const RowSpan &span)
+{
+    const Writer self = writer;
+    const RowSpan localSpan = span;
+    const RowRuns local = runs;
+    for (int r = local.first; r <= local.last; ++r)
+        for (int64_t n = local.height[r]; n > 0; --n, dst += pitch)
+            self.Row(dst, local.BitsOf(r), localSpan);
+}
+
+// Opaque rows: every pixel in fg where lit, bg elsewhere, eight at a time.
+template <int Bytes>
+struct OpaqueWriter {
+    uint64_t bg[Bytes], diff[Bytes];
+    uint32_t fgPixel, bgPixel;
+    RowsWriter vectorRows;    // a vector path's whole window, or nullptr
+    WordsWriter vectorWords;  // a vector path's whole words of a row, or nullptr
+
+    // The eights are made where they are used: a vector path needs none.
+    explicit OpaqueWriter(const Ink &ink) : bg(), diff(), fgPixel(ink.fg), bgPixel(ink.bg)
+    {
+        const VectorWriters *vector = VectorWritersFor(Bytes);
+        vectorRows = vector != nullptr ? vector->rows[1][Bytes - 1] : nullptr;
+        vectorWords = vector != nullptr ? vector->opaqueWords[Bytes - 1] : nullptr;
+    }
+
+    // The eight pixels of the low byte of bits, as Bytes words.
+    struct Eight {
+        uint64_t word[Bytes];
+    };
+
+    Eight PixelsOf(uint64_t bits) const
+    {
+        const uint8_t *mask = kByteMasks<Bytes>.mask[bits & 0xFF];
+        Eight pixels;
+        for (int w = 0; w < Bytes; ++w) {
+            uint64_t m;
+            std::memcpy(&m, mask + 8 * w, 8);
+            pixels.word[w] = bg[w] ^ (diff[w] & m);
+        }
+        return pixels;
+    }
+
+    static void Store(uint8_t *dst, const Eight &pixels)
+    {
+        std::memcpy(dst, pixels.word, sizeof pixels.word);
+    }
+
+    void Rows(uint8_t *dst, int64_t pitch, const RowRuns &runs, const RowSpan &span) const
+    {
+        if (vectorRows != nullptr)
+            vectorRows(dst, pitch, runs, span, fgPixel, bgPixel);
+        else
+            RowsOneByOne(WithEights(), dst, pitch, runs, span);
+    }
+
+    // A single character's rows, one by one.
+    void Cell(uint8_t *dst, int64_t pitch, const CellRows &cell) const
+    {
+        const OpaqueWriter self = *this;
+        const RowSpan span(cell.width, Bytes);
+        const CellRows local = cell;
+        if (span.words == 0 && span.bytes == 0) {  // fewer than eight pixels
+            for (int64_t k = 0; k < local.rows; ++k, dst += pitch)
+                StoreTail(dst, self.PixelsOf(local.Word(k)), span);
+            return;
+        }
+        for (int64_t k = 0; k < local.rows; ++k, dst += pitch) {
+            const uint64_t word = local.Word(k);
+            self.Row(dst, &word, span);
+        }
+    }
+
+    OpaqueWriter WithEights() const
+    {
+        OpaqueWriter self = *this;
+        RepeatEight<Bytes>(bgPixel, self.bg);
+        RepeatEight<Bytes>(fgPixel ^ bgPixel, self.diff);
+        return self;
+    }
+
+    void Row(uint8_t *dst, const uint64_t *bits, const RowSpan &span) const
+    {
+        if (vectorWords != nullptr) {
+            vectorWords(dst, bits, span.words, fgPixel, bgPixel);
+            Partial(dst + span.words * 64 * Bytes, bits + span.words, span);
+            return;
+        }
+        for (int64_t w = 0; w < span.words; ++w)
+            for (int k = 0; k < 8; ++k, dst += 8 * Bytes)
+                Store(dst, PixelsOf(bits[w] >> 8 * k));
+        Partial(dst, bits + span.words, span);
+    }
+
+    // The row's last word, when it is not whole.
+    void Partial(uint8_t *dst, const uint64_t *last, const RowSpan &span) const
+    {
+        if (!span.partialWord())
+            return;
+        uint64_t word = *last;
+        for (int k = 0; k < span.bytes; ++k, word >>= 8, dst += 8 * Bytes)
+            Store(dst, PixelsOf(word));
+        if (span.tail != 0)
+            StoreTail(dst, PixelsOf(word), span);
+    }
+
+    // The first span.tail of eight pixels.
+    static void StoreTail(uint8_t *dst, const Eight &pixels, const RowSpan &span)
+    {
+        uint64_t rest = pixels.word[0];
+        for (int w = 1; w < Bytes && w <= span.tailWords; ++w, dst += 8) {
+            std::memcpy(dst, &rest, 8);
+            rest = pixels.word[w];
+        }
+        StoreFirstBytes(dst, rest, span.tailRest);
+    }
+};
+
+// Transparent rows: only the lit pixels, each one copy of fg, found one by
+// one. Where the CPU can store under a mask, whole words go at once instead.
+template <int Bytes>
+struct StrokeWriter {
+    uint32_t fg;
+    RowsWriter vectorRows;       // a vector path's whole window, or nullptr
+    uint8_t fgTwice[2 * Bytes];  // two pixels, for a lit pair
+
+    explicit StrokeWriter(const Ink &ink) : fg(ink.fg)
+    {
+        const VectorWriters *vector = VectorWritersFor(Bytes);
+        vectorRows = vector != nullptr ? vector->rows[0][Bytes - 1] : nullptr;
+        std::memcpy(fgTwice, &fg, Bytes);
+        std::memcpy(fgTwice + Bytes, &fg, Bytes);
+    }
+
+    // Lit pixels in pairs where they can be: both pixels of a pair from an
+    // even offset go in one store twice the size, the rest one by one.
+    void Word(uint8_t *dst, uint64_t word) const
+    {
+        if constexpr (Bytes != 3) {
+            const uint64_t pairs = word & (word >> 1) & 0x5555555555555555u;
+            StoreAtEach<Bytes, 2>(dst, pairs, fgTwice);
+            word &= ~(pairs | pairs << 1);
+        }
+        StoreAtEach<Bytes, 1>(dst, word, fgTwice);
+    }
+
+    void Rows(uint8_t *dst, int64_t pitch, const RowRuns &runs, const RowSpan &span) const
+    {
+        if (vectorRows != nullptr)
+            vectorRows(dst, pitch, runs, span, fg, fg);
+        else
+            RowsOneByOne(*this, dst, pitch, runs, span);
+    }
+
+    // A single character's rows, one by one.
+    void Cell(uint8_t *dst, int64_t pitch, const CellRows &cell) const
+    {
+        const StrokeWriter self = *this;
+        const RowSpan span(cell.width, Bytes);
+        const CellRows local = cell;
+        for (int64_t k = 0; k < local.rows; ++k, dst += pitch) {
+            const uint64_t word = local.Word(k);
+            self.Row(dst, &word, span);
+        }
+    }
+
+    void Row(uint8_t *dst, const uint64_t *bits, const RowSpan &span) const
+    {
+        for (int64_t w = 0; w < span.words; ++w, dst += 64 * Bytes)
+            Word(dst, bits[w]);
+        if (span.partialWord())
+            Word(dst, bits[span.words] & span.partialMask());
+    }
+};
+
+
+// The portable cell writers, by transparent or opaque and bytes per pixel.
+extern const CellWriter kPortableCells[2][4];
+
+// One narrow character's writer: a character grid draws one per call, so
+// the choice is a look in a table rather than the writers' own.
+inline CellWriter CellWriterFor(int bytesPerPixel, bool opaque)
+{
+    const VectorWriters *vector = VectorWritersFor(bytesPerPixel);
+    const CellWriter own = vector != nullptr ? vector->cells[opaque][bytesPerPixel - 1] : nullptr;
+    return own != nullptr ? own : kPortableCells[opaque][bytesPerPixel - 1];
+}
+
+}  // namespace glyphar
+
+#endif  // GLYPHAR_WRITE_H

@@ -1,0 +1,154 @@
+// AVX-512 (BW, and VL for 16-byte stores) pixel writers, x86-64 only, each
+// function built for that instruction set and chosen at run time where the
+// CPU has it. They draw exactly the pixels of the portable writers, from the
+// same words of bits, and only store: masked-off pixels are neither read nor
+// written.
+
+#include "GlypharWrite.h"
+
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(GLYPHAR_NO_VECTOR)
+
+#include <immintrin.h>
+
+namespace glyphar {
+
+namespace {
+
+#define GLYPHAR_AVX512 __attribute__((target("avx512bw,avx512vl,bmi,bmi2")))
+
+//----------------------------------------------------------------------------
+// AVX-512 (BW, and VL for 16-byte stores): a word's pixels under its bits as a mask, 64 bytes a store.
+// Opaque words are blended from fg and bg; transparent ones store only the
+// lit pixels, and masked-off pixels are neither read nor written.
+//----------------------------------------------------------------------------
+
+template <int Bytes>
+GLYPHAR_AVX512 __m512i Broadcast512(uint32_t pixel)
+{
+    return Bytes == 1   ? _mm512_set1_epi8(static_cast<char>(pixel))
+           : Bytes == 2 ? _mm512_set1_epi16(static_cast<short>(pixel))
+                        : _mm512_set1_epi32(static_cast<int>(pixel));
+}
+
+// A word of bits as pixels, fg where lit and bg elsewhere (64, 32 or 16
+// pixels a store); only the pixels that `stored` marks are written.
+template <int Bytes>
+GLYPHAR_AVX512 inline void Word512(uint8_t *dst, uint64_t lit,
+                                   uint64_t stored, __m512i fg, __m512i bg)
+{
+    constexpr int kShift = 64 / Bytes % 64;
+    for (int k = 0; k < Bytes && stored != 0; ++k, dst += 64, lit >>= kShift, stored >>= kShift) {
+        if (Bytes == 1)
+            _mm512_mask_storeu_epi8(dst, stored, _mm512_mask_blend_epi8(lit, bg, fg));
+        else if (Bytes == 2)
+            _mm512_mask_storeu_epi16(dst, static_cast<__mmask32>(stored),
+                                     _mm512_mask_blend_epi16(static_cast<__mmask32>(lit), bg, fg));
+        else
+            _mm512_mask_storeu_epi32(dst, static_cast<__mmask16>(stored),
+                                     _mm512_mask_blend_epi32(static_cast<__mmask16>(lit), bg, fg));
+    }
+}
+
+template <int Bytes>
+GLYPHAR_AVX512 __m128i Broadcast128(uint32_t pixel)
+{
+    return Bytes == 1   ? _mm_set1_epi8(static_cast<char>(pixel))
+           : Bytes == 2 ? _mm_set1_epi16(static_cast<short>(pixel))
+                        : _mm_set1_epi32(static_cast<int>(pixel));
+}
+
+// The first 16 bytes' worth of Word512, for a row that has no more.
+template <int Bytes>
+GLYPHAR_AVX512 inline void Store128(uint8_t *dst, uint64_t lit,
+                                    uint64_t stored, __m128i fg,
+                                    __m128i bg)
+{
+    if (Bytes == 1)
+        _mm_mask_storeu_epi8(dst, static_cast<__mmask16>(stored),
+                             _mm_mask_blend_epi8(static_cast<__mmask16>(lit), bg, fg));
+    else if (Bytes == 2)
+        _mm_mask_storeu_epi16(dst, static_cast<__mmask8>(stored),
+                              _mm_mask_blend_epi16(static_cast<__mmask8>(lit), bg, fg));
+    else
+        _mm_mask_storeu_epi32(dst, static_cast<__mmask8>(stored),
+                              _mm_mask_blend_epi32(static_cast<__mmask8>(lit), bg, fg));
+}
+
+template <int Bytes, bool Opaque>
+GLYPHAR_AVX512 void Rows512(uint8_t *dst, int64_t pitch,
+                            const RowRuns &runs, const RowSpan &span,
+                            uint32_t fgPixel, uint32_t bgPixel)
+{
+    const uint64_t unlitToo = Opaque ? ~uint64_t{0} : 0;
+    const int64_t words = span.words;
+    const uint64_t partial = span.partialWord() ? span.partialMask() : 0;
+    const RowRuns local = runs;  // which the stores cannot alias
+    const __m512i fg = Broadcast512<Bytes>(fgPixel), bg = Broadcast512<Bytes>(bgPixel);
+    for (int r = local.first; r <= local.last; ++r) {
+        const uint64_t *bits = local.BitsOf(r);
+        const uint64_t last = partial != 0 ? bits[words] : 0;  // a whole row has no more
+        for (int64_t n = local.height[r]; n > 0; --n, dst += pitch) {
+            uint8_t *at = dst;
+            for (int64_t w = 0; w < words; ++w, at += 64 * Bytes)
+                Word512<Bytes>(at, bits[w], bits[w] | unlitToo, fg, bg);
+            Word512<Bytes>(at, last, (last | unlitToo) & partial, fg, bg);
+        }
+    }
+}
+
+// A single narrow character: one word a row. Up to 16 bytes a row (most
+// characters) go in one 16-byte store.
+template <int Bytes, bool Opaque>
+GLYPHAR_AVX512 void Cell512(uint8_t *dst, int64_t pitch,
+                            const CellRows &cell, uint32_t fgPixel,
+                            uint32_t bgPixel)
+{
+    const uint64_t unlitToo = Opaque ? ~uint64_t{0} : 0;
+    const uint64_t shown = cell.width == 64 ? ~uint64_t{0} : (uint64_t{1} << cell.width) - 1;
+    const CellRows local = cell;  // which the stores cannot alias
+    const int64_t rows = cell.rows;
+    if (cell.width * Bytes <= 16) {
+        const __m128i fg = Broadcast128<Bytes>(fgPixel), bg = Broadcast128<Bytes>(bgPixel);
+        for (int64_t k = 0; k < rows; ++k, dst += pitch) {
+            const uint64_t lit = local.Word(k);
+            Store128<Bytes>(dst, lit, (lit | unlitToo) & shown, fg, bg);
+        }
+        return;
+    }
+    const __m512i fg = Broadcast512<Bytes>(fgPixel), bg = Broadcast512<Bytes>(bgPixel);
+    for (int64_t k = 0; k < rows; ++k, dst += pitch) {
+        const uint64_t lit = local.Word(k);
+        Word512<Bytes>(dst, lit, (lit | unlitToo) & shown, fg, bg);
+    }
+}
+
+#undef GLYPHAR_AVX512
+
+// 3-byte pixels are the portable writers'. The size-1 gather is AVX2's:
+// every CPU with AVX-512 has it.
+constexpr VectorWriters kAvx512Writers = {
+    {{Rows512<1, false>, Rows512<2, false>, nullptr, Rows512<4, false>},
+     {Rows512<1, true>, Rows512<2, true>, nullptr, Rows512<4, true>}},
+    {{Cell512<1, false>, Cell512<2, false>, nullptr, Cell512<4, false>},
+     {Cell512<1, true>, Cell512<2, true>, nullptr, Cell512<4, true>}},
+    {nullptr, nullptr, nullptr, nullptr},
+    GatherUnscaledX86,
+};
+
+}  // namespace
+
+const VectorWriters *Avx512Writers()
+{
+    return &kAvx512Writers;
+}
+
+}  // namespace glyphar
+
+#else
+
+const glyphar::VectorWriters *glyphar::Avx512Writers()
+{
+    return nullptr;
+}
+
+#endif
