@@ -14,7 +14,8 @@
 #   make sanitize   the unit tests again, built with ASan and UBSan and
 #                   without masked stores, so the portable writers are tested
 #                   on every CPU
-#   make fuzz       the fuzzer, for FUZZ_SECONDS (default 120), from its seeds
+#   make fuzz       the two fuzzers (drawing, font loading), sharing
+#                   FUZZ_SECONDS (default 120), each from its own seeds
 #   make bench      build the benchmarks in Release and run them; the table
 #                   lands in build-release/benchmarks.md
 #   make bench-docs the same, written to docs/benchmarks.md
@@ -88,8 +89,11 @@ fuzz:
 	scripts/install-deps fuzz
 	CC=clang CXX=clang++ $(CONFIGURE) -B $(BUILD_DIR)-fuzz -DGLYPHAR_FUZZ=ON \
 	  -DGLYPHAR_BUILD_TESTS=OFF -DGLYPHAR_BUILD_DEMO=OFF -DGLYPHAR_INSTALL=OFF
-	cmake --build $(BUILD_DIR)-fuzz --parallel $(JOBS) --target glyphar-fuzz
-	fuzz/run.sh $(BUILD_DIR)-fuzz/fuzz/glyphar-fuzz $(BUILD_DIR)-fuzz/run $(FUZZ_SECONDS)
+	cmake --build $(BUILD_DIR)-fuzz --parallel $(JOBS) --target glyphar-fuzz glyphar-fuzz-font
+	fuzz/run.sh $(BUILD_DIR)-fuzz/fuzz/glyphar-fuzz $(BUILD_DIR)-fuzz/run \
+	  $$(( $(FUZZ_SECONDS) / 2 ))
+	fuzz/run.sh $(BUILD_DIR)-fuzz/fuzz/glyphar-fuzz-font $(BUILD_DIR)-fuzz/run-font \
+	  $$(( $(FUZZ_SECONDS) - $(FUZZ_SECONDS) / 2 )) fuzz/fonts 16384
 
 bench:
 	scripts/install-deps bench

@@ -82,7 +82,7 @@ int main(int argc, char *argv[])
             status = 1;
         }
     }
-    s = status == 0 ? NewSurface(kWidth, 446) : NULL;
+    s = status == 0 ? NewSurface(kWidth, 500) : NULL;
     if (status == 0 && s == NULL) {
         fprintf(stderr, "glyphar-example-fonts: cannot make a surface: %s\n", SDL_GetError());
         status = 1;

@@ -3,18 +3,18 @@
 # crash, sanitizer report, guard-byte violation or hang (a run over 10 s)
 # fails the run and leaves the input under WORK_DIR/findings/.
 #
-#   fuzz/run.sh FUZZER WORK_DIR [SECONDS]
+#   fuzz/run.sh FUZZER WORK_DIR [SECONDS [SEEDS_DIR [MAX_LEN]]]
 set -eu
 
 fuzzer=$1 work=$2 seconds=${3:-120}
-seeds=$(dirname "$0")/corpus
+seeds=${4:-$(dirname "$0")/corpus} max_len=${5:-8192}
 
 rm -rf "$work"
 mkdir -p "$work/corpus" "$work/findings"
 cp "$seeds"/* "$work/corpus/"
 
 "$fuzzer" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
-  -max_len=8192 -print_final_stats=1 -artifact_prefix="$work/findings/" \
+  -max_len="$max_len" -print_final_stats=1 -artifact_prefix="$work/findings/" \
   "$work/corpus" 2>"$work/fuzz.log" || {
   tail -n 60 "$work/fuzz.log" >&2
   echo "fuzz: findings in $work/findings/" >&2

@@ -155,8 +155,8 @@ GlypharFont *LoadPsf1(const uint8_t *data, size_t size, Reason why, const char *
     const int glyphs = mode & 0x01 ? 512 : 256;
     const uint64_t end = 4 + static_cast<uint64_t>(glyphs) * height;
     if (size < end) {
-        Say(why, "%sPSF1 glyphs: %d glyphs of %d bytes end at byte %llu, past the data's %zu", where,
-            glyphs, height, static_cast<unsigned long long>(end), size);
+        Say(why, "%sPSF1 header: %d glyphs (mode %d, byte 2) of %d bytes (byte 3) end at byte "
+            "%llu, past the data's %zu", where, glyphs, mode, height, static_cast<unsigned long long>(end), size);
         return nullptr;
     }
     Loaded loaded;
@@ -264,8 +264,8 @@ GlypharFont *LoadPsf2(const uint8_t *data, size_t size, Reason why, const char *
     }
     const uint64_t end = headerSize + uint64_t{glyphs} * glyphBytes;
     if (end > size) {
-        Say(why, "%sPSF2 glyphs: %u glyphs of %u bytes from byte %u end at byte %llu, past the "
-            "data's %zu", where, glyphs, glyphBytes, headerSize,
+        Say(why, "%sPSF2 header: %u glyphs (byte 16) of %u bytes (byte 20) from byte %u end at "
+            "byte %llu, past the data's %zu", where, glyphs, glyphBytes, headerSize,
             static_cast<unsigned long long>(end), size);
         return nullptr;
     }

@@ -154,19 +154,29 @@ inline void ModelPoint(SDL_Surface *s, int64_t x, int64_t y, _color c)
                                    static_cast<Uint8>(c.g & 0xFF), static_cast<Uint8>(c.b & 0xFF)));
 }
 
-// One glyph, offset by offset, as the sampling rule says. Only offsets that
-// can land on the surface are visited.
-inline void ModelGlyphAt(SDL_Surface *s, const char *rows, int64_t x, int64_t y, float size,
-                         _color fg, _color bg)
+// One glyph of a cell of w x h, offset by offset, as the sampling rule
+// says: lit(row, col) tells a lit glyph cell. Only offsets that can land on
+// the surface are visited.
+template <class Lit>
+void ModelSampledAt(SDL_Surface *s, Lit lit, int w, int h, int64_t x, int64_t y, float size,
+                    _color fg, _color bg)
 {
     const double sz = size;
-    for (int64_t i = std::max<int64_t>(0, -y); i < 9.0 * sz && y + i < s->h; ++i)
-        for (int64_t j = std::max<int64_t>(0, -x); j < 6.0 * sz && x + j < s->w; ++j) {
-            if (ModelRowsLit(rows, static_cast<int64_t>(i / sz), static_cast<int64_t>(j / sz)))
+    for (int64_t i = std::max<int64_t>(0, -y); i < h * sz && y + i < s->h; ++i)
+        for (int64_t j = std::max<int64_t>(0, -x); j < w * sz && x + j < s->w; ++j) {
+            if (lit(static_cast<int64_t>(i / sz), static_cast<int64_t>(j / sz)))
                 ModelPoint(s, x + j, y + i, fg);
             else if (!ModelTransparent(bg))
                 ModelPoint(s, x + j, y + i, bg);
         }
+}
+
+inline void ModelGlyphAt(SDL_Surface *s, const char *rows, int64_t x, int64_t y, float size,
+                         _color fg, _color bg)
+{
+    ModelSampledAt(
+        s, [rows](int64_t row, int64_t col) { return ModelRowsLit(rows, row, col); }, 6, 9, x, y,
+        size, fg, bg);
 }
 
 inline void ModelCarac(SDL_Surface *s, unsigned char c, int64_t x, int64_t y, float size,
@@ -282,10 +292,11 @@ using ModelLayout = ModelLayoutOf<std::string>;
 // or a NUL, for a positive size; a size whose cells have no pitch lays out
 // nothing.
 template <class Str>
-ModelLayoutOf<Str> ModelLayOutCells(const Str &text, _rect box, float size)
+ModelLayoutOf<Str> ModelLayOutCells(const Str &text, _rect box, float size, int cw = 6,
+                                    int ch = 9)
 {
-    const int64_t cellWidth = static_cast<int64_t>(6.0 * size);
-    const int64_t cellHeight = static_cast<int64_t>(9.0 * size);
+    const int64_t cellWidth = static_cast<int64_t>(cw * static_cast<double>(size));
+    const int64_t cellHeight = static_cast<int64_t>(ch * static_cast<double>(size));
     ModelLayoutOf<Str> out;
     if (cellWidth == 0 || cellHeight == 0)
         return out;
@@ -320,12 +331,13 @@ ModelLayoutOf<Str> ModelLayOutCells(const Str &text, _rect box, float size)
 
 // The word-wrap rules, word by word over strings.
 template <class Str>
-ModelLayoutOf<Str> ModelLayOutWords(const Str &text, _rect box, float size)
+ModelLayoutOf<Str> ModelLayOutWords(const Str &text, _rect box, float size, int cw = 6,
+                                    int ch = 9)
 {
     using Char = typename Str::value_type;
     const Char breaks[] = {' ', '\n', 0};
-    const int64_t cellWidth = static_cast<int64_t>(6.0 * size);
-    const int64_t cellHeight = static_cast<int64_t>(9.0 * size);
+    const int64_t cellWidth = static_cast<int64_t>(cw * static_cast<double>(size));
+    const int64_t cellHeight = static_cast<int64_t>(ch * static_cast<double>(size));
     ModelLayoutOf<Str> out;
     if (cellWidth == 0 || cellHeight == 0)
         return out;
@@ -387,20 +399,33 @@ ModelLayoutOf<Str> ModelLayOutWords(const Str &text, _rect box, float size)
 
 // The layout of bytes, or of code points; used counts the cells taken.
 template <class Str>
-ModelLayoutOf<Str> ModelLayOut(const Str &text, _rect box, float size, int flags)
+ModelLayoutOf<Str> ModelLayOut(const Str &text, _rect box, float size, int flags, int cw = 6,
+                               int ch = 9)
 {
-    const int64_t cellWidth = static_cast<int64_t>(6.0 * size);
+    const int64_t cellWidth = static_cast<int64_t>(cw * static_cast<double>(size));
     if ((flags & GLYPHAR_WRAP_WORDS) && cellWidth > 0 && box.w / cellWidth + 1 >= 1)
-        return ModelLayOutWords(text, box, size);
-    return ModelLayOutCells(text, box, size);
+        return ModelLayOutWords(text, box, size, cw, ch);
+    return ModelLayOutCells(text, box, size, cw, ch);
 }
 
-template <class Str>
+// Draws laid-out rows; cell(s, c, x, y) draws one cell, by default from the
+// built-in font's model.
+struct ModelBuiltinCell {
+    template <class Char>
+    void operator()(SDL_Surface *s, Char c, int64_t x, int64_t y, float size, _color fg,
+                    _color bg) const
+    {
+        ModelCell(s, c, x, y, size, fg, bg);
+    }
+};
+
+template <class Str, class Cell = ModelBuiltinCell>
 void ModelDrawRows(SDL_Surface *s, const std::vector<ModelRowOf<Str>> &rows, const _rect &box,
-                   float size, _color fg, _color bg, int flags)
+                   float size, _color fg, _color bg, int flags, int cw = 6, int ch = 9,
+                   Cell cell = Cell())
 {
-    const int64_t cellWidth = static_cast<int64_t>(6.0 * size);
-    const int64_t cellHeight = static_cast<int64_t>(9.0 * size);
+    const int64_t cellWidth = static_cast<int64_t>(cw * static_cast<double>(size));
+    const int64_t cellHeight = static_cast<int64_t>(ch * static_cast<double>(size));
     for (const ModelRowOf<Str> &row : rows) {
         const int64_t width = static_cast<int64_t>(row.cells.size()) * cellWidth;
         int64_t shift = 0;
@@ -409,8 +434,8 @@ void ModelDrawRows(SDL_Surface *s, const std::vector<ModelRowOf<Str>> &rows, con
         else if (flags & GLYPHAR_ALIGN_RIGHT)
             shift = std::max<int64_t>(0, box.w - width);
         for (size_t k = 0; k < row.cells.size(); ++k)
-            ModelCell(s, row.cells[k], box.x + shift + static_cast<int64_t>(k) * cellWidth,
-                      box.y + row.index * cellHeight, size, fg, bg);
+            cell(s, row.cells[k], box.x + shift + static_cast<int64_t>(k) * cellWidth,
+                 box.y + row.index * cellHeight, size, fg, bg);
     }
 }
 

@@ -1,7 +1,8 @@
 // Built with ThreadSanitizer: several threads make the process's first
-// glyphar calls at the same moment, each on a surface of its own; then each
-// thread's picture must equal the one drawn again afterwards on one thread.
-// Any data race is reported by the sanitizer and fails the run.
+// glyphar calls at the same moment, each on a surface of its own, some with
+// one loaded font that they share; then each thread's picture must equal the
+// one drawn again afterwards on one thread. Any data race is reported by the
+// sanitizer and fails the run.
 
 #include <atomic>
 #include <cstdio>
@@ -16,6 +17,7 @@ namespace {
 
 constexpr int kThreads = 8;
 constexpr _color kInk = {255, 255, 255}, kPaper = {10, 20, 30};
+GlypharFont *sharedFont = nullptr;  // loaded before the threads start
 
 SDL_Surface *NewSurface(int bpp)
 {
@@ -29,6 +31,12 @@ SDL_Surface *NewSurface(int bpp)
 void Draw(SDL_Surface *s, int which)
 {
     const float size = 1.0f + 0.5f * static_cast<float>(which % 4);
+    if (which % 2 == 1) {
+        GlypharFontDraw(s, sharedFont, "\xD0\x96 shared font \xCE\xB1", {0, 0, 160, 40},
+                        size / 2, kInk, kPaper, GLYPHAR_UTF8 | GLYPHAR_WRAP_WORDS);
+        GlypharFontCodePoint(s, sharedFont, 0x416, 100, 20, size, kInk, kPaper);
+        return;
+    }
     switch (which % 3) {
     case 0:
         Glyphar(s, "Fond transparent 0123", {0, 0, 160, 40}, size, kInk, kPaper);
@@ -53,6 +61,12 @@ bool SamePixels(const SDL_Surface *a, const SDL_Surface *b)
 
 int main()
 {
+    char why[256];
+    sharedFont = GlypharFontLoad("/usr/share/consolefonts/Uni2-Terminus16.psf.gz", why, sizeof why);
+    if (sharedFont == nullptr) {
+        std::fprintf(stderr, "glyphar-threads: %s\n", why);
+        return 1;
+    }
     std::vector<SDL_Surface *> surfaces, again;
     for (int i = 0; i < kThreads; ++i) {
         surfaces.push_back(NewSurface(i % 2 ? 16 : 32));
@@ -85,6 +99,7 @@ int main()
         SDL_FreeSurface(surfaces[i]);
         SDL_FreeSurface(again[i]);
     }
+    GlypharFontFree(sharedFont);
     std::printf("glyphar-threads: %d threads, first calls at once: %s\n", kThreads,
                 failures ? "FAILED" : "ok");
     return failures ? 1 : 0;
