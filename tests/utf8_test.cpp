@@ -92,6 +92,16 @@ TEST(WholeFont, FollowsTheDesignRules)
                 << std::hex << "U+" << at->second << " and U+" << cp << " are alike";
         }
     }
+    // A small letter's accent stands clear of it: row 1 is blank between
+    // them (eth and thorn rise to row 0 themselves).
+    for (char32_t cp = 0xE0; cp <= 0x17E; ++cp) {
+        if ((cp > 0xFF && cp != 0x161 && cp != 0x17E) || cp == 0xF0 || cp == 0xFE)
+            continue;
+        const Bitmap b = ModelBitmap(cp);
+        if (b[0].find('1') != std::string::npos) {
+            EXPECT_EQ(b[1], "000000") << std::hex << "U+" << cp;
+        }
+    }
     // The replacement glyph is unlike any character and clearly visible.
     int lit = 0;
     for (const std::string &row : ModelBitmap(0xFFFD))

@@ -47,11 +47,18 @@ install_glyphar() {
   cmake --install "$work/glyphar-sdl$1" >"$work/install-sdl$1.log"
 }
 
-# The C99 consumer, through pkg-config's module $1.
+# The C99 consumer, through pkg-config's module $1. A static library also
+# links what its module names for static linking (zlib), without the whole
+# of SDL's own static dependencies.
 run_c_consumer() {
-  # shellcheck disable=SC2046
+  private=""
+  if [ "$shared" = OFF ]; then
+    # shellcheck disable=SC2046
+    private=$(pkg-config --libs $(pkg-config --print-requires-private "$1"))
+  fi
+  # shellcheck disable=SC2046,SC2086
   "$cc" -std=c99 -Wall -Wextra -Wpedantic -Werror -o "$work/consumer-c-$1" \
-    "$src/tests/install/consumer.c" $(pkg-config --cflags --libs "$1")
+    "$src/tests/install/consumer.c" $(pkg-config --cflags --libs "$1") $private
   "$work/consumer-c-$1"
 }
 

@@ -1,5 +1,6 @@
 /* A C99 program that uses an installed glyphar: draws a 'T' and checks that
- * its top bar is lit and the gap column after it is not. */
+ * its top bar is lit and the gap column after it is not, and that a font
+ * that is not there gives a reason. */
 #include <stdio.h>
 
 #include "Glyphar.h"
@@ -34,8 +35,10 @@ int main(int argc, char *argv[])
         fprintf(stderr, "consumer: cannot make a surface: %s\n", SDL_GetError());
         return 1;
     }
+    char why[128] = "";
     Glyphar(s, "T", box, 1.0f, white, black);
     ok = pixel_at(s, 0, 0) == MAP_RGB(s, 255, 255, 255) && pixel_at(s, 5, 0) == MAP_RGB(s, 0, 0, 0);
+    ok = ok && GlypharFontLoad("/nonexistent.psf.gz", why, sizeof why) == NULL && why[0] != '\0';
     FREE_SURFACE(s);
     if (!ok) {
         fprintf(stderr, "consumer: the text was not drawn as expected\n");
