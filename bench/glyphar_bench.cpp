@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <fstream>
@@ -38,12 +39,13 @@ constexpr _color kBlack = {0, 0, 0}, kWhite = {255, 255, 255};
 constexpr _color kTransparent = {-1, -1, -1};
 constexpr _rect kScreenBox = {0, 0, kWidth, kHeight};
 
-SDL_Surface *MakeScreen(int bpp)
+constexpr int kWidth4k = 3840, kHeight4k = 2160;
+
+SDL_Surface *MakeScreen(int bpp, int w = kWidth, int h = kHeight)
 {
     if (bpp == 32)
-        return SDL_CreateRGBSurface(SDL_SWSURFACE, kWidth, kHeight, 32, 0xFF0000, 0x00FF00,
-                                    0x0000FF, 0);
-    return SDL_CreateRGBSurface(SDL_SWSURFACE, kWidth, kHeight, 16, 0xF800, 0x07E0, 0x001F, 0);
+        return SDL_CreateRGBSurface(SDL_SWSURFACE, w, h, 32, 0xFF0000, 0x00FF00, 0x0000FF, 0);
+    return SDL_CreateRGBSurface(SDL_SWSURFACE, w, h, 16, 0xF800, 0x07E0, 0x001F, 0);
 }
 
 SDL_Surface *Screen(int bpp = 16)
@@ -51,6 +53,13 @@ SDL_Surface *Screen(int bpp = 16)
     static SDL_Surface *screen16 = MakeScreen(16);
     static SDL_Surface *screen32 = MakeScreen(32);
     return bpp == 32 ? screen32 : screen16;
+}
+
+// A 3840 x 2160 32-bit surface, past every cache.
+SDL_Surface *Screen4k()
+{
+    static SDL_Surface *screen = MakeScreen(32, kWidth4k, kHeight4k);
+    return screen;
 }
 
 void ClearScreen(int bpp = 16)
@@ -114,6 +123,21 @@ void Floor(benchmark::State &state, int bpp)
 void BM_Floor16(benchmark::State &state) { Floor(state, 16); }
 void BM_Floor32(benchmark::State &state) { Floor(state, 32); }
 
+// The other floor: memset of the surface's bytes, all the memory a screen of
+// text must write.
+void Memset(benchmark::State &state, SDL_Surface *s)
+{
+    const size_t bytes = static_cast<size_t>(s->pitch) * s->h;
+    for (auto _ : state) {
+        std::memset(s->pixels, 0, bytes);
+        benchmark::ClobberMemory();
+    }
+}
+
+void BM_Memset16(benchmark::State &state) { Memset(state, Screen(16)); }
+void BM_Memset32(benchmark::State &state) { Memset(state, Screen(32)); }
+void BM_Memset4k32(benchmark::State &state) { Memset(state, Screen4k()); }
+
 // The full-screen text, black on bg, once per iteration.
 void DrawFullScreen(benchmark::State &state, int bpp, float size, _color bg,
                     const std::string &text = FullScreenText(), int flags = 0)
@@ -139,6 +163,81 @@ void BM_Utf8Accented16(benchmark::State &state)
 {
     DrawFullScreen(state, 16, 1.0f, kWhite, FullScreenAccented(), GLYPHAR_UTF8);
 }
+
+// A loaded console font, once per process; the bench stops where one is
+// missing (console-setup-linux and fonts-spleen).
+const GlypharFont *Font(const char *file)
+{
+    static std::map<std::string, GlypharFont *> fonts;
+    GlypharFont *&font = fonts[file];
+    if (font == nullptr) {
+        char why[256];
+        font = GlypharFontLoad((std::string("/usr/share/consolefonts/") + file).c_str(), why,
+                               sizeof why);
+        if (font == nullptr) {
+            std::fprintf(stderr, "glyphar-bench: %s\n", why);
+            std::exit(1);
+        }
+    }
+    return font;
+}
+
+// A full screen of size-1 text in a loaded font: the same characters, as
+// many rows as the screen holds.
+void DrawFontScreen(benchmark::State &state, const char *file, int bpp, _color bg)
+{
+    const GlypharFont *font = Font(file);
+    ClearScreen(bpp);
+    for (auto _ : state) {
+        GlypharFontDraw(Screen(bpp), font, FullScreenText().c_str(), kScreenBox, 1.0f, kBlack, bg,
+                        0);
+        benchmark::ClobberMemory();
+    }
+}
+
+constexpr const char *kTerminus = "Lat15-Terminus16.psf.gz";
+constexpr const char *kSpleen = "spleen-16x32.psfu.gz";
+
+void BM_Terminus16(benchmark::State &state) { DrawFontScreen(state, kTerminus, 16, kWhite); }
+void BM_TerminusTransparent16(benchmark::State &state)
+{
+    DrawFontScreen(state, kTerminus, 16, kTransparent);
+}
+void BM_Terminus32(benchmark::State &state) { DrawFontScreen(state, kTerminus, 32, kWhite); }
+void BM_TerminusTransparent32(benchmark::State &state)
+{
+    DrawFontScreen(state, kTerminus, 32, kTransparent);
+}
+void BM_Spleen16(benchmark::State &state) { DrawFontScreen(state, kSpleen, 16, kWhite); }
+void BM_SpleenTransparent16(benchmark::State &state)
+{
+    DrawFontScreen(state, kSpleen, 16, kTransparent);
+}
+void BM_Spleen32(benchmark::State &state) { DrawFontScreen(state, kSpleen, 32, kWhite); }
+void BM_SpleenTransparent32(benchmark::State &state)
+{
+    DrawFontScreen(state, kSpleen, 32, kTransparent);
+}
+
+// A 3840 x 2160 32-bit screen of size-1 text: 641 x 241 cells.
+void DrawScreen4k(benchmark::State &state, _color bg)
+{
+    static const std::string text = [] {
+        std::string all;
+        while (all.size() < 641u * 241u)
+            all += FullScreenText();
+        return all;
+    }();
+    SDL_Surface *s = Screen4k();
+    SDL_FillRect(s, nullptr, SDL_MapRGB(s->format, 255, 255, 255));
+    for (auto _ : state) {
+        Glyphar(s, text.c_str(), {0, 0, kWidth4k, kHeight4k}, 1.0f, kBlack, bg);
+        benchmark::ClobberMemory();
+    }
+}
+
+void BM_Opaque4k32(benchmark::State &state) { DrawScreen4k(state, kWhite); }
+void BM_Transparent4k32(benchmark::State &state) { DrawScreen4k(state, kTransparent); }
 
 // The size-1 screen as a character grid, one call of draw(surface, byte, x, y)
 // per cell, the surface taken once, outside the measured loop.
@@ -332,6 +431,11 @@ const struct {
     {"BM_Size2Opaque16", BM_Size2Opaque16}, {"BM_Size4Opaque16", BM_Size4Opaque16},
     {"BM_Utf8Ascii16", BM_Utf8Ascii16},     {"BM_Utf8Accented16", BM_Utf8Accented16},
     {"BM_CaracGrid16", BM_CaracGrid16},
+    {"BM_Terminus16", BM_Terminus16},       {"BM_TerminusTransparent16", BM_TerminusTransparent16},
+    {"BM_Terminus32", BM_Terminus32},       {"BM_TerminusTransparent32", BM_TerminusTransparent32},
+    {"BM_Spleen16", BM_Spleen16},           {"BM_SpleenTransparent16", BM_SpleenTransparent16},
+    {"BM_Spleen32", BM_Spleen32},           {"BM_SpleenTransparent32", BM_SpleenTransparent32},
+    {"BM_Opaque4k32", BM_Opaque4k32},       {"BM_Transparent4k32", BM_Transparent4k32},
 };
 
 // Registers each writer case again for each path but the best.
@@ -395,6 +499,8 @@ void WriteMarkdown(const MedianReporter &r, const std::vector<std::string> &writ
     } cases[] = {
         {"BM_Floor16", "the floor: `SDL_FillRect` of the whole 16-bit surface"},
         {"BM_Floor32", "the floor: `SDL_FillRect` of the whole 32-bit surface"},
+        {"BM_Memset16", "the other floor: `memset` of the 16-bit surface's bytes"},
+        {"BM_Memset32", "the other floor: `memset` of the 32-bit surface's bytes"},
         {"BM_Opaque16", "134 x 67 cells at size 1, black on white, 16 bits"},
         {"BM_Transparent16", "the same, transparent background, 16 bits"},
         {"BM_Opaque32", "134 x 67 cells at size 1, black on white, 32 bits"},
@@ -403,6 +509,17 @@ void WriteMarkdown(const MedianReporter &r, const std::vector<std::string> &writ
         {"BM_Size4Opaque16", "the same text at size 4 (34 x 17 cells), opaque, 16 bits"},
         {"BM_Utf8Ascii16", "134 x 67 cells at size 1, opaque, 16 bits, the same text as UTF-8"},
         {"BM_Utf8Accented16", "the same as UTF-8 with one character in three accented"},
+        {"BM_Terminus16", "the same text in Lat15-Terminus16 (8 x 16), size 1, opaque, 16 bits"},
+        {"BM_TerminusTransparent16", "the same, transparent, 16 bits"},
+        {"BM_Terminus32", "the same, opaque, 32 bits"},
+        {"BM_TerminusTransparent32", "the same, transparent, 32 bits"},
+        {"BM_Spleen16", "the same text in spleen-16x32, size 1, opaque, 16 bits"},
+        {"BM_SpleenTransparent16", "the same, transparent, 16 bits"},
+        {"BM_Spleen32", "the same, opaque, 32 bits"},
+        {"BM_SpleenTransparent32", "the same, transparent, 32 bits"},
+        {"BM_Memset4k32", "`memset` of a 3840 x 2160 32-bit surface's bytes"},
+        {"BM_Opaque4k32", "641 x 241 cells at size 1 on it, opaque"},
+        {"BM_Transparent4k32", "the same, transparent"},
         {"BM_CaracGrid16", "the size-1 screen, one `GlypharCarac` per cell, opaque, 16 bits"},
         {"BM_FillCells16", "the same grid, one `SDL_FillRect` of each cell's 6 x 9 block"},
         {"BM_DemoTexts16", "the demo's eight texts"},
@@ -439,6 +556,26 @@ void WriteMarkdown(const MedianReporter &r, const std::vector<std::string> &writ
          "at most 1.15"},
         {"UTF-8 text, one character in three accented / ASCII as bytes", "BM_Utf8Accented16",
          "BM_Opaque16", "at most 1.15"},
+        {"opaque size 1, 16 bits / memset", "BM_Opaque16", "BM_Memset16", ""},
+        {"opaque size 1, 32 bits / memset", "BM_Opaque32", "BM_Memset32", ""},
+        {"Terminus 8 x 16, opaque 16 bits / built-in", "BM_Terminus16", "BM_Opaque16",
+         "at most 1.2"},
+        {"Terminus 8 x 16, transparent 16 bits / built-in", "BM_TerminusTransparent16",
+         "BM_Transparent16", "at most 1.2"},
+        {"Terminus 8 x 16, opaque 32 bits / built-in", "BM_Terminus32", "BM_Opaque32",
+         "at most 1.2"},
+        {"Terminus 8 x 16, transparent 32 bits / built-in", "BM_TerminusTransparent32",
+         "BM_Transparent32", "at most 1.2"},
+        {"Spleen 16 x 32, opaque 16 bits / built-in", "BM_Spleen16", "BM_Opaque16", "at most 1.2"},
+        {"Spleen 16 x 32, transparent 16 bits / built-in", "BM_SpleenTransparent16",
+         "BM_Transparent16", "at most 1.2"},
+        {"Spleen 16 x 32, opaque 32 bits / built-in", "BM_Spleen32", "BM_Opaque32", "at most 1.2"},
+        {"Spleen 16 x 32, transparent 32 bits / built-in", "BM_SpleenTransparent32",
+         "BM_Transparent32", "at most 1.2"},
+        {"3840 x 2160 opaque / memset", "BM_Opaque4k32", "BM_Memset4k32",
+         "at most 1.2 (vector writers)"},
+        {"3840 x 2160 transparent / memset", "BM_Transparent4k32", "BM_Memset4k32",
+         "at most 1.2 (vector writers)"},
         {"one `GlypharCarac` per cell / one `SDL_FillRect` per cell", "BM_CaracGrid16",
          "BM_FillCells16", "at most 1.5"},
         {"SDL_ttf / opaque size 1", "BM_SdlTtfSolid16", "BM_Opaque16", "at least 6"},
@@ -471,6 +608,19 @@ void WriteMarkdown(const MedianReporter &r, const std::vector<std::string> &writ
 
 BENCHMARK(BM_Floor16)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Floor32)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Memset16)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Memset32)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Memset4k32)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Terminus16)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_TerminusTransparent16)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Terminus32)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_TerminusTransparent32)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Spleen16)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SpleenTransparent16)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Spleen32)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SpleenTransparent32)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Opaque4k32)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Transparent4k32)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Opaque16)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Transparent16)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Opaque32)->Unit(benchmark::kMicrosecond);

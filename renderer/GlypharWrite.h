@@ -232,11 +232,13 @@ template <int Bytes, int Pixels>
 inline void StoreAtEach(uint8_t *dst, uint64_t starts, const uint8_t *pixels)
 {
     while (starts != 0) {
-        int at[4];
-        at[0] = LowestBit(starts);
+        // Offsets as full words, so that each store's address is one
+        // scaled index rather than a multiply and a widening.
+        size_t at[4];
+        at[0] = static_cast<size_t>(LowestBit(starts));
         starts &= starts - 1;
         for (int k = 1; k < 4; ++k) {
-            at[k] = starts != 0 ? LowestBit(starts) : at[0];
+            at[k] = starts != 0 ? static_cast<size_t>(LowestBit(starts)) : at[0];
             starts &= starts - 1;
         }
         for (int k = 0; k < 4; ++k)
