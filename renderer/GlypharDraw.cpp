@@ -45,7 +45,7 @@ void DrawCellsWith(const Target &t, const CellGeometry &g, const Writer &writer,
         height[row] = end - from;
         from = end;
     }
-    const RowRuns runs{bits.word[0], kWindow / 64, height, firstRow, lastRow};
+    const RowRuns runs{bits.word[0], kRowWords, height, firstRow, lastRow};
     const bool owns = opaque && width > pitch;
     for (int64_t windowLeft = left; windowLeft < right; windowLeft += kWindow) {
         const int64_t window = std::min(kWindow, right - windowLeft);
@@ -53,7 +53,7 @@ void DrawCellsWith(const Target &t, const CellGeometry &g, const Writer &writer,
         bool gathered = false;
         if constexpr (std::is_same_v<Source, BuiltinGlyphs>) {
             if (unscaled != nullptr) {
-                unscaled(bits.word[0], kWindow / 64,
+                unscaled(bits.word[0], kRowWords,
                          reinterpret_cast<const uint8_t(*)[kMaskStride]>(glyphs.font),
                          glyphs.cells + run.first, run.last - run.first + 1,
                          run.x + run.first * pitch, window);

@@ -187,9 +187,9 @@ GlypharFont *NewFont(int width, int height, int count, const uint8_t *bits, size
     font->blank = static_cast<uint32_t>(count);
     font->replacement = static_cast<uint32_t>(count) + 1;
     // The font's glyphs, then the blank, then the box; row `height` of each
-    // stays blank.
-    font->storage = static_cast<uint8_t *>(
-        std::calloc(static_cast<size_t>(count) + 2, static_cast<size_t>(font->face.glyphStride)));
+    // stays blank. A gather may load 16 bytes from any row of any glyph.
+    font->storage = static_cast<uint8_t *>(std::calloc(
+        (static_cast<size_t>(count) + 2) * static_cast<size_t>(font->face.glyphStride) + 16, 1));
     font->pages = static_cast<uint32_t(*)[256]>(std::malloc(sizeof *font->pages));
     font->pageCount = 1;
     if (font->storage == nullptr || font->pages == nullptr) {

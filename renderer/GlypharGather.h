@@ -13,14 +13,32 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
+
+#if defined(__SSE2__) && !defined(GLYPHAR_NO_VECTOR)
+#include <emmintrin.h>
+#define GLYPHAR_SSE2_GATHER 1
+#endif
+
+// Unrolls the loop that follows n times, where -O2 would not.
+#define GLYPHAR_PRAGMA(x) _Pragma(#x)
+#if defined(__clang__) || defined(__GNUC__)
+#define GLYPHAR_UNROLL(n) GLYPHAR_PRAGMA(GCC unroll n)
+#else
+#define GLYPHAR_UNROLL(n)
+#endif
 
 namespace glyphar {
 
 constexpr int64_t kWindow = 1024;
 static_assert(kWindow % 64 == 0, "windows hold whole words");
 
+// A bit row's words: the window's, and two more that a gather of whole
+// bytes may write past it (a cell left of the window, a block of 16).
+constexpr int64_t kRowWords = kWindow / 64 + 2;
+
 struct BitRows {
-    uint64_t word[kMaxCellHeight + 1][kWindow / 64];
+    uint64_t word[kMaxCellHeight + 1][kRowWords];
 
     void Put(int row, int64_t index, uint64_t bits) { word[row][index] = bits; }
 };
@@ -180,6 +198,105 @@ void GatherWide(uint64_t *bits, int64_t window, const CellRun<Source> &run, int 
     }
 }
 
+// At size 1, cells 8, 16, 32 or 64 pixels wide side by side are whole bytes
+// of the bit rows: each glyph row is copied in place, then the rows move by
+// the bits the first cell starts left of the window. On a little-endian
+// machine only, where a word's first byte holds its first eight pixels.
+constexpr bool kLittleEndian = SDL_BYTEORDER == SDL_LIL_ENDIAN;
+
+#if defined(GLYPHAR_SSE2_GATHER)
+// 16 rows of 16 bytes transposed: byte j of row i goes to byte i of row j.
+inline void Transpose16(__m128i v[16])
+{
+    __m128i t[16];
+    GLYPHAR_UNROLL(8)
+    for (int k = 0; k < 8; ++k) {
+        t[2 * k] = _mm_unpacklo_epi8(v[2 * k], v[2 * k + 1]);
+        t[2 * k + 1] = _mm_unpackhi_epi8(v[2 * k], v[2 * k + 1]);
+    }
+    GLYPHAR_UNROLL(4)
+    for (int k = 0; k < 4; ++k) {
+        v[4 * k] = _mm_unpacklo_epi16(t[4 * k], t[4 * k + 2]);
+        v[4 * k + 1] = _mm_unpackhi_epi16(t[4 * k], t[4 * k + 2]);
+        v[4 * k + 2] = _mm_unpacklo_epi16(t[4 * k + 1], t[4 * k + 3]);
+        v[4 * k + 3] = _mm_unpackhi_epi16(t[4 * k + 1], t[4 * k + 3]);
+    }
+    GLYPHAR_UNROLL(2)
+    for (int k = 0; k < 2; ++k)
+        GLYPHAR_UNROLL(4)
+        for (int m = 0; m < 4; ++m) {
+            t[8 * k + 2 * m] = _mm_unpacklo_epi32(v[8 * k + m], v[8 * k + m + 4]);
+            t[8 * k + 2 * m + 1] = _mm_unpackhi_epi32(v[8 * k + m], v[8 * k + m + 4]);
+        }
+    GLYPHAR_UNROLL(8)
+    for (int m = 0; m < 8; ++m) {
+        v[2 * m] = _mm_unpacklo_epi64(t[m], t[m + 8]);
+        v[2 * m + 1] = _mm_unpackhi_epi64(t[m], t[m + 8]);
+    }
+}
+#endif
+
+template <class Source>
+void CopyWholeBytes(BitRows &bits, const CellRun<Source> &run, int64_t cells, int first, int end)
+{
+    using Row = typename Source::RowType;
+    constexpr int64_t kRowBytes = kRowWords * 8;
+    uint8_t *const base = reinterpret_cast<uint8_t *>(bits.word[0]);
+    int64_t i = 0;
+#if defined(GLYPHAR_SSE2_GATHER)
+    // One byte a glyph row: 16 cells by 16 rows at once, each cell's rows
+    // one load (the font's glyphs are padded for the last one's).
+    if constexpr (sizeof(Row) == 1) {
+        for (; i < cells; i += 16) {
+            const int64_t n = std::min<int64_t>(16, cells - i);
+            for (int r = first; r < end; r += 16) {
+                __m128i v[16];
+                for (int k = 0; k < 16; ++k)
+                    v[k] = k < n ? _mm_loadu_si128(reinterpret_cast<const __m128i *>(
+                                       run.glyphs.RowsOf(run.first + i + k) + r))
+                                 : _mm_setzero_si128();
+                Transpose16(v);
+                const int rows = std::min(16, end - r);
+                for (int k = 0; k < rows; ++k)
+                    _mm_storeu_si128(reinterpret_cast<__m128i *>(base + (r + k) * kRowBytes + i),
+                                     v[k]);
+            }
+        }
+        return;
+    }
+#endif
+    for (; i < cells; ++i) {
+        const Row *rows = run.glyphs.RowsOf(run.first + i);
+        uint8_t *dst = base + first * kRowBytes + i * static_cast<int64_t>(sizeof(Row));
+        for (int r = first; r < end; ++r, dst += kRowBytes)
+            std::memcpy(dst, rows + r, sizeof(Row));
+    }
+}
+
+template <class Source>
+void GatherWholeBytes(BitRows &bits, const CellRun<Source> &run, int64_t window, int first,
+                      int end)
+{
+    using Row = typename Source::RowType;
+    constexpr int64_t kWidth = 8 * sizeof(Row);
+    const int64_t at = run.x + run.first * run.pitch;  // -kWidth < at <= 0
+    const int64_t cells = std::min(run.last - run.first + 1, (window - at + kWidth - 1) / kWidth);
+    // The word the last cell ends in is written whole.
+    const int64_t written = (cells * static_cast<int64_t>(sizeof(Row)) + 7) / 8;
+    for (int r = first; r < end; ++r)
+        bits.word[r][written - 1] = 0;
+    CopyWholeBytes(bits, run, cells, first, end);
+    if (at == 0)
+        return;
+    const int shift = static_cast<int>(-at);
+    const int64_t words = (window + 63) / 64;
+    for (int r = first; r < end; ++r) {
+        uint64_t *w = bits.word[r];
+        for (int64_t j = 0; j < words; ++j)
+            w[j] = w[j] >> shift | (j + 1 < written ? w[j + 1] << (64 - shift) : 0);
+    }
+}
+
 // Glyph rows first to last (the last may be the blank row past the grid)
 // of a window's cells.
 template <class Source>
@@ -188,6 +305,15 @@ GLYPHAR_NOINLINE void GatherWindow(BitRows &bits, const CellRun<Source> &run, in
                                    bool opaque)
 {
     const int end = std::min(last, g.height - 1) + 1;
+    if constexpr (kLittleEndian && !std::is_same_v<Source, BuiltinGlyphs>) {
+        using Row = typename Source::RowType;
+        if (g.unscaled && g.width == 8 * static_cast<int>(sizeof(Row)) && run.pitch == g.width) {
+            GatherWholeBytes(bits, run, window, first, end);
+            if (last == g.height)
+                std::memset(bits.word[last], 0, sizeof bits.word[last]);
+            return;
+        }
+    }
     if (!g.narrow) {
         for (int row = first; row < end; ++row)
             GatherWide(bits.word[row], window, run, row, g, opaque);

@@ -370,7 +370,7 @@ std::vector<uint8_t> MakePsf2(uint32_t w, uint32_t h, uint32_t count, char32_t f
 TEST(Fonts, CellsOfEveryRowWidthDrawTheModelsPixels)
 {
     std::mt19937 random(5);
-    for (uint32_t w : {1u, 7u, 9u, 17u, 33u, 64u})
+    for (uint32_t w : {1u, 7u, 8u, 9u, 16u, 17u, 32u, 33u, 64u})
         for (uint32_t h : {1u, 13u, 128u}) {
             std::vector<uint8_t> bytes = MakePsf2(w, h, 96, 0x20);
             const std::string c = Utf8Of(U"\uFFFD");  // glyph 95 is also the replacement
