@@ -109,8 +109,9 @@ constexpr RowNumbers kRowNumbers{};
 // glyph row it samples, from the left edge shown. `words`, when given,
 // holds each glyph row's lit pixels; otherwise masks index the geometry's
 // table, as the built-in font's rows do.
-void DrawNarrowCell(const Target &t, const CellGeometry &g, const Ink &ink, const uint8_t *masks,
-                    uint64_t *words, int64_t x, int64_t y)
+GLYPHAR_ALWAYS_INLINE void DrawNarrowCell(const Target &t, const CellGeometry &g, const Ink &ink,
+                                          const uint8_t *masks, uint64_t *words, int64_t x,
+                                          int64_t y)
 {
     const int64_t left = std::max(x, t.left), right = std::min(x + g.cols.extent(), t.right);
     const int64_t top = std::max(y, t.top), bottom = std::min(y + g.rows.extent(), t.bottom);

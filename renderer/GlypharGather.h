@@ -20,13 +20,6 @@
 #define GLYPHAR_SSE2_GATHER 1
 #endif
 
-// Unrolls the loop that follows n times, where -O2 would not.
-#define GLYPHAR_PRAGMA(x) _Pragma(#x)
-#if defined(__clang__) || defined(__GNUC__)
-#define GLYPHAR_UNROLL(n) GLYPHAR_PRAGMA(GCC unroll n)
-#else
-#define GLYPHAR_UNROLL(n)
-#endif
 
 namespace glyphar {
 
@@ -104,6 +97,7 @@ void GatherNarrowBand(BitRows &bits, int band, const CellRun<Source> &run, int64
     // offset -at, and nothing of it spills into the next word.
     int64_t at = run.x + run.first * pitch;
     const Row *rows = glyphs.RowsOf(run.first) + band;
+    GLYPHAR_UNROLL(5)
     for (int r = 0; r < Rows; ++r) {
         current[r] = LitPixels<Scaled>(g, rows[r]) >> -at;
         next[r] = 0;
@@ -114,6 +108,7 @@ void GatherNarrowBand(BitRows &bits, int band, const CellRun<Source> &run, int64
         rows = glyphs.RowsOf(i) + band;
         const int64_t word = at >> 6;
         if (word != index) {  // no later cell reaches back into `current`
+            GLYPHAR_UNROLL(5)
             for (int r = 0; r < Rows; ++r) {
                 bits.Put(band + r, index, current[r]);
                 current[r] = next[r];
@@ -123,6 +118,7 @@ void GatherNarrowBand(BitRows &bits, int band, const CellRun<Source> &run, int64
         }
         const int shift = static_cast<int>(at & 63);
         if (shift <= 64 - width) {  // the cell lies within the word
+            GLYPHAR_UNROLL(5)
             for (int r = 0; r < Rows; ++r) {
                 if (Owns)
                     current[r] &= ~(block << shift);
@@ -130,6 +126,7 @@ void GatherNarrowBand(BitRows &bits, int band, const CellRun<Source> &run, int64
             }
             continue;
         }
+        GLYPHAR_UNROLL(5)
         for (int r = 0; r < Rows; ++r) {  // the cell straddles two words
             const uint64_t lit = LitPixels<Scaled>(g, rows[r]);
             if (Owns) {
@@ -141,9 +138,11 @@ void GatherNarrowBand(BitRows &bits, int band, const CellRun<Source> &run, int64
         }
     }
     // The cells cover the window: nothing lies past these two words.
+    GLYPHAR_UNROLL(5)
     for (int r = 0; r < Rows; ++r)
         bits.Put(band + r, index, current[r]);
     if (64 * (index + 1) < window)
+        GLYPHAR_UNROLL(5)
         for (int r = 0; r < Rows; ++r)
             bits.Put(band + r, index + 1, next[r]);
 }
@@ -206,7 +205,7 @@ constexpr bool kLittleEndian = SDL_BYTEORDER == SDL_LIL_ENDIAN;
 
 #if defined(GLYPHAR_SSE2_GATHER)
 // 16 rows of 16 bytes transposed: byte j of row i goes to byte i of row j.
-inline void Transpose16(__m128i v[16])
+GLYPHAR_ALWAYS_INLINE void Transpose16(__m128i v[16])
 {
     __m128i t[16];
     GLYPHAR_UNROLL(8)

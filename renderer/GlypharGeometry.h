@@ -10,13 +10,7 @@
 
 #include <cstdint>
 
-#if defined(__GNUC__)
-#define GLYPHAR_NOINLINE __attribute__((noinline))
-#elif defined(_MSC_VER)
-#define GLYPHAR_NOINLINE __declspec(noinline)
-#else
-#define GLYPHAR_NOINLINE
-#endif
+#include "GlypharWrite.h"
 
 namespace glyphar {
 
@@ -77,6 +71,7 @@ inline uint64_t LitPixels(const CellGeometry &g, Row row)
     if (!Scaled)
         return row;
     uint64_t lit = 0;
+    GLYPHAR_UNROLL(8)
     for (unsigned b = 0; b < sizeof(Row); ++b)
         lit |= g.litOffsets[b][(static_cast<uint64_t>(row) >> (8 * b)) & 0xFF];
     return lit;

@@ -77,21 +77,37 @@ GLYPHAR_AVX2 inline void StoreFirstBytes256(uint8_t *dst, __m256i v, int n)
 // pixels with a lit neighbour go through it in pairs, twice (pairs from even
 // offsets, then, one pixel on, pairs from odd ones); only lone lit pixels
 // are stored one by one.
+// The pairs among sixteen pixels from offset k.
+GLYPHAR_AVX2 inline void PairsFrom256(uint8_t *dst, uint64_t even, uint64_t odd, int k,
+                                      __m256i fg)
+{
+    const uint32_t evenHere = static_cast<uint32_t>(even >> k) & 0xFFFF;
+    const uint32_t oddHere = static_cast<uint32_t>(odd >> k) & 0xFFFF;
+    // A lane's mask is its top bit: the second pixel of the pair.
+    if (evenHere != 0)
+        _mm256_maskstore_epi32(reinterpret_cast<int *>(dst + 2 * k),
+                               LaneMasks256<2>(evenHere << 1), fg);
+    if (oddHere != 0)
+        _mm256_maskstore_epi32(reinterpret_cast<int *>(dst + 2 * k + 2), LaneMasks256<2>(oddHere),
+                               fg);
+}
+
 GLYPHAR_AVX2 inline void PairsWord256(uint8_t *dst, uint64_t word,
                                       __m256i fg, uint32_t fgPixel)
 {
     const uint64_t both = word & (word >> 1);  // pixel k and k + 1 lit
     const uint64_t even = both & 0x5555555555555555u, odd = both & 0xAAAAAAAAAAAAAAAAu;
-    for (int k = 0; k < 64 && both >> k != 0; k += 16) {
-        const uint32_t evenHere = static_cast<uint32_t>(even >> k) & 0xFFFF;
-        const uint32_t oddHere = static_cast<uint32_t>(odd >> k) & 0xFFFF;
-        // A lane's mask is its top bit: the second pixel of the pair.
-        if (evenHere != 0)
-            _mm256_maskstore_epi32(reinterpret_cast<int *>(dst + 2 * k),
-                                   LaneMasks256<2>(evenHere << 1), fg);
-        if (oddHere != 0)
-            _mm256_maskstore_epi32(reinterpret_cast<int *>(dst + 2 * k + 2),
-                                   LaneMasks256<2>(oddHere), fg);
+    // Sixteen pixels a step, unrolled by hand, up to the last with a pair.
+    if (both != 0) {
+        PairsFrom256(dst, even, odd, 0, fg);
+        if (both >> 16 != 0) {
+            PairsFrom256(dst, even, odd, 16, fg);
+            if (both >> 32 != 0) {
+                PairsFrom256(dst, even, odd, 32, fg);
+                if (both >> 48 != 0)
+                    PairsFrom256(dst, even, odd, 48, fg);
+            }
+        }
     }
     StoreAtEach<2, 1>(dst, word & ~(both | both << 1), reinterpret_cast<const uint8_t *>(&fgPixel));
 }
@@ -121,6 +137,30 @@ GLYPHAR_AVX2 inline void Word256(uint8_t *dst, uint64_t word, int bytes,
     }
 }
 
+// A whole word, 64 pixels: its stores unrolled, whatever the optimizer.
+template <int Bytes, bool Opaque>
+GLYPHAR_AVX2 inline void WholeWord256(uint8_t *dst, uint64_t word, __m256i fg, __m256i bg)
+{
+    if (!Opaque && Bytes == 2) {
+        PairsWord256(dst, word, fg, static_cast<uint32_t>(_mm256_extract_epi32(fg, 0)));
+        return;
+    }
+    constexpr int kPixels = 32 / Bytes;
+    constexpr uint64_t kLow = (uint64_t{1} << kPixels) - 1;
+    GLYPHAR_UNROLL(8)
+    for (int k = 0; k < 2 * Bytes; ++k) {
+        const uint32_t bits = static_cast<uint32_t>(word >> (k * kPixels % 64) & kLow);
+        const __m256i lit = LaneMasks256<Bytes>(bits);
+        if (!Opaque) {
+            if (bits != 0)
+                _mm256_maskstore_epi32(reinterpret_cast<int *>(dst + 32 * k), lit, fg);
+        } else {
+            _mm256_storeu_si256(reinterpret_cast<__m256i *>(dst + 32 * k),
+                                _mm256_blendv_epi8(bg, fg, lit));
+        }
+    }
+}
+
 template <int Bytes, bool Opaque>
 GLYPHAR_AVX2 void Rows256(uint8_t *dst, int64_t pitch, const RowRuns &runs,
                           const RowSpan &span, uint32_t fgPixel,
@@ -137,7 +177,7 @@ GLYPHAR_AVX2 void Rows256(uint8_t *dst, int64_t pitch, const RowRuns &runs,
         for (int64_t n = local.height[r]; n > 0; --n, dst += pitch) {
             uint8_t *at = dst;
             for (int64_t w = 0; w < words; ++w, at += 64 * Bytes)
-                Word256<Bytes, Opaque>(at, bits[w], 64 * Bytes, fg, bg);
+                WholeWord256<Bytes, Opaque>(at, bits[w], fg, bg);
             Word256<Bytes, Opaque>(at, last, partialBytes, fg, bg);
         }
     }
@@ -240,6 +280,7 @@ GLYPHAR_AVX2 inline void GatherUnscaled(uint64_t *rows, int64_t stride,
     int pos = static_cast<int>(at);  // where the next eight cells start in it
     for (int64_t i = 0; i < count && index < words; i += 8) {
         __m128i c[8];
+        GLYPHAR_UNROLL(8)
         for (int k = 0; k < 8; ++k)
             c[k] = _mm_load_si128(
                 reinterpret_cast<const __m128i *>(i + k < count ? font[cells[i + k]] : kBlank));
@@ -253,21 +294,25 @@ GLYPHAR_AVX2 inline void GatherUnscaled(uint64_t *rows, int64_t stride,
         __m128i packed[5] = {_mm_unpacklo_epi32(b0, b2), _mm_unpackhi_epi32(b0, b2),
                              _mm_unpacklo_epi32(b1, b3), _mm_unpackhi_epi32(b1, b3),
                              _mm_unpacklo_epi32(e0, e1)};
+        GLYPHAR_UNROLL(5)
         for (__m128i &p : packed)
             p = _mm_shuffle_epi8(_mm_madd_epi16(_mm_maddubs_epi16(p, pairs), quads), join);
         if (pos < 0) {  // the first cells start left of the window
+            GLYPHAR_UNROLL(5)
             for (int k = 0; k < 5; ++k)
                 current[k] = _mm_srl_epi64(packed[k], _mm_cvtsi32_si128(-pos));
             pos += 48;
             continue;
         }
         const __m128i up = _mm_cvtsi32_si128(pos), down = _mm_cvtsi32_si128(64 - pos);
+        GLYPHAR_UNROLL(5)
         for (int k = 0; k < 5; ++k)
             current[k] = _mm_or_si128(current[k], _mm_sll_epi64(packed[k], up));
         if (pos + 48 < 64) {
             pos += 48;
             continue;
         }
+        GLYPHAR_UNROLL(5)
         for (int k = 0; k < 5; ++k) {
             _mm_storel_epi64(reinterpret_cast<__m128i *>(rows + 2 * k * stride + index), current[k]);
             _mm_storeh_pd(reinterpret_cast<double *>(rows + (2 * k + 1) * stride + index),
@@ -278,6 +323,7 @@ GLYPHAR_AVX2 inline void GatherUnscaled(uint64_t *rows, int64_t stride,
         pos -= 16;
     }
     if (index < words)
+        GLYPHAR_UNROLL(5)
         for (int k = 0; k < 5; ++k) {
             _mm_storel_epi64(reinterpret_cast<__m128i *>(rows + 2 * k * stride + index), current[k]);
             _mm_storeh_pd(reinterpret_cast<double *>(rows + (2 * k + 1) * stride + index),

@@ -67,9 +67,11 @@ inline void GatherUnscaled(uint64_t *rows, int64_t stride, const uint8_t (*font)
     int pos = static_cast<int>(at);
     for (int64_t i = 0; i < count && index < words; i += 8) {
         uint8x16_t c[8];
+        GLYPHAR_UNROLL(8)
         for (int k = 0; k < 8; ++k)
             c[k] = vld1q_u8(i + k < count ? font[cells[i + k]] : kBlank);
         uint16x8_t a[4], h[4];
+        GLYPHAR_UNROLL(4)
         for (int k = 0; k < 4; ++k) {
             a[k] = vreinterpretq_u16_u8(vzip1q_u8(c[2 * k], c[2 * k + 1]));
             h[k] = vreinterpretq_u16_u8(vzip2q_u8(c[2 * k], c[2 * k + 1]));
@@ -83,6 +85,7 @@ inline void GatherUnscaled(uint64_t *rows, int64_t stride, const uint8_t (*font)
         const uint32x4_t rowsOf[5] = {vzip1q_u32(b0, b2), vzip2q_u32(b0, b2), vzip1q_u32(b1, b3),
                                       vzip2q_u32(b1, b3), vzip1q_u32(e0, e1)};
         uint64x2_t packed[5];
+        GLYPHAR_UNROLL(5)
         for (int k = 0; k < 5; ++k) {
             uint16x8_t p16 = vreinterpretq_u16_u32(rowsOf[k]);
             p16 = vsliq_n_u16(p16, vshrq_n_u16(p16, 8), 6);
@@ -93,17 +96,20 @@ inline void GatherUnscaled(uint64_t *rows, int64_t stride, const uint8_t (*font)
         }
         const int64x2_t up = vdupq_n_s64(pos), down = vdupq_n_s64(pos - 64);
         if (pos < 0) {  // the first cells start left of the window
+            GLYPHAR_UNROLL(5)
             for (int k = 0; k < 5; ++k)
                 current[k] = vshlq_u64(packed[k], up);
             pos += 48;
             continue;
         }
+        GLYPHAR_UNROLL(5)
         for (int k = 0; k < 5; ++k)
             current[k] = vorrq_u64(current[k], vshlq_u64(packed[k], up));
         if (pos + 48 < 64) {
             pos += 48;
             continue;
         }
+        GLYPHAR_UNROLL(5)
         for (int k = 0; k < 5; ++k) {
             rows[2 * k * stride + index] = vgetq_lane_u64(current[k], 0);
             rows[(2 * k + 1) * stride + index] = vgetq_lane_u64(current[k], 1);
@@ -113,6 +119,7 @@ inline void GatherUnscaled(uint64_t *rows, int64_t stride, const uint8_t (*font)
         pos -= 16;
     }
     if (index < words)
+        GLYPHAR_UNROLL(5)
         for (int k = 0; k < 5; ++k) {
             rows[2 * k * stride + index] = vgetq_lane_u64(current[k], 0);
             rows[(2 * k + 1) * stride + index] = vgetq_lane_u64(current[k], 1);
