@@ -16,12 +16,14 @@
 #                   on every CPU
 #   make fuzz       the two fuzzers (drawing, font loading), sharing
 #                   FUZZ_SECONDS (default 120), each from its own seeds
-#   make bench      build the benchmarks in Release and run them; the table
+#   make bench      build the benchmarks at -O3 (Release) and -O2
+#                   (RelWithDebInfo) and run them; the table
 #                   lands in build-release/benchmarks.md
 #   make bench-docs the same, written to docs/benchmarks.md
 #   make screenshot capture the demo window anew: docs/demo.png and the
 #                   end-to-end tests' golden image
 #   make example-picture  draw docs/text-in-boxes.png with the example program
+#   make fonts-picture  draw docs/your-fonts.png, a page in Debian's fonts
 #   make font-chart draw docs/font.png, every glyph of the whole font
 #   make build      configure and build only
 
@@ -40,7 +42,7 @@ SDL3_ENV = GLYPHAR_SDL3_PREFIX="$(SDL3_PREFIX)" \
 CONFIGURE = cmake -S . -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_FLAGS)
 CTEST = ctest --output-on-failure --no-tests=error --parallel $(JOBS) --test-dir
 
-.PHONY: all build demo test check check-sdl2 check-sdl3 check-cross sanitize fuzz bench bench-docs screenshot example-picture font-chart clean
+.PHONY: all build demo test check check-sdl2 check-sdl3 check-cross sanitize fuzz bench bench-docs screenshot example-picture fonts-picture font-chart clean
 
 all: build
 
@@ -113,10 +115,15 @@ example-picture:
 	$(CONFIGURE) -B $(BUILD_DIR)
 	cmake --build $(BUILD_DIR) --parallel $(JOBS) --target example-picture
 
+fonts-picture:
+	scripts/install-deps screenshot
+	$(CONFIGURE) -B $(BUILD_DIR)
+	cmake --build $(BUILD_DIR) --parallel $(JOBS) --target fonts-picture
+
 font-chart:
 	scripts/install-deps screenshot
 	$(CONFIGURE) -B $(BUILD_DIR)
 	cmake --build $(BUILD_DIR) --parallel $(JOBS) --target font-chart
 
 clean:
-	rm -rf $(BUILD_DIR) $(BUILD_DIR)-sdl2 $(BUILD_DIR)-sdl3 $(BUILD_DIR)-cross $(BUILD_DIR)-sanitize $(BUILD_DIR)-fuzz $(BUILD_DIR)-release
+	rm -rf $(BUILD_DIR) $(BUILD_DIR)-sdl2 $(BUILD_DIR)-sdl3 $(BUILD_DIR)-cross $(BUILD_DIR)-sanitize $(BUILD_DIR)-fuzz $(BUILD_DIR)-release $(BUILD_DIR)-release-o2

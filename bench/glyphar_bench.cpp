@@ -456,7 +456,32 @@ void RegisterOtherWriters(const std::vector<int> &paths)
         }
 }
 
-void WriteMarkdown(const MedianReporter &r, const std::vector<std::string> &writers,
+using Medians = std::map<std::string, std::map<std::string, double>>;  // by writers, case
+
+// The medians of a run as lines of writers, case and microseconds, for the
+// report of a build at another optimization level.
+void WriteMedians(const MedianReporter &r, const std::string &path)
+{
+    std::ofstream out(path);
+    for (const auto &[writers, cases] : r.byWriters)
+        for (const auto &[name, median] : cases)
+            out << writers << '\t' << name << '\t' << median << '\n';
+}
+
+Medians ReadMedians(const std::string &path)
+{
+    Medians medians;
+    std::ifstream in(path);
+    std::string writers, name;
+    double median;
+    while (std::getline(in, writers, '\t') && std::getline(in, name, '\t') && in >> median) {
+        medians[writers][name] = median;
+        in.ignore(1);
+    }
+    return medians;
+}
+
+void WriteMarkdown(const MedianReporter &r, const Medians &o2, const std::vector<std::string> &writers,
                    const std::string &path)
 {
     std::FILE *out = std::fopen(path.c_str(), "w");
@@ -482,10 +507,15 @@ void WriteMarkdown(const MedianReporter &r, const std::vector<std::string> &writ
                  CpuModel().c_str(), r.cpu.c_str());
     std::fprintf(out,
                  "Every case draws on an 800 x 600 software surface, 16-bit 5-6-5 or 32-bit "
-                 "8-8-8; they ran interleaved in random order, repeated, in one process; "
+                 "8-8-8 (the 4k cases on 3840 x 2160, 32 bits); they ran interleaved in random "
+                 "order, repeated, in one process; "
                  "glyphar's own cases ran once with each set of pixel writers this CPU has. "
                  "Times are medians of CPU time per frame; ratios are between medians of the "
-                 "same run.\n\n");
+                 "same run. The build is Release (-O3)%s.\n\n",
+                 o2.empty() ? ""
+                            : "; where a cell shows two times, the second is the same case in "
+                              "a RelWithDebInfo build (-O2), run just before in a process of "
+                              "its own");
     std::fprintf(out, "| case | what it draws |");
     for (const std::string &w : writers)
         std::fprintf(out, " %s (µs) |", w.c_str());
@@ -536,7 +566,12 @@ void WriteMarkdown(const MedianReporter &r, const std::vector<std::string> &writ
         for (const std::string &w : writers) {
             auto in = r.byWriters.find(w);
             const bool ran = in != r.byWriters.end() && in->second.count(c.name) > 0;
-            if (ran)
+            const auto other = o2.find(w);
+            const bool twice = ran && other != o2.end() && other->second.count(c.name) > 0;
+            if (twice)
+                std::fprintf(out, " %.0f / %.0f |", in->second.at(c.name),
+                             other->second.at(c.name));
+            else if (ran)
                 std::fprintf(out, " %.0f |", in->second.at(c.name));
             else
                 std::fprintf(out, " |");
@@ -600,6 +635,30 @@ void WriteMarkdown(const MedianReporter &r, const std::vector<std::string> &writ
             std::fprintf(out, " %.2f |", median(w, ratio.numerator) / median(w, ratio.denominator));
         std::fprintf(out, " %s |\n", ratio.target);
     }
+    if (!o2.empty()) {
+        // Each of glyphar's cases at -O2 against -O3, with the same writers.
+        std::fprintf(out, "\n| -O2 / -O3 |");
+        for (const std::string &w : writers)
+            std::fprintf(out, " %s |", w.c_str());
+        std::fprintf(out, " target |\n|---|");
+        for (size_t k = 0; k < writers.size(); ++k)
+            std::fprintf(out, "---:|");
+        std::fprintf(out, "---|\n");
+        for (const auto &c : kWriterCases) {
+            std::fprintf(out, "| %s |", c.name + 3);
+            for (const std::string &w : writers) {
+                const auto in = r.byWriters.find(w);
+                const auto other = o2.find(w);
+                if (in == r.byWriters.end() || other == o2.end() || !in->second.count(c.name) ||
+                    !other->second.count(c.name))
+                    std::fprintf(out, " |");
+                else
+                    std::fprintf(out, " %.2f |",
+                                 other->second.at(c.name) / in->second.at(c.name));
+            }
+            std::fprintf(out, " at most 1.15 |\n");
+        }
+    }
     std::fclose(out);
     std::printf("glyphar-bench: wrote %s\n", path.c_str());
 }
@@ -645,13 +704,18 @@ int main(int argc, char **argv)
 {
     // Interleaved repetitions by default; flags on the command line win.
     std::vector<char *> args(argv, argv + argc);
-    std::string markdown;
+    std::string markdown, mediansOut, otherMedians;
     args.erase(std::remove_if(args.begin() + 1, args.end(),
                               [&](char *a) {
-                                  if (std::strncmp(a, "--markdown=", 11) != 0)
-                                      return false;
-                                  markdown = a + 11;
-                                  return true;
+                                  for (auto [flag, value] :
+                                       {std::pair{"--markdown=", &markdown},
+                                        std::pair{"--medians=", &mediansOut},
+                                        std::pair{"--o2-medians=", &otherMedians}})
+                                      if (std::strncmp(a, flag, std::strlen(flag)) == 0) {
+                                          *value = a + std::strlen(flag);
+                                          return true;
+                                      }
+                                  return false;
                               }),
                args.end());
     static char repetitions[] = "--benchmark_repetitions=15";
@@ -682,8 +746,10 @@ int main(int argc, char **argv)
         writers.push_back(GlypharWritersName(path));
     reporter.best = writers.front();
     benchmark::RunSpecifiedBenchmarks(&reporter);
+    if (!mediansOut.empty())
+        WriteMedians(reporter, mediansOut);
     if (!markdown.empty())
-        WriteMarkdown(reporter, writers, markdown);
+        WriteMarkdown(reporter, ReadMedians(otherMedians), writers, markdown);
     benchmark::Shutdown();
     return 0;
 }

@@ -204,33 +204,73 @@ void GatherWide(uint64_t *bits, int64_t window, const CellRun<Source> &run, int 
 constexpr bool kLittleEndian = SDL_BYTEORDER == SDL_LIL_ENDIAN;
 
 #if defined(GLYPHAR_SSE2_GATHER)
-// 16 rows of 16 bytes transposed: byte j of row i goes to byte i of row j.
-GLYPHAR_ALWAYS_INLINE void Transpose16(__m128i v[16])
+// n = 16 / Bytes rows of n elements of Bytes bytes, transposed: element j of
+// row i goes to element i of row j. Each stage interleaves pairs of rows in
+// units twice as wide as the stage before; the last in halves.
+template <int Bytes>
+GLYPHAR_ALWAYS_INLINE void Transpose(__m128i v[16 / Bytes])
 {
-    __m128i t[16];
-    GLYPHAR_UNROLL(8)
-    for (int k = 0; k < 8; ++k) {
-        t[2 * k] = _mm_unpacklo_epi8(v[2 * k], v[2 * k + 1]);
-        t[2 * k + 1] = _mm_unpackhi_epi8(v[2 * k], v[2 * k + 1]);
-    }
-    GLYPHAR_UNROLL(4)
-    for (int k = 0; k < 4; ++k) {
-        v[4 * k] = _mm_unpacklo_epi16(t[4 * k], t[4 * k + 2]);
-        v[4 * k + 1] = _mm_unpackhi_epi16(t[4 * k], t[4 * k + 2]);
-        v[4 * k + 2] = _mm_unpacklo_epi16(t[4 * k + 1], t[4 * k + 3]);
-        v[4 * k + 3] = _mm_unpackhi_epi16(t[4 * k + 1], t[4 * k + 3]);
-    }
-    GLYPHAR_UNROLL(2)
-    for (int k = 0; k < 2; ++k)
+    __m128i t[16 / Bytes];
+    if constexpr (Bytes == 1) {
+        GLYPHAR_UNROLL(8)
+        for (int k = 0; k < 8; ++k) {
+            t[2 * k] = _mm_unpacklo_epi8(v[2 * k], v[2 * k + 1]);
+            t[2 * k + 1] = _mm_unpackhi_epi8(v[2 * k], v[2 * k + 1]);
+        }
+        GLYPHAR_UNROLL(4)
+        for (int k = 0; k < 4; ++k) {
+            v[4 * k] = _mm_unpacklo_epi16(t[4 * k], t[4 * k + 2]);
+            v[4 * k + 1] = _mm_unpackhi_epi16(t[4 * k], t[4 * k + 2]);
+            v[4 * k + 2] = _mm_unpacklo_epi16(t[4 * k + 1], t[4 * k + 3]);
+            v[4 * k + 3] = _mm_unpackhi_epi16(t[4 * k + 1], t[4 * k + 3]);
+        }
+        GLYPHAR_UNROLL(2)
+        for (int k = 0; k < 2; ++k)
+            GLYPHAR_UNROLL(4)
+            for (int m = 0; m < 4; ++m) {
+                t[8 * k + 2 * m] = _mm_unpacklo_epi32(v[8 * k + m], v[8 * k + m + 4]);
+                t[8 * k + 2 * m + 1] = _mm_unpackhi_epi32(v[8 * k + m], v[8 * k + m + 4]);
+            }
+        GLYPHAR_UNROLL(8)
+        for (int m = 0; m < 8; ++m) {
+            v[2 * m] = _mm_unpacklo_epi64(t[m], t[m + 8]);
+            v[2 * m + 1] = _mm_unpackhi_epi64(t[m], t[m + 8]);
+        }
+    } else if constexpr (Bytes == 2) {
+        GLYPHAR_UNROLL(4)
+        for (int k = 0; k < 4; ++k) {
+            t[2 * k] = _mm_unpacklo_epi16(v[2 * k], v[2 * k + 1]);
+            t[2 * k + 1] = _mm_unpackhi_epi16(v[2 * k], v[2 * k + 1]);
+        }
+        GLYPHAR_UNROLL(2)
+        for (int k = 0; k < 2; ++k) {
+            v[4 * k] = _mm_unpacklo_epi32(t[4 * k], t[4 * k + 2]);
+            v[4 * k + 1] = _mm_unpackhi_epi32(t[4 * k], t[4 * k + 2]);
+            v[4 * k + 2] = _mm_unpacklo_epi32(t[4 * k + 1], t[4 * k + 3]);
+            v[4 * k + 3] = _mm_unpackhi_epi32(t[4 * k + 1], t[4 * k + 3]);
+        }
         GLYPHAR_UNROLL(4)
         for (int m = 0; m < 4; ++m) {
-            t[8 * k + 2 * m] = _mm_unpacklo_epi32(v[8 * k + m], v[8 * k + m + 4]);
-            t[8 * k + 2 * m + 1] = _mm_unpackhi_epi32(v[8 * k + m], v[8 * k + m + 4]);
+            t[2 * m] = _mm_unpacklo_epi64(v[m], v[m + 4]);
+            t[2 * m + 1] = _mm_unpackhi_epi64(v[m], v[m + 4]);
         }
-    GLYPHAR_UNROLL(8)
-    for (int m = 0; m < 8; ++m) {
-        v[2 * m] = _mm_unpacklo_epi64(t[m], t[m + 8]);
-        v[2 * m + 1] = _mm_unpackhi_epi64(t[m], t[m + 8]);
+        GLYPHAR_UNROLL(8)
+        for (int k = 0; k < 8; ++k)
+            v[k] = t[k];
+    } else if constexpr (Bytes == 4) {
+        t[0] = _mm_unpacklo_epi32(v[0], v[1]);
+        t[1] = _mm_unpackhi_epi32(v[0], v[1]);
+        t[2] = _mm_unpacklo_epi32(v[2], v[3]);
+        t[3] = _mm_unpackhi_epi32(v[2], v[3]);
+        v[0] = _mm_unpacklo_epi64(t[0], t[2]);
+        v[1] = _mm_unpackhi_epi64(t[0], t[2]);
+        v[2] = _mm_unpacklo_epi64(t[1], t[3]);
+        v[3] = _mm_unpackhi_epi64(t[1], t[3]);
+    } else {
+        t[0] = _mm_unpacklo_epi64(v[0], v[1]);
+        t[1] = _mm_unpackhi_epi64(v[0], v[1]);
+        v[0] = t[0];
+        v[1] = t[1];
     }
 }
 #endif
@@ -243,26 +283,28 @@ void CopyWholeBytes(BitRows &bits, const CellRun<Source> &run, int64_t cells, in
     uint8_t *const base = reinterpret_cast<uint8_t *>(bits.word[0]);
     int64_t i = 0;
 #if defined(GLYPHAR_SSE2_GATHER)
-    // One byte a glyph row: 16 cells by 16 rows at once, each cell's rows
-    // one load (the font's glyphs are padded for the last one's).
-    if constexpr (sizeof(Row) == 1) {
-        for (; i < cells; i += 16) {
-            const int64_t n = std::min<int64_t>(16, cells - i);
-            for (int r = first; r < end; r += 16) {
-                __m128i v[16];
-                for (int k = 0; k < 16; ++k)
-                    v[k] = k < n ? _mm_loadu_si128(reinterpret_cast<const __m128i *>(
-                                       run.glyphs.RowsOf(run.first + i + k) + r))
-                                 : _mm_setzero_si128();
-                Transpose16(v);
-                const int rows = std::min(16, end - r);
-                for (int k = 0; k < rows; ++k)
-                    _mm_storeu_si128(reinterpret_cast<__m128i *>(base + (r + k) * kRowBytes + i),
-                                     v[k]);
-            }
+    // n = 16 / sizeof(Row) cells by n glyph rows at once: each cell's rows
+    // one load (the font's glyphs are padded for the last one's), each glyph
+    // row's cells one store.
+    constexpr int kBlock = 16 / static_cast<int>(sizeof(Row));
+    for (; i < cells; i += kBlock) {
+        const int64_t n = std::min<int64_t>(kBlock, cells - i);
+        for (int r = first; r < end; r += kBlock) {
+            __m128i v[kBlock];
+            GLYPHAR_UNROLL(16)
+            for (int k = 0; k < kBlock; ++k)
+                v[k] = k < n ? _mm_loadu_si128(reinterpret_cast<const __m128i *>(
+                                   run.glyphs.RowsOf(run.first + i + k) + r))
+                             : _mm_setzero_si128();
+            Transpose<sizeof(Row)>(v);
+            const int rows = std::min(kBlock, end - r);
+            for (int k = 0; k < rows; ++k)
+                _mm_storeu_si128(reinterpret_cast<__m128i *>(base + (r + k) * kRowBytes +
+                                                             i * static_cast<int64_t>(sizeof(Row))),
+                                 v[k]);
         }
-        return;
     }
+    return;
 #endif
     for (; i < cells; ++i) {
         const Row *rows = run.glyphs.RowsOf(run.first + i);

@@ -75,6 +75,55 @@ GLYPHAR_AVX512 inline void Store128(uint8_t *dst, uint64_t lit,
                               _mm_mask_blend_epi32(static_cast<__mmask8>(lit), bg, fg));
 }
 
+// The 64 / Bytes pixels of a row from pixel p on, as bits; p may be
+// negative (down to 1 - 64 / Bytes), and then the first -p lanes are none.
+GLYPHAR_AVX512 inline uint64_t BitsFrom(const uint64_t *bits, int64_t p)
+{
+    if (p < 0)
+        return bits[0] << -p;
+    const uint64_t *w = bits + (p >> 6);
+    const int shift = static_cast<int>(p & 63);
+    return shift == 0 ? w[0] : w[0] >> shift | w[1] << (64 - shift);
+}
+
+// An opaque row of `pixels` pixels in whole cache lines: each store covers
+// one aligned line, so none is split across two, and every line but the
+// first and last is written whole. dst holds whole pixels from a line's
+// start (its address a multiple of Bytes). (Streaming the whole lines past
+// the caches, on a surface larger than them, was slower still.)
+template <int Bytes>
+GLYPHAR_AVX512 inline void AlignedRow512(uint8_t *dst, const uint64_t *bits, int64_t pixels,
+                                         __m512i fg, __m512i bg)
+{
+    constexpr int kLanes = 64 / Bytes;
+    constexpr uint64_t kAll = kLanes == 64 ? ~uint64_t{0} : (uint64_t{1} << kLanes) - 1;
+    const int before = static_cast<int>(reinterpret_cast<uintptr_t>(dst) & 63) / Bytes;
+    uint8_t *line = dst - before * Bytes;
+    for (int64_t p = -before; p < pixels; p += kLanes, line += 64) {
+        const uint64_t lit = BitsFrom(bits, p) & kAll;
+        uint64_t keep = kAll;
+        if (p < 0)
+            keep &= kAll << -p;
+        if (pixels - p < kLanes)
+            keep &= (uint64_t{1} << (pixels - p)) - 1;
+        __m512i pixels64;
+        if (Bytes == 1)
+            pixels64 = _mm512_mask_blend_epi8(lit, bg, fg);
+        else if (Bytes == 2)
+            pixels64 = _mm512_mask_blend_epi16(static_cast<__mmask32>(lit), bg, fg);
+        else
+            pixels64 = _mm512_mask_blend_epi32(static_cast<__mmask16>(lit), bg, fg);
+        if (keep == kAll)
+            _mm512_store_si512(line, pixels64);
+        else if (Bytes == 1)
+            _mm512_mask_storeu_epi8(line, keep, pixels64);
+        else if (Bytes == 2)
+            _mm512_mask_storeu_epi16(line, static_cast<__mmask32>(keep), pixels64);
+        else
+            _mm512_mask_storeu_epi32(line, static_cast<__mmask16>(keep), pixels64);
+    }
+}
+
 template <int Bytes, bool Opaque>
 GLYPHAR_AVX512 void Rows512(uint8_t *dst, int64_t pitch,
                             const RowRuns &runs, const RowSpan &span,
@@ -89,6 +138,10 @@ GLYPHAR_AVX512 void Rows512(uint8_t *dst, int64_t pitch,
         const uint64_t *bits = local.BitsOf(r);
         const uint64_t last = partial != 0 ? bits[words] : 0;  // a whole row has no more
         for (int64_t n = local.height[r]; n > 0; --n, dst += pitch) {
+            if (Opaque && reinterpret_cast<uintptr_t>(dst) % Bytes == 0) {
+                AlignedRow512<Bytes>(dst, bits, 64 * words + span.partialPixels(), fg, bg);
+                continue;
+            }
             uint8_t *at = dst;
             for (int64_t w = 0; w < words; ++w, at += 64 * Bytes)
                 Word512<Bytes>(at, bits[w], bits[w] | unlitToo, fg, bg);
