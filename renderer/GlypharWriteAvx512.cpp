@@ -91,6 +91,28 @@ GLYPHAR_AVX512 inline uint64_t BitsFrom(const uint64_t *bits, int64_t p)
 // first and last is written whole. dst holds whole pixels from a line's
 // start (its address a multiple of Bytes). (Streaming the whole lines past
 // the caches, on a surface larger than them, was slower still.)
+// The pixels of a line from bits: fg where lit, bg elsewhere.
+template <int Bytes>
+GLYPHAR_AVX512 inline __m512i Blend512(uint64_t lit, __m512i fg, __m512i bg)
+{
+    if (Bytes == 1)
+        return _mm512_mask_blend_epi8(lit, bg, fg);
+    if (Bytes == 2)
+        return _mm512_mask_blend_epi16(static_cast<__mmask32>(lit), bg, fg);
+    return _mm512_mask_blend_epi32(static_cast<__mmask16>(lit), bg, fg);
+}
+
+template <int Bytes>
+GLYPHAR_AVX512 inline void StoreSome512(uint8_t *line, uint64_t keep, __m512i pixels)
+{
+    if (Bytes == 1)
+        _mm512_mask_storeu_epi8(line, keep, pixels);
+    else if (Bytes == 2)
+        _mm512_mask_storeu_epi16(line, static_cast<__mmask32>(keep), pixels);
+    else
+        _mm512_mask_storeu_epi32(line, static_cast<__mmask16>(keep), pixels);
+}
+
 template <int Bytes>
 GLYPHAR_AVX512 inline void AlignedRow512(uint8_t *dst, const uint64_t *bits, int64_t pixels,
                                          __m512i fg, __m512i bg)
@@ -99,29 +121,20 @@ GLYPHAR_AVX512 inline void AlignedRow512(uint8_t *dst, const uint64_t *bits, int
     constexpr uint64_t kAll = kLanes == 64 ? ~uint64_t{0} : (uint64_t{1} << kLanes) - 1;
     const int before = static_cast<int>(reinterpret_cast<uintptr_t>(dst) & 63) / Bytes;
     uint8_t *line = dst - before * Bytes;
-    for (int64_t p = -before; p < pixels; p += kLanes, line += 64) {
-        const uint64_t lit = BitsFrom(bits, p) & kAll;
-        uint64_t keep = kAll;
-        if (p < 0)
-            keep &= kAll << -p;
-        if (pixels - p < kLanes)
-            keep &= (uint64_t{1} << (pixels - p)) - 1;
-        __m512i pixels64;
-        if (Bytes == 1)
-            pixels64 = _mm512_mask_blend_epi8(lit, bg, fg);
-        else if (Bytes == 2)
-            pixels64 = _mm512_mask_blend_epi16(static_cast<__mmask32>(lit), bg, fg);
-        else
-            pixels64 = _mm512_mask_blend_epi32(static_cast<__mmask16>(lit), bg, fg);
-        if (keep == kAll)
-            _mm512_store_si512(line, pixels64);
-        else if (Bytes == 1)
-            _mm512_mask_storeu_epi8(line, keep, pixels64);
-        else if (Bytes == 2)
-            _mm512_mask_storeu_epi16(line, static_cast<__mmask32>(keep), pixels64);
-        else
-            _mm512_mask_storeu_epi32(line, static_cast<__mmask16>(keep), pixels64);
+    int64_t p = 0;
+    if (before != 0) {  // the first line, from the row's start
+        uint64_t keep = kAll << before & kAll;
+        if (pixels < kLanes - before)
+            keep &= (uint64_t{1} << (before + pixels)) - 1;
+        StoreSome512<Bytes>(line, keep, Blend512<Bytes>(bits[0] << before, fg, bg));
+        p = kLanes - before;
+        line += 64;
     }
+    for (; p + kLanes <= pixels; p += kLanes, line += 64)  // whole lines
+        _mm512_store_si512(line, Blend512<Bytes>(BitsFrom(bits, p), fg, bg));
+    if (p < pixels)  // the last line, to the row's end
+        StoreSome512<Bytes>(line, (uint64_t{1} << (pixels - p)) - 1,
+                            Blend512<Bytes>(BitsFrom(bits, p), fg, bg));
 }
 
 template <int Bytes, bool Opaque>
