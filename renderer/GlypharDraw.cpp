@@ -92,50 +92,6 @@ void DrawCells(const Target &t, const CellGeometry &g, const Ink &ink, const Sou
     }
 }
 
-// The row numbers 0 to kMaxCellHeight, for a character whose rows' words
-// are worked out beforehand: row k's word is then words[k].
-struct RowNumbers {
-    uint8_t row[kMaxCellHeight + 1];
-
-    constexpr RowNumbers() : row()
-    {
-        for (int k = 0; k <= kMaxCellHeight; ++k)
-            row[k] = static_cast<uint8_t>(k);
-    }
-};
-constexpr RowNumbers kRowNumbers{};
-
-// One narrow cell: each row of pixels shown takes the lit pixels of the
-// glyph row it samples, from the left edge shown. `words`, when given,
-// holds each glyph row's lit pixels; otherwise masks index the geometry's
-// table, as the built-in font's rows do.
-GLYPHAR_ALWAYS_INLINE void DrawNarrowCell(const Target &t, const CellGeometry &g, const Ink &ink,
-                                          const uint8_t *masks, uint64_t *words, int64_t x,
-                                          int64_t y)
-{
-    const int64_t left = std::max(x, t.left), right = std::min(x + g.cols.extent(), t.right);
-    const int64_t top = std::max(y, t.top), bottom = std::min(y + g.rows.extent(), t.bottom);
-    if (top >= bottom || left >= right)
-        return;
-    CellRows cell{masks, g.litOffsets[0], g.rowOfPixel + (top - y), bottom - top, right - left};
-    // Cut at the left: each glyph row's own lit pixels, moved to the edge.
-    uint64_t shown[kGlyphRows + 1];
-    if (words == nullptr && left > x) {
-        for (int row = 0; row <= kGlyphRows; ++row)
-            shown[row] = g.litOffsets[0][masks[row]] >> (left - x);
-        words = shown;
-    } else if (words != nullptr && left > x) {
-        for (int row = 0; row <= g.height; ++row)
-            words[row] >>= left - x;
-    }
-    if (words != nullptr) {
-        cell.masks = kRowNumbers.row;
-        cell.litOffsets = words;
-    }
-    CellWriterFor(t.bytesPerPixel, ink.opaque)(PixelAddress(t, left, top), t.pitch, cell, ink.fg,
-                                               ink.bg);
-}
-
 template <class Row>
 void DrawFontRowOf(const Target &t, const CellGeometry &g, const Ink &ink,
                    const GlypharFont &font, const TextRow &row, bool utf8, int64_t pitch,
@@ -219,17 +175,6 @@ void DrawBuiltinUtf8Row(const Target &t, const CellGeometry &g, const Ink &ink,
     }
 }
 
-// A narrow character without the machinery of a row of cells, which costs
-// more than its pixels.
-void DrawBuiltinCharacter(const Target &t, const CellGeometry &g, const Ink &ink,
-                          const FontMasks &font, unsigned char glyph, int64_t x, int64_t y)
-{
-    if (!g.narrow) {
-        DrawBuiltinCells(t, g, ink, font, &glyph, 1, g.cols.extent(), x, y);
-        return;
-    }
-    DrawNarrowCell(t, g, ink, font[glyph], nullptr, x, y);
-}
 
 void DrawFontRow(const Target &t, const CellGeometry &g, const Ink &ink, const GlypharFont &font,
                  const TextRow &row, bool utf8, int64_t pitch, int64_t x, int64_t y)

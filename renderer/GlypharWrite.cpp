@@ -21,13 +21,13 @@ int CpuWriterPaths()
     // The vector writers find lit pixels with BMI's bit instructions, which
     // every CPU with AVX2 has in practice; one without them stays portable.
     const bool bits = __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2");
-    if (Avx2Writers() != nullptr && bits && __builtin_cpu_supports("avx2"))
+    if (kAvx2Writers.built && bits && __builtin_cpu_supports("avx2"))
         paths |= 1 << kAvx2;
-    if (Avx512Writers() != nullptr && bits && __builtin_cpu_supports("avx512bw") &&
+    if (kAvx512Writers.built && bits && __builtin_cpu_supports("avx512bw") &&
         __builtin_cpu_supports("avx512vl"))
         paths |= 1 << kAvx512;
 #endif
-    if (NeonWriters() != nullptr)  // every 64-bit ARM CPU has NEON
+    if (kNeonWriters.built)  // every 64-bit ARM CPU has NEON
         paths |= 1 << kNeon;
     return paths;
 }
@@ -75,16 +75,6 @@ GLYPHAR_NOINLINE int FirstWriterPath()
     int path = -1;
     const int best = BestWriterPath();
     return drawingPath.compare_exchange_strong(path, best, std::memory_order_relaxed) ? best : path;
-}
-
-const VectorWriters *VectorWritersOf(int path)
-{
-    switch (path) {
-    case kAvx2: return Avx2Writers();
-    case kAvx512: return Avx512Writers();
-    case kNeon: return NeonWriters();
-    default: return nullptr;
-    }
 }
 
 const CellWriter kPortableCells[2][4] = {

@@ -214,14 +214,19 @@ struct VectorWriters {
     CellWriter cells[2][4];
     WordsWriter opaqueWords[4];
     UnscaledGather gatherUnscaled;
+    bool built;  // false for a set this build leaves out: then all is nullptr
 };
 
-// The set of a path this build has; nullptr for the portable path and for
-// paths left out of the build. Each vector file gives its own.
-const VectorWriters *VectorWritersOf(int path);
-const VectorWriters *Avx2Writers();
-const VectorWriters *Avx512Writers();
-const VectorWriters *NeonWriters();
+// Each vector file's set, and the set of each path (none for the portable
+// one): a look in a table, for a single character's sake.
+extern const VectorWriters kAvx2Writers, kAvx512Writers, kNeonWriters;
+inline constexpr const VectorWriters *kVectorWriterSets[kWriterPaths] = {
+    nullptr, &kAvx2Writers, &kAvx512Writers, &kNeonWriters};
+
+inline const VectorWriters *VectorWritersOf(int path)
+{
+    return kVectorWriterSets[path];
+}
 
 // The writers drawing uses: the best the CPU has, unless a test or a
 // benchmark has asked for others (GlypharUseWriters); -1 until the first

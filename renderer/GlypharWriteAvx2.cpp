@@ -344,31 +344,26 @@ namespace {
 
 // 3-byte pixels, and 1-byte transparent ones (no masked store of bytes),
 // are the portable writers'.
-constexpr VectorWriters kAvx2Writers = {
+
+}  // namespace
+
+#undef GLYPHAR_AVX2
+
+extern const VectorWriters kAvx2Writers = {
     {{nullptr, Rows256<2, false>, nullptr, Rows256<4, false>},
      {Rows256<1, true>, Rows256<2, true>, nullptr, Rows256<4, true>}},
     {{nullptr, Cell256<2, false>, nullptr, Cell256<4, false>},
      {Cell256<1, true>, Cell256<2, true>, nullptr, Cell256<4, true>}},
     {nullptr, nullptr, nullptr, nullptr},
     GatherUnscaledX86,
+    true,
 };
-
-}  // namespace
-
-#undef GLYPHAR_AVX2
-
-const VectorWriters *Avx2Writers()
-{
-    return &kAvx2Writers;
-}
 
 }  // namespace glyphar
 
 #else
 
-const glyphar::VectorWriters *glyphar::Avx2Writers()
-{
-    return nullptr;
-}
+// Left out of this build: nothing, and never chosen.
+extern const glyphar::VectorWriters glyphar::kAvx2Writers = {};
 
 #endif

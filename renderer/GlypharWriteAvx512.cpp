@@ -193,29 +193,24 @@ GLYPHAR_AVX512 void Cell512(uint8_t *dst, int64_t pitch,
 
 // 3-byte pixels are the portable writers'. The size-1 gather is AVX2's:
 // every CPU with AVX-512 has it.
-constexpr VectorWriters kAvx512Writers = {
+
+}  // namespace
+
+extern const VectorWriters kAvx512Writers = {
     {{Rows512<1, false>, Rows512<2, false>, nullptr, Rows512<4, false>},
      {Rows512<1, true>, Rows512<2, true>, nullptr, Rows512<4, true>}},
     {{Cell512<1, false>, Cell512<2, false>, nullptr, Cell512<4, false>},
      {Cell512<1, true>, Cell512<2, true>, nullptr, Cell512<4, true>}},
     {nullptr, nullptr, nullptr, nullptr},
     GatherUnscaledX86,
+    true,
 };
-
-}  // namespace
-
-const VectorWriters *Avx512Writers()
-{
-    return &kAvx512Writers;
-}
 
 }  // namespace glyphar
 
 #else
 
-const glyphar::VectorWriters *glyphar::Avx512Writers()
-{
-    return nullptr;
-}
+// Left out of this build: nothing, and never chosen.
+extern const glyphar::VectorWriters glyphar::kAvx512Writers = {};
 
 #endif

@@ -128,27 +128,22 @@ inline void GatherUnscaled(uint64_t *rows, int64_t stride, const uint8_t (*font)
 
 // NEON has no masked store: transparent rows, and a row's last partial
 // word, stay with the portable writers, which hand it whole opaque words.
-constexpr VectorWriters kNeonWriters = {
+
+}  // namespace
+
+extern const VectorWriters kNeonWriters = {
     {{nullptr, nullptr, nullptr, nullptr}, {nullptr, nullptr, nullptr, nullptr}},
     {{nullptr, nullptr, nullptr, nullptr}, {nullptr, nullptr, nullptr, nullptr}},
     {OpaqueWordsNeon<1>, OpaqueWordsNeon<2>, nullptr, OpaqueWordsNeon<4>},
     GatherUnscaled,
+    true,
 };
-
-}  // namespace
-
-const VectorWriters *NeonWriters()
-{
-    return &kNeonWriters;
-}
 
 }  // namespace glyphar
 
 #else
 
-const glyphar::VectorWriters *glyphar::NeonWriters()
-{
-    return nullptr;
-}
+// Left out of this build: nothing, and never chosen.
+extern const glyphar::VectorWriters glyphar::kNeonWriters = {};
 
 #endif
