@@ -2,7 +2,7 @@
 // arguments and handing the work down the pipeline: layout (GlypharLayout.h)
 // -> geometry (GlypharGeometry.h) -> gather (GlypharGather.h) -> writers
 // (GlypharWrite.h), through drawing (GlypharDraw.cpp), on the surface
-// (GlypharSurface.cpp), in the built-in font or a loaded one
+// (GlypharSurface.h), in the built-in font or a loaded one
 // (GlypharFonts.cpp, GlypharFontLoad.cpp).
 
 #include "Glyphar.h"

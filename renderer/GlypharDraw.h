@@ -15,7 +15,7 @@
 
 namespace glyphar {
 
-inline Ink MakeInk(const Target &t, _color fg, _color bg)
+GLYPHAR_ALWAYS_INLINE Ink MakeInk(const Target &t, _color fg, _color bg)
 {
     Ink ink;
     ink.opaque = !IsTransparent(bg);
@@ -95,7 +95,7 @@ GLYPHAR_ALWAYS_INLINE void DrawNarrowCell(const Target &t, const CellGeometry &g
 
 // A narrow character without the machinery of a row of cells, which costs
 // more than its pixels.
-inline void DrawBuiltinCharacter(const Target &t, const CellGeometry &g, const Ink &ink,
+GLYPHAR_ALWAYS_INLINE void DrawBuiltinCharacter(const Target &t, const CellGeometry &g, const Ink &ink,
                           const FontMasks &font, unsigned char glyph, int64_t x, int64_t y)
 {
     if (!g.narrow) {
