@@ -11,9 +11,9 @@
 #                   SDL3_PREFIX (scripts/install-deps sdl3)
 #   make check-cross the unit tests built for 64-bit ARM and for s390x (big-
 #                   endian) with Debian's cross compilers, run under qemu-user
-#   make sanitize   the unit tests again, built with ASan and UBSan and
-#                   without masked stores, so the portable writers are tested
-#                   on every CPU
+#   make sanitize   the unit tests again, built with ASan and UBSan, without
+#                   masked stores, so the portable writers are tested on
+#                   every CPU, and without zlib
 #   make fuzz       the two fuzzers (drawing, font loading), sharing
 #                   FUZZ_SECONDS (default 120), each from its own seeds
 #   make bench      build the benchmarks at -O3 (Release) and -O2
@@ -83,7 +83,7 @@ check-cross:
 sanitize:
 	scripts/install-deps test
 	$(CONFIGURE) -B $(BUILD_DIR)-sanitize -DGLYPHAR_BUILD_TESTS=ON -DGLYPHAR_SANITIZE=ON \
-	  -DGLYPHAR_VECTOR=OFF
+	  -DGLYPHAR_VECTOR=OFF -DGLYPHAR_ZLIB=OFF
 	cmake --build $(BUILD_DIR)-sanitize --parallel $(JOBS)
 	$(CTEST) $(BUILD_DIR)-sanitize -L unit
 
