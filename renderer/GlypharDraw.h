@@ -15,6 +15,7 @@
 
 namespace glyphar {
 
+// The colours a call draws with, mapped once.
 GLYPHAR_ALWAYS_INLINE Ink MakeInk(const Target &t, _color fg, _color bg)
 {
     Ink ink;
@@ -33,9 +34,6 @@ void DrawBuiltinCells(const Target &t, const CellGeometry &g, const Ink &ink,
 // A laid-out row of UTF-8 text in the built-in font's whole font.
 void DrawBuiltinUtf8Row(const Target &t, const CellGeometry &g, const Ink &ink,
                         const TextRow &row, int64_t pitch, int64_t x, int64_t y);
-
-// One character of the built-in font (GlypharCarac, GlypharCodePoint),
-// inline below: a character grid draws one per call.
 
 // A laid-out row of a loaded font: UTF-8, or a byte per code point.
 void DrawFontRow(const Target &t, const CellGeometry &g, const Ink &ink, const GlypharFont &font,
@@ -93,10 +91,12 @@ GLYPHAR_ALWAYS_INLINE void DrawNarrowCell(const Target &t, const CellGeometry &g
                                                ink.bg);
 }
 
-// A narrow character without the machinery of a row of cells, which costs
-// more than its pixels.
-GLYPHAR_ALWAYS_INLINE void DrawBuiltinCharacter(const Target &t, const CellGeometry &g, const Ink &ink,
-                          const FontMasks &font, unsigned char glyph, int64_t x, int64_t y)
+// One character of the built-in font (GlypharCarac, GlypharCodePoint): a
+// narrow one without the machinery of a row of cells, which costs more than
+// its pixels.
+GLYPHAR_ALWAYS_INLINE void DrawBuiltinCharacter(const Target &t, const CellGeometry &g,
+                                                const Ink &ink, const FontMasks &font,
+                                                unsigned char glyph, int64_t x, int64_t y)
 {
     if (!g.narrow) {
         DrawBuiltinCells(t, g, ink, font, &glyph, 1, g.cols.extent(), x, y);

@@ -20,7 +20,6 @@
 #define GLYPHAR_SSE2_GATHER 1
 #endif
 
-
 namespace glyphar {
 
 constexpr int64_t kWindow = 1024;

@@ -7,10 +7,9 @@
 #define GLYPHAR_GEOMETRY_H
 
 #include "GlypharFonts.h"
+#include "GlypharInline.h"
 
 #include <cstdint>
-
-#include "GlypharWrite.h"
 
 namespace glyphar {
 

@@ -7,6 +7,7 @@
 #define GLYPHAR_WRITE_H
 
 #include "Glyphar.h"
+#include "GlypharInline.h"
 
 #include <atomic>
 #include <cstdint>
@@ -17,31 +18,6 @@
 #include <intrin.h>
 #endif
 
-// Unrolls the loop that follows n times: loops whose trip count is a
-// constant (pixels a word, bytes a pixel, rows a band) are unrolled at -O2 as
-// at -O3, so that their arrays stay in registers.
-#define GLYPHAR_PRAGMA(x) _Pragma(#x)
-#if defined(__clang__) || defined(__GNUC__)
-#define GLYPHAR_UNROLL(n) GLYPHAR_PRAGMA(GCC unroll n)
-#else
-#define GLYPHAR_UNROLL(n)
-#endif
-
-// Inlined at -O2 as at -O3: a single character's few calls cost as much as
-// its pixels.
-#if defined(__GNUC__)
-#define GLYPHAR_ALWAYS_INLINE __attribute__((always_inline)) inline
-#else
-#define GLYPHAR_ALWAYS_INLINE inline
-#endif
-
-#if defined(__GNUC__)
-#define GLYPHAR_NOINLINE __attribute__((noinline))
-#elif defined(_MSC_VER)
-#define GLYPHAR_NOINLINE __declspec(noinline)
-#else
-#define GLYPHAR_NOINLINE
-#endif
 
 namespace glyphar {
 
