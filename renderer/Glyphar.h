@@ -118,7 +118,7 @@ void GlypharPoint(SDL_Surface *surface, int x, int y, _color color);
  *   char why[256];
  *   GlypharFont *font = GlypharFontLoad("Lat15-Terminus16.psf.gz", why, sizeof why);
  *   if (font == NULL) fprintf(stderr, "%s\n", why);
- *   GlypharFontDraw(screen, font, "Привет", box, 1.0f, ink, paper, GLYPHAR_UTF8);
+ *   GlypharFontDraw(screen, font, "Hello", box, 1.0f, ink, paper, GLYPHAR_UTF8);
  *
  * Every call taking a font takes NULL for the built-in one, and then does
  * exactly what the calls above do (GlypharFontDraw(s, NULL, ...) is
