@@ -19,11 +19,14 @@ namespace glyphar {
 // a '1' byte is lit.
 //----------------------------------------------------------------------------
 
-char TableCar[256][kGlyphRows][kGlyphCols + 1];
 alignas(kMaskStride) FontMasks RowMask;
 alignas(kMaskStride) FontMasks WholeFont;
 
 namespace {
+
+// The glyph table: each byte's glyph as nine row strings, from which the
+// masks above are made.
+char TableCar[256][kGlyphRows][kGlyphCols + 1];
 
 // Windows-1252 at 0x80 to 0x9F; 0 where it has no character.
 constexpr uint16_t kWindows1252[32] = {

@@ -39,9 +39,6 @@ extern FontMasks RowMask;
 // The whole font, indexed by slot (SlotOf).
 extern FontMasks WholeFont;
 
-// The spec's glyph table of row strings, filled with the tables.
-extern char TableCar[256][kGlyphRows][kGlyphCols + 1];
-
 // Fills the tables once, from whichever thread calls first.
 void FillBuiltinFont();
 
