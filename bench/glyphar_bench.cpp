@@ -195,29 +195,23 @@ void DrawFontScreen(benchmark::State &state, const char *file, int bpp, _color b
     }
 }
 
-constexpr const char *kTerminus = "Lat15-Terminus16.psf.gz";
-constexpr const char *kSpleen = "spleen-16x32.psfu.gz";
+constexpr char kTerminus[] = "Lat15-Terminus16.psf.gz";
+constexpr char kSpleen[] = "spleen-16x32.psfu.gz";
 
-void BM_Terminus16(benchmark::State &state) { DrawFontScreen(state, kTerminus, 16, kWhite); }
-void BM_TerminusTransparent16(benchmark::State &state)
+template <const char *File, int Bpp, bool Opaque>
+void FontScreen(benchmark::State &state)
 {
-    DrawFontScreen(state, kTerminus, 16, kTransparent);
+    DrawFontScreen(state, File, Bpp, Opaque ? kWhite : kTransparent);
 }
-void BM_Terminus32(benchmark::State &state) { DrawFontScreen(state, kTerminus, 32, kWhite); }
-void BM_TerminusTransparent32(benchmark::State &state)
-{
-    DrawFontScreen(state, kTerminus, 32, kTransparent);
-}
-void BM_Spleen16(benchmark::State &state) { DrawFontScreen(state, kSpleen, 16, kWhite); }
-void BM_SpleenTransparent16(benchmark::State &state)
-{
-    DrawFontScreen(state, kSpleen, 16, kTransparent);
-}
-void BM_Spleen32(benchmark::State &state) { DrawFontScreen(state, kSpleen, 32, kWhite); }
-void BM_SpleenTransparent32(benchmark::State &state)
-{
-    DrawFontScreen(state, kSpleen, 32, kTransparent);
-}
+
+constexpr auto &BM_Terminus16 = FontScreen<kTerminus, 16, true>;
+constexpr auto &BM_TerminusTransparent16 = FontScreen<kTerminus, 16, false>;
+constexpr auto &BM_Terminus32 = FontScreen<kTerminus, 32, true>;
+constexpr auto &BM_TerminusTransparent32 = FontScreen<kTerminus, 32, false>;
+constexpr auto &BM_Spleen16 = FontScreen<kSpleen, 16, true>;
+constexpr auto &BM_SpleenTransparent16 = FontScreen<kSpleen, 16, false>;
+constexpr auto &BM_Spleen32 = FontScreen<kSpleen, 32, true>;
+constexpr auto &BM_SpleenTransparent32 = FontScreen<kSpleen, 32, false>;
 
 // A 3840 x 2160 32-bit screen of size-1 text: 641 x 241 cells.
 void DrawScreen4k(benchmark::State &state, _color bg)

@@ -92,29 +92,55 @@ void DrawCells(const Target &t, const CellGeometry &g, const Ink &ink, const Sou
     }
 }
 
+// A laid-out row's cells a stretch of up to kRowSlots at a time, left to
+// right, so that where blocks overlap the later cell still wins: each
+// stretch decoded (UTF-8, or a byte per code point), its characters mapped
+// by slotOf, and drawn as a row of its own by draw(slots, count, x). The
+// stretches past the clip rectangle's right edge are not decoded at all,
+// those left of it not drawn.
+template <class Slot, class SlotOf, class Draw>
+void DrawInStretches(const Target &t, const TextRow &row, bool utf8, int64_t pitch,
+                     int64_t width, int64_t x, SlotOf slotOf, Draw draw)
+{
+    Slot slots[kRowSlots];
+    const unsigned char *p = row.cells;
+    for (int64_t done = 0; done < row.count && x + done * pitch < t.right; done += kRowSlots) {
+        const int64_t count = std::min(kRowSlots, row.count - done);
+        for (int64_t k = 0; k < count; ++k) {
+            const Utf8Char c = utf8 ? NextChar(p) : Utf8Char{*p, 1};
+            slots[k] = slotOf(c.codepoint);
+            p += c.length;
+        }
+        if (x + (done + count - 1) * pitch + width > t.left)
+            draw(slots, count, x + done * pitch);
+    }
+}
+
+// Calls body with a value of the integer type a loaded font's glyph rows are.
+template <class Body>
+void WithRowTypeOf(const GlypharFont &font, Body body)
+{
+    switch (font.face.rowBytes) {
+    case 1: body(uint8_t{}); break;
+    case 2: body(uint16_t{}); break;
+    case 4: body(uint32_t{}); break;
+    default: body(uint64_t{}); break;
+    }
+}
+
 template <class Row>
 void DrawFontRowOf(const Target &t, const CellGeometry &g, const Ink &ink,
                    const GlypharFont &font, const TextRow &row, bool utf8, int64_t pitch,
                    int64_t x, int64_t y)
 {
-    // The row's glyphs a stretch at a time, left to right, so where blocks
-    // overlap the later cell still wins; the stretches past the clip
-    // rectangle's right edge are not decoded at all.
-    uint32_t glyphs[kRowSlots];
-    const unsigned char *p = row.cells;
-    const int64_t width = g.cols.extent();
-    for (int64_t done = 0; done < row.count && x + done * pitch < t.right; done += kRowSlots) {
-        const int64_t count = std::min(kRowSlots, row.count - done);
-        for (int64_t k = 0; k < count; ++k) {
-            const Utf8Char c = utf8 ? NextChar(p) : Utf8Char{*p, 1};
-            glyphs[k] = GlyphOf(font, c.codepoint);
-            p += c.length;
-        }
-        if (x + (done + count - 1) * pitch + width <= t.left)
-            continue;
-        DrawCells(t, g, ink, Glyphs<uint32_t, Row>{font.face.glyphs, font.face.glyphStride, glyphs},
-                  count, pitch, x + done * pitch, y);
-    }
+    DrawInStretches<uint32_t>(
+        t, row, utf8, pitch, g.cols.extent(), x,
+        [&font](uint32_t codepoint) { return GlyphOf(font, codepoint); },
+        [&](const uint32_t *glyphs, int64_t count, int64_t at) {
+            DrawCells(t, g, ink,
+                      Glyphs<uint32_t, Row>{font.face.glyphs, font.face.glyphStride, glyphs}, count,
+                      pitch, at, y);
+        });
 }
 
 template <class Row>
@@ -150,11 +176,8 @@ void DrawBuiltinCells(const Target &t, const CellGeometry &g, const Ink &ink,
               unscaled);
 }
 
-// A text row from UTF-8: the slots the layout recorded, or, for a row too
-// long for them, its characters decoded again a stretch at a time, each
-// stretch drawn as a row of its own. Stretches go left to right, so where
-// blocks overlap the later cell still wins, and the ones past the clip
-// rectangle's right edge are not decoded at all.
+// A text row from UTF-8: the slots the layout recorded or, for a row too
+// long for them, its characters decoded again a stretch at a time.
 void DrawBuiltinUtf8Row(const Target &t, const CellGeometry &g, const Ink &ink,
                         const TextRow &row, int64_t pitch, int64_t x, int64_t y)
 {
@@ -162,40 +185,27 @@ void DrawBuiltinUtf8Row(const Target &t, const CellGeometry &g, const Ink &ink,
         DrawBuiltinCells(t, g, ink, WholeFont, row.slots, row.count, pitch, x, y);
         return;
     }
-    unsigned char slots[kRowSlots];
-    const unsigned char *p = row.cells;
-    for (int64_t done = 0; done < row.count && x + done * pitch < t.right; done += kRowSlots) {
-        const int64_t count = std::min(kRowSlots, row.count - done);
-        for (int64_t k = 0; k < count; ++k) {
-            const Utf8Char c = NextChar(p);
-            slots[k] = SlotOf(c.codepoint);
-            p += c.length;
-        }
-        DrawBuiltinCells(t, g, ink, WholeFont, slots, count, pitch, x + done * pitch, y);
-    }
+    DrawInStretches<unsigned char>(
+        t, row, true, pitch, g.cols.extent(), x, SlotOf,
+        [&](const unsigned char *slots, int64_t count, int64_t at) {
+            DrawBuiltinCells(t, g, ink, WholeFont, slots, count, pitch, at, y);
+        });
 }
-
 
 void DrawFontRow(const Target &t, const CellGeometry &g, const Ink &ink, const GlypharFont &font,
                  const TextRow &row, bool utf8, int64_t pitch, int64_t x, int64_t y)
 {
-    switch (font.face.rowBytes) {
-    case 1: DrawFontRowOf<uint8_t>(t, g, ink, font, row, utf8, pitch, x, y); break;
-    case 2: DrawFontRowOf<uint16_t>(t, g, ink, font, row, utf8, pitch, x, y); break;
-    case 4: DrawFontRowOf<uint32_t>(t, g, ink, font, row, utf8, pitch, x, y); break;
-    default: DrawFontRowOf<uint64_t>(t, g, ink, font, row, utf8, pitch, x, y); break;
-    }
+    WithRowTypeOf(font, [&](auto row0) {
+        DrawFontRowOf<decltype(row0)>(t, g, ink, font, row, utf8, pitch, x, y);
+    });
 }
 
 void DrawFontCharacter(const Target &t, const CellGeometry &g, const Ink &ink,
                        const GlypharFont &font, uint32_t glyph, int64_t x, int64_t y)
 {
-    switch (font.face.rowBytes) {
-    case 1: DrawFontCharacterOf<uint8_t>(t, g, ink, font, glyph, x, y); break;
-    case 2: DrawFontCharacterOf<uint16_t>(t, g, ink, font, glyph, x, y); break;
-    case 4: DrawFontCharacterOf<uint32_t>(t, g, ink, font, glyph, x, y); break;
-    default: DrawFontCharacterOf<uint64_t>(t, g, ink, font, glyph, x, y); break;
-    }
+    WithRowTypeOf(font, [&](auto row0) {
+        DrawFontCharacterOf<decltype(row0)>(t, g, ink, font, glyph, x, y);
+    });
 }
 
 }  // namespace glyphar

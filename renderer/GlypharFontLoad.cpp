@@ -121,14 +121,17 @@ struct Loaded {
     }
 };
 
-const char *const kOutOfMemory = "out of memory";
+// Says that memory ran out; nullptr, for a loader to return.
+GlypharFont *OutOfMemory(Reason why, const char *where)
+{
+    Say(why, "%sout of memory", where);
+    return nullptr;
+}
 
 GlypharFont *Finished(Loaded &loaded, Reason why, const char *where)
 {
-    if (!FinishFont(loaded.font)) {
-        Say(why, "%s%s", where, kOutOfMemory);
-        return nullptr;
-    }
+    if (!FinishFont(loaded.font))
+        return OutOfMemory(why, where);
     return loaded.Release();
 }
 
@@ -161,17 +164,11 @@ GlypharFont *LoadPsf1(const uint8_t *data, size_t size, Reason why, const char *
     }
     Loaded loaded;
     loaded.font = NewFont(8, height, glyphs, data + 4, 1, static_cast<size_t>(height));
-    if (loaded.font == nullptr) {
-        Say(why, "%s%s", where, kOutOfMemory);
-        return nullptr;
-    }
-    if (!(mode & 0x06)) {
-        if (!MapCp437(loaded.font, glyphs)) {
-            Say(why, "%s%s", where, kOutOfMemory);
-            return nullptr;
-        }
-        return Finished(loaded, why, where);
-    }
+    if (loaded.font == nullptr)
+        return OutOfMemory(why, where);
+    if (!(mode & 0x06))
+        return MapCp437(loaded.font, glyphs) ? Finished(loaded, why, where)
+                                             : OutOfMemory(why, where);
     // The table: a truncated one gives the glyphs it reaches.
     size_t at = static_cast<size_t>(end);
     for (int g = 0; g < glyphs && at + 1 < size; ++g) {
@@ -184,10 +181,8 @@ GlypharFont *LoadPsf1(const uint8_t *data, size_t size, Reason why, const char *
             }
             if (value == 0xFFFE)
                 sequence = true;
-            else if (!sequence && !MapCodePoint(loaded.font, value, static_cast<uint32_t>(g))) {
-                Say(why, "%s%s", where, kOutOfMemory);
-                return nullptr;
-            }
+            else if (!sequence && !MapCodePoint(loaded.font, value, static_cast<uint32_t>(g)))
+                return OutOfMemory(why, where);
         }
     }
     return Finished(loaded, why, where);
@@ -272,17 +267,11 @@ GlypharFont *LoadPsf2(const uint8_t *data, size_t size, Reason why, const char *
     Loaded loaded;
     loaded.font = NewFont(static_cast<int>(width), static_cast<int>(height),
                           static_cast<int>(glyphs), data + headerSize, rowBytes, glyphBytes);
-    if (loaded.font == nullptr) {
-        Say(why, "%s%s", where, kOutOfMemory);
-        return nullptr;
-    }
-    if (!(flags & 0x01)) {
-        if (!MapCp437(loaded.font, static_cast<int>(glyphs))) {
-            Say(why, "%s%s", where, kOutOfMemory);
-            return nullptr;
-        }
-        return Finished(loaded, why, where);
-    }
+    if (loaded.font == nullptr)
+        return OutOfMemory(why, where);
+    if (!(flags & 0x01))
+        return MapCp437(loaded.font, static_cast<int>(glyphs)) ? Finished(loaded, why, where)
+                                                               : OutOfMemory(why, where);
     // The table: a truncated one gives the glyphs it reaches.
     size_t at = static_cast<size_t>(end);
     for (uint32_t g = 0; g < glyphs && at < size; ++g) {
@@ -303,10 +292,8 @@ GlypharFont *LoadPsf2(const uint8_t *data, size_t size, Reason why, const char *
                     "entry of glyph %u", where, data[at], at, g);
                 return nullptr;
             }
-            if (!sequence && !MapCodePoint(loaded.font, c.codepoint, g)) {
-                Say(why, "%s%s", where, kOutOfMemory);
-                return nullptr;
-            }
+            if (!sequence && !MapCodePoint(loaded.font, c.codepoint, g))
+                return OutOfMemory(why, where);
             at += static_cast<size_t>(c.length);
         }
     }
@@ -342,13 +329,13 @@ bool Inflate(const uint8_t *data, size_t size, Buffer *out, Reason why, const ch
     z_stream z;
     std::memset(&z, 0, sizeof z);
     if (inflateInit2(&z, 16 + MAX_WBITS) != Z_OK) {
-        Say(why, "%s%s", where, kOutOfMemory);
+        OutOfMemory(why, where);
         return false;
     }
     size_t room = std::min<size_t>(kMaxFontData + 1, size * 4 + 65536);
     bool ok = out->Reserve(room);
     if (!ok)
-        Say(why, "%s%s", where, kOutOfMemory);
+        OutOfMemory(why, where);
     const uint8_t *in = data;
     size_t inLeft = size;
     while (ok) {
@@ -375,13 +362,13 @@ bool Inflate(const uint8_t *data, size_t size, Buffer *out, Reason why, const ch
                 static_cast<size_t>(in - data), z.msg != nullptr ? z.msg : "bad data");
             ok = false;
         } else if (status == Z_MEM_ERROR) {
-            Say(why, "%s%s", where, kOutOfMemory);
+            OutOfMemory(why, where);
             ok = false;
         } else if (z.avail_out == 0) {  // the output is full: twice the room
             room = std::min<size_t>(kMaxFontData + 1, room * 2);
             ok = out->Reserve(room);
             if (!ok)
-                Say(why, "%s%s", where, kOutOfMemory);
+                OutOfMemory(why, where);
         } else if (inLeft == 0 || status == Z_BUF_ERROR) {
             Say(why, "%sgzip data ends early, after %zu bytes", where, size);
             ok = false;
