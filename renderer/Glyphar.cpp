@@ -12,6 +12,7 @@
 #include "GlypharFonts.h"
 #include "GlypharGeometry.h"
 #include "GlypharLayout.h"
+#include "GlypharShapes.h"
 #include "GlypharSurface.h"
 
 #include <algorithm>
@@ -31,6 +32,39 @@ int CellWidthOf(const GlypharFont *font)
 int CellHeightOf(const GlypharFont *font)
 {
     return font != nullptr ? font->face.height : kGlyphRows;
+}
+
+// A grid's rows that reach into the clip rectangle, and whether any
+// neighbouring blocks overlap.
+struct GridPlace {
+    const CellGeometry *g;
+    int64_t pitchX, pitchY;
+    int64_t firstRow, lastRow;
+    bool overlap;
+};
+
+bool PlaceGrid(const Target &t, const GlypharFont *font, int columns, int rows, int y,
+               float size, GridPlace *place)
+{
+    if (columns < 1 || rows < 1 ||
+        static_cast<uint64_t>(columns) * static_cast<uint64_t>(rows) >
+            SIZE_MAX / sizeof(GlypharCell) || !(size > 0))
+        return false;
+    place->pitchX = CellPitch(CellWidthOf(font), size);
+    place->pitchY = CellPitch(CellHeightOf(font), size);
+    if (place->pitchX == 0 || place->pitchY == 0)
+        return false;
+    place->g = &GeometryFor(size, CellWidthOf(font), CellHeightOf(font));
+    const int64_t height = place->g->rows.extent();
+    place->firstRow = std::max<int64_t>(0, FloorDiv(t.top - height - y, place->pitchY) + 1);
+    place->lastRow = std::min<int64_t>(rows - 1, FloorDiv(t.bottom - 1 - y, place->pitchY));
+    place->overlap = place->g->cols.extent() > place->pitchX || height > place->pitchY;
+    return place->firstRow <= place->lastRow;
+}
+
+bool SameCell(const GlypharCell &a, const GlypharCell &b)
+{
+    return a.codepoint == b.codepoint && a.fg == b.fg && a.bg == b.bg;
 }
 
 }  // namespace
@@ -72,7 +106,9 @@ void GlypharFontCodePoint(SDL_Surface *surface, const GlypharFont *font, uint32_
         return;
     const CellGeometry &g = GeometryFor(size, CellWidthOf(font), CellHeightOf(font));
     const Ink ink = MakeInk(t, fg, bg);
-    if (font == nullptr)
+    if (IsShape(codepoint))
+        DrawShapeCells(t, ShapeCellOf(g), ink, &codepoint, 1, 0, x, y);
+    else if (font == nullptr)
         DrawBuiltinCharacter(t, g, ink, WholeFont, SlotOf(codepoint), x, y);
     else
         DrawFontCharacter(t, g, ink, *font, GlyphOf(*font, codepoint), x, y);
@@ -88,6 +124,8 @@ int GlypharFontHasGlyph(const GlypharFont *font, uint32_t codepoint)
 {
     if (font == nullptr)
         return BuiltinHasGlyph(codepoint);
+    if (IsShape(codepoint))
+        return 1;
     return !IsControl(codepoint) && (EntryOf(*font, codepoint) & kOwnGlyph) != 0;
 }
 
@@ -149,6 +187,62 @@ void Glyphar(SDL_Surface *surface, const char *text, _rect box, float size, _col
              _color bg)
 {
     GlypharEx(surface, text, box, size, fg, bg, 0);
+}
+
+void GlypharGrid(SDL_Surface *surface, const GlypharFont *font, const GlypharCell *cells,
+                 int columns, int rows, int x, int y, float size)
+{
+    GlypharGridUpdate(surface, font, cells, nullptr, columns, rows, x, y, size);
+}
+
+void GlypharGridUpdate(SDL_Surface *surface, const GlypharFont *font, const GlypharCell *cells,
+                       const GlypharCell *previous, int columns, int rows, int x, int y,
+                       float size)
+{
+    GlypharInit();
+    Target t;
+    GridPlace place;
+    if (cells == nullptr || !OpenTarget(surface, &t) ||
+        !PlaceGrid(t, font, columns, rows, y, size, &place))
+        return;
+    CellColours colours(t);
+    const auto rowAt = [&](int64_t r) { return cells + r * columns; };
+    const auto drawRow = [&](const Target &on, int64_t r, int64_t first, int64_t last) {
+        DrawGridRow(on, *place.g, font, rowAt(r), first, last, place.pitchX, x,
+                    y + r * place.pitchY, colours);
+    };
+    for (int64_t r = place.firstRow; r <= place.lastRow; ++r) {
+        if (previous == nullptr) {
+            drawRow(t, r, 0, columns - 1);
+            continue;
+        }
+        const GlypharCell *now = rowAt(r), *before = previous + r * columns;
+        if (std::memcmp(now, before, sizeof *now * static_cast<size_t>(columns)) == 0)
+            continue;
+        for (int64_t c = 0, end; c < columns; c = end + 1) {
+            while (c < columns && SameCell(now[c], before[c]))
+                ++c;
+            if (c == columns)
+                break;
+            for (end = c; end + 1 < columns && !SameCell(now[end + 1], before[end + 1]);)
+                ++end;
+            if (!place.overlap) {
+                drawRow(t, r, c, end);
+                continue;
+            }
+            // Where blocks overlap, the changed cells' blocks are drawn anew
+            // from every cell that reaches into them, in the grid's order.
+            Target cut = t;
+            cut.left = std::max(t.left, x + c * place.pitchX);
+            cut.right = std::min(t.right, x + end * place.pitchX + place.g->cols.extent());
+            cut.top = std::max(t.top, y + r * place.pitchY);
+            cut.bottom = std::min(t.bottom, y + r * place.pitchY + place.g->rows.extent());
+            if (cut.left >= cut.right || cut.top >= cut.bottom)
+                continue;
+            for (int64_t n = std::max<int64_t>(0, r - 1); n <= std::min<int64_t>(rows - 1, r + 1); ++n)
+                drawRow(cut, n, std::max<int64_t>(0, c - 1), std::min<int64_t>(columns - 1, end + 1));
+        }
+    }
 }
 
 size_t GlypharFontMeasure(const GlypharFont *font, const char *text, _rect box, float size,

@@ -100,7 +100,8 @@ void GlypharCarac(SDL_Surface *surface, unsigned char c, int x, int y,
  * GlypharCodePoint draws one character as GlypharCarac draws a byte; it
  * fills the glyph table itself. GlypharHasGlyph returns 1 when the whole font
  * has a glyph of its own for the code point (U+FFFD included), 0 for
- * controls and for characters drawn with the replacement glyph. */
+ * controls and for characters drawn with the replacement glyph. Box
+ * drawing, block elements and Braille are drawn too (see GlypharGrid). */
 void GlypharCodePoint(SDL_Surface *surface, uint32_t codepoint, int x, int y,
                       float size, _color fg, _color bg);
 int GlypharHasGlyph(uint32_t codepoint);
@@ -155,6 +156,44 @@ void GlypharFontCodePoint(SDL_Surface *surface, const GlypharFont *font, uint32_
 /* 1 when the font has a glyph of its own for the code point; 0 for control
  * characters and for characters drawn with the replacement. */
 int GlypharFontHasGlyph(const GlypharFont *font, uint32_t codepoint);
+
+/* Box drawing (U+2500 to U+257F: light, heavy and double lines, dashes,
+ * rounded corners, diagonals), block elements (U+2580 to U+259F: halves,
+ * eighths, quadrants, shades) and Braille patterns (U+2800 to U+28FF) are
+ * drawn by glyphar itself in every font, the built-in one included, at the
+ * size each cell is drawn: lines meet at the cell's centre lines and run to
+ * its edges, light strokes max(1, round(width * size / 8)) pixels wide and
+ * heavy ones twice that, so that neighbouring cells join at any size;
+ * complementary blocks split the cell on the same lines, and shades are
+ * patterns on the surface's own pixel grid, so they tile. A font's own
+ * glyphs for them are not used, and the HasGlyph calls return 1 for them. */
+
+/* Terminal grids: a screen of cells, each with its own character and
+ * colours, in one call. Colours are 0xRRGGBB (the top byte is ignored); a
+ * bg of GLYPHAR_TRANSPARENT leaves the pixels under the cell's unlit ones. */
+typedef struct GlypharCell {
+    uint32_t codepoint; /* 0: an empty cell, its background only */
+    uint32_t fg, bg;
+} GlypharCell;
+
+#define GLYPHAR_TRANSPARENT 0xFFFFFFFFu
+
+/* Draws columns x rows cells, row by row (cells[r * columns + c]): cell
+ * (c, r) exactly as GlypharFontCodePoint draws its code point at
+ * (x + c * trunc(width * size), y + r * trunc(height * size)), in order, so
+ * that where blocks overlap at fractional sizes the later cell wins. NULL
+ * pointers, a dimension below 1, a grid whose size in bytes overflows or a
+ * size that gives empty cells draw nothing. */
+void GlypharGrid(SDL_Surface *surface, const GlypharFont *font, const GlypharCell *cells,
+                 int columns, int rows, int x, int y, float size);
+
+/* Draws only what changed since `previous` (the grid the surface shows, of
+ * the same dimensions): the cells that differ from it and, where blocks
+ * overlap, the parts of their neighbours over them, leaving exactly the
+ * pixels GlypharGrid would. A NULL previous draws the whole grid. */
+void GlypharGridUpdate(SDL_Surface *surface, const GlypharFont *font, const GlypharCell *cells,
+                       const GlypharCell *previous, int columns, int rows, int x, int y,
+                       float size);
 
 #ifdef __cplusplus
 }

@@ -10,6 +10,8 @@
 #include "GlypharGather.h"
 
 #include <algorithm>
+#include <cstring>
+#include <new>
 #include <type_traits>
 
 namespace glyphar {
@@ -92,10 +94,57 @@ void DrawCells(const Target &t, const CellGeometry &g, const Ink &ink, const Sou
     }
 }
 
+// The built-in font's cells side by side at size 1 (text, not a lone
+// character) have a vector gather where the writers are vector ones.
+UnscaledGather UnscaledGatherFor(const Target &t, const CellGeometry &g, int64_t count,
+                                 int64_t pitch)
+{
+    if (!g.unscaled || pitch != kGlyphCols || count < 2)
+        return nullptr;
+    const VectorWriters *vector = VectorWritersFor(t.bytesPerPixel);
+    return vector != nullptr ? vector->gatherUnscaled : nullptr;
+}
+
+// Draws a row of cells in one ink: how text is painted.
+struct InkPaint {
+    const Ink &ink;
+
+    template <class Source>
+    void operator()(const Target &t, const CellGeometry &g, const Source &glyphs, int64_t count,
+                    int64_t pitch, int64_t x, int64_t y, UnscaledGather unscaled = nullptr) const
+    {
+        DrawCells(t, g, ink, glyphs, count, pitch, x, y, unscaled);
+    }
+};
+
+// Draws a row of cells with a colour per pixel, from lines of pixels that
+// start at pixel `left` of the surface's row: how a grid is painted.
+struct LinePaint {
+    const uint8_t *fg, *bg;  // bg nullptr: transparent
+    int64_t left;
+
+    template <class Source>
+    void operator()(const Target &t, const CellGeometry &g, const Source &glyphs, int64_t count,
+                    int64_t pitch, int64_t x, int64_t y, UnscaledGather unscaled = nullptr) const
+    {
+        // The writer's lines start where the drawing does.
+        const int64_t offset = (std::max(x, t.left) - left) * t.bytesPerPixel;
+        const uint8_t *f = fg + offset, *b = bg != nullptr ? bg + offset : nullptr;
+        const bool opaque = b != nullptr;
+        switch (t.bytesPerPixel) {
+        case 1: DrawCellsWith(t, g, ColouredWriter<1>(f, b), opaque, glyphs, count, pitch, x, y, unscaled); break;
+        case 2: DrawCellsWith(t, g, ColouredWriter<2>(f, b), opaque, glyphs, count, pitch, x, y, unscaled); break;
+        case 3: DrawCellsWith(t, g, ColouredWriter<3>(f, b), opaque, glyphs, count, pitch, x, y, unscaled); break;
+        default: DrawCellsWith(t, g, ColouredWriter<4>(f, b), opaque, glyphs, count, pitch, x, y, unscaled); break;
+        }
+    }
+};
+
 // A laid-out row's cells a stretch of up to kRowSlots at a time, left to
 // right, so that where blocks overlap the later cell still wins: each
 // stretch decoded (UTF-8, or a byte per code point), its characters mapped
-// by slotOf, and drawn as a row of its own by draw(slots, count, x). The
+// by slotOf, and drawn as a row of its own by draw(slots, count, x, text),
+// text where the stretch starts. The
 // stretches past the clip rectangle's right edge are not decoded at all,
 // those left of it not drawn.
 template <class Slot, class SlotOf, class Draw>
@@ -106,13 +155,14 @@ void DrawInStretches(const Target &t, const TextRow &row, bool utf8, int64_t pit
     const unsigned char *p = row.cells;
     for (int64_t done = 0; done < row.count && x + done * pitch < t.right; done += kRowSlots) {
         const int64_t count = std::min(kRowSlots, row.count - done);
+        const unsigned char *start = p;
         for (int64_t k = 0; k < count; ++k) {
             const Utf8Char c = utf8 ? NextChar(p) : Utf8Char{*p, 1};
             slots[k] = slotOf(c.codepoint);
             p += c.length;
         }
         if (x + (done + count - 1) * pitch + width > t.left)
-            draw(slots, count, x + done * pitch);
+            draw(slots, count, x + done * pitch, start);
     }
 }
 
@@ -128,18 +178,304 @@ void WithRowTypeOf(const GlypharFont &font, Body body)
     }
 }
 
+//----------------------------------------------------------------------------
+// Shapes (box drawing, blocks, Braille). Those of cells up to 64 x 128
+// pixels are drawn at the cell's size into glyphs of a font of their own,
+// each distinct one once per thread and cell, and go through the same gather
+// and writers as any font's at size 1; larger cells go in tiles of that
+// size, each cut to the cell.
+//----------------------------------------------------------------------------
+
+constexpr int64_t kTileWidth = kNarrow, kTileHeight = kMaxCellHeight;
+
+struct ShapeFont {
+    static constexpr int kGlyphs = 64;
+    static constexpr int kCodePoints = 0xA0 + 0x100;  // U+2500 to U+259F, U+2800 to U+28FF
+    // A glyph's rows, then the blank row past them; the storage's end is
+    // padded so that a gather may read 16 bytes anywhere in it.
+    static constexpr int64_t kStride = (kTileHeight + 1) * 8;
+
+    ShapeCell cell{};
+    GeometryCache geometry{};      // size 1 of the cell, or of a tile
+    int used = 0;
+    uint16_t keyOf[kGlyphs];       // which shape each slot holds
+    uint8_t slotOf[kCodePoints][4];  // by parity of the cell's corner (shades); 0: none
+    alignas(16) uint8_t glyphs[kGlyphs * kStride + 16];
+
+    static int IndexOf(uint32_t codepoint)
+    {
+        return codepoint >= 0x2800 ? static_cast<int>(codepoint - 0x2800 + 0xA0)
+                                   : static_cast<int>(codepoint - 0x2500);
+    }
+
+    void Clear()
+    {
+        for (int k = 0; k < used; ++k)
+            std::memset(slotOf[keyOf[k]], 0, sizeof slotOf[0]);
+        used = 0;
+    }
+
+    // Ready for cells of this size, drawn whole (small) or in tiles.
+    void Use(const ShapeCell &c, int64_t width, int64_t height)
+    {
+        if (!(cell == c)) {
+            Clear();
+            cell = c;
+        }
+        const CellGeometry &g = geometry.geometry;
+        if (g.size != 1 || g.width != width || g.height != height)
+            Refill(geometry, 1, static_cast<int>(width), static_cast<int>(height));
+    }
+
+    uint64_t *RowsOf(int slot) { return reinterpret_cast<uint64_t *>(glyphs + slot * kStride); }
+
+    // The slot of a shape in a cell whose corner is at (x, y); -1 when the
+    // font is full.
+    int SlotOf(uint32_t codepoint, int64_t x, int64_t y)
+    {
+        const int parity = IsShade(codepoint) ? static_cast<int>((x & 1) | (y & 1) << 1) : 0;
+        uint8_t &entry = slotOf[IndexOf(codepoint)][parity];
+        if (entry != 0)
+            return entry - 1;
+        if (used == kGlyphs)
+            return -1;
+        const int slot = used++;
+        keyOf[slot] = static_cast<uint16_t>(IndexOf(codepoint));
+        uint64_t *rows = RowsOf(slot);
+        ShapeRows(codepoint, cell, 0, 0, static_cast<int>(cell.height), x, y, rows);
+        rows[cell.height] = 0;
+        entry = static_cast<uint8_t>(slot + 1);
+        return slot;
+    }
+};
+
+// Each thread's, made on its first shape: nullptr where memory ran out.
+ShapeFont *ThreadShapeFont()
+{
+    struct Holder {
+        ShapeFont *font = nullptr;
+        ~Holder() { delete font; }
+    };
+    thread_local Holder holder;
+    if (holder.font == nullptr)
+        holder.font = new (std::nothrow) ShapeFont();
+    return holder.font;
+}
+
+using ShapeGlyphs = Glyphs<uint32_t, uint64_t>;
+
+// A large cell's shape, tile by tile, each cut to the cell and the clip.
+template <class Paint>
+void DrawLargeShape(const Target &t, ShapeFont &shapes, const Paint &paint, uint32_t codepoint,
+                    int64_t x, int64_t y)
+{
+    Target cut = t;
+    cut.left = std::max(t.left, x);
+    cut.right = std::min(t.right, x + shapes.cell.width);
+    cut.top = std::max(t.top, y);
+    cut.bottom = std::min(t.bottom, y + shapes.cell.height);
+    if (cut.left >= cut.right || cut.top >= cut.bottom)
+        return;
+    const CellGeometry &g = shapes.geometry.geometry;
+    uint64_t *rows = shapes.RowsOf(0);
+    const uint32_t slot = 0;
+    for (int64_t top = FloorDiv(cut.top - y, kTileHeight) * kTileHeight; y + top < cut.bottom;
+         top += kTileHeight) {
+        for (int64_t left = FloorDiv(cut.left - x, kTileWidth) * kTileWidth; x + left < cut.right;
+             left += kTileWidth) {
+            ShapeRows(codepoint, shapes.cell, left, top, static_cast<int>(kTileHeight), x, y, rows);
+            rows[kTileHeight] = 0;
+            paint(cut, g, ShapeGlyphs{shapes.glyphs, ShapeFont::kStride, &slot}, 1, kTileWidth,
+                  x + left, y + top);
+        }
+    }
+}
+
+// A row of shape cells, painted by paint.
+template <class Paint>
+void DrawShapesWith(const Target &t, const ShapeCell &cell, const Paint &paint,
+                    const uint32_t *cells, int64_t count, int64_t pitch, int64_t x, int64_t y)
+{
+    ShapeFont *shapes = ThreadShapeFont();
+    if (shapes == nullptr || count <= 0)
+        return;
+    // Only the cells that reach into the clip rectangle.
+    int64_t first = 0, last = count - 1;
+    if (count > 1) {
+        first = std::max<int64_t>(0, FloorDiv(t.left - cell.width - x, pitch) + 1);
+        last = std::min(last, FloorDiv(t.right - 1 - x, pitch));
+    }
+    if (cell.width > kTileWidth || cell.height > kTileHeight) {
+        shapes->Use(cell, kTileWidth, kTileHeight);
+        for (int64_t i = first; i <= last; ++i)
+            DrawLargeShape(t, *shapes, paint, cells[i] & ~kShapeCell, x + i * pitch, y);
+        return;
+    }
+    shapes->Use(cell, cell.width, cell.height);
+    uint32_t slots[kRowSlots];
+    const auto draw = [&](int64_t from, int64_t to) {  // cells [from, to)
+        paint(t, shapes->geometry.geometry,
+              ShapeGlyphs{shapes->glyphs, ShapeFont::kStride, slots + from}, to - from, pitch,
+              x + from * pitch, y);
+    };
+    int64_t from = first;
+    for (int64_t i = first; i <= last; ++i) {
+        const uint32_t codepoint = cells[i] & ~kShapeCell;
+        int slot = shapes->SlotOf(codepoint, x + i * pitch, y);
+        if (slot < 0) {  // the font is full: draw what it holds, then start again
+            if (i > from)
+                draw(from, i);
+            from = i;
+            shapes->Clear();
+            slot = shapes->SlotOf(codepoint, x + i * pitch, y);
+        }
+        slots[i] = static_cast<uint32_t>(slot);
+    }
+    if (from <= last)
+        draw(from, last + 1);
+}
+
+// Cells that are glyphs, or shapes marked kShapeCell, drawn in runs of one
+// kind or the other, left to right: where blocks overlap, the later cell
+// still wins. drawGlyphs(glyphs, count, x) draws a run of glyphs.
+template <class DrawGlyphs>
+void DrawMixedCells(const Target &t, const CellGeometry &g, const Ink &ink, const uint32_t *cells,
+                    int64_t count, int64_t pitch, int64_t x, int64_t y, DrawGlyphs drawGlyphs)
+{
+    uint32_t any = 0;
+    for (int64_t k = 0; k < count; ++k)
+        any |= cells[k];
+    if (!(any & kShapeCell)) {  // text without shapes: one run
+        drawGlyphs(cells, count, x);
+        return;
+    }
+    for (int64_t i = 0, end; i < count; i = end) {
+        const uint32_t kind = cells[i] & kShapeCell;
+        for (end = i + 1; end < count && (cells[end] & kShapeCell) == kind;)
+            ++end;
+        if (kind != 0)
+            DrawShapeCells(t, ShapeCellOf(g), ink, cells + i, end - i, pitch, x + i * pitch, y);
+        else
+            drawGlyphs(cells + i, end - i, x + i * pitch);
+    }
+}
+
+//----------------------------------------------------------------------------
+// Character grids: a colour pair per cell. A row goes in chunks of cells of
+// one kind (glyphs or shapes) and one background (opaque or transparent),
+// each within a window, painted from lines of pixels holding each cell's
+// colours where it lies. A lone cell, and a transparent one where blocks
+// overlap (a pixel may then show either cell's colour), is drawn as a
+// single character.
+//----------------------------------------------------------------------------
+
+// n pixels of `bytes` bytes.
+void FillPixels(uint8_t *line, uint32_t pixel, int64_t n, int bytes)
+{
+    for (int64_t k = 0; k < n; ++k)
+        std::memcpy(line + k * bytes, &pixel, static_cast<size_t>(bytes));
+}
+
+bool IsOpaqueCell(const GlypharCell &cell)
+{
+    return cell.bg != GLYPHAR_TRANSPARENT;
+}
+
+void DrawGridCell(const Target &t, const CellGeometry &g, const GlypharFont *font,
+                  const GlypharCell &cell, int64_t x, int64_t y, CellColours &colours)
+{
+    Ink ink;
+    ink.opaque = IsOpaqueCell(cell);
+    ink.fg = colours.Map(cell.fg);
+    ink.bg = ink.opaque ? colours.Map(cell.bg) : ink.fg;
+    if (IsShape(cell.codepoint))
+        DrawShapeCells(t, ShapeCellOf(g), ink, &cell.codepoint, 1, 0, x, y);
+    else if (font == nullptr)
+        DrawBuiltinCharacter(t, g, ink, WholeFont, SlotOf(cell.codepoint), x, y);
+    else
+        DrawFontCharacter(t, g, ink, *font, GlyphOf(*font, cell.codepoint), x, y);
+}
+
+void DrawGridChunk(const Target &t, const CellGeometry &g, const GlypharFont *font,
+                   const GlypharCell *cells, int64_t count, int64_t pitch, int64_t x, int64_t y,
+                   CellColours &colours)
+{
+    const int64_t width = g.cols.extent();
+    const int64_t left = std::max(x, t.left);
+    const int64_t right = std::min(x + (count - 1) * pitch + width, t.right);
+    if (left >= right)
+        return;
+    const bool opaque = IsOpaqueCell(cells[0]);
+    const int bytes = t.bytesPerPixel;
+    alignas(64) uint8_t fg[(kWindow + 16) * 4], bg[(kWindow + 16) * 4];
+    for (int64_t k = 0; k < count; ++k) {  // later cells over earlier ones
+        const int64_t from = std::max(x + k * pitch, left);
+        const int64_t to = std::min(x + k * pitch + width, right);
+        FillPixels(fg + (from - left) * bytes, colours.Map(cells[k].fg), to - from, bytes);
+        if (opaque)
+            FillPixels(bg + (from - left) * bytes, colours.Map(cells[k].bg), to - from, bytes);
+    }
+    const LinePaint paint{fg, opaque ? bg : nullptr, left};
+    if (IsShape(cells[0].codepoint)) {
+        uint32_t codepoints[kRowSlots];
+        for (int64_t k = 0; k < count; ++k)
+            codepoints[k] = cells[k].codepoint;
+        DrawShapesWith(t, ShapeCellOf(g), paint, codepoints, count, pitch, x, y);
+    } else if (font != nullptr) {
+        uint32_t glyphs[kRowSlots];
+        for (int64_t k = 0; k < count; ++k)
+            glyphs[k] = GlyphOf(*font, cells[k].codepoint);
+        WithRowTypeOf(*font, [&](auto row0) {
+            using Row = decltype(row0);
+            paint(t, g, Glyphs<uint32_t, Row>{font->face.glyphs, font->face.glyphStride, glyphs},
+                  count, pitch, x, y);
+        });
+    } else {
+        unsigned char slots[kRowSlots];
+        for (int64_t k = 0; k < count; ++k)
+            slots[k] = SlotOf(cells[k].codepoint);
+        paint(t, g, BuiltinGlyphs{&WholeFont[0][0], kMaskStride, slots}, count, pitch, x, y,
+              UnscaledGatherFor(t, g, count, pitch));
+    }
+}
+
+// Built-in UTF-8 text with shapes: its cells decoded again, slots for the
+// glyphs.
+void DrawBuiltinWithShapes(const Target &t, const CellGeometry &g, const Ink &ink,
+                           const unsigned char *text, int64_t count, int64_t pitch, int64_t x,
+                           int64_t y)
+{
+    uint32_t cells[kRowSlots];
+    for (int64_t k = 0; k < count; ++k) {
+        const Utf8Char c = NextChar(text);
+        cells[k] = IsShape(c.codepoint) ? c.codepoint | kShapeCell : SlotOf(c.codepoint);
+        text += c.length;
+    }
+    DrawMixedCells(t, g, ink, cells, count, pitch, x, y,
+                   [&](const uint32_t *glyphs, int64_t n, int64_t at) {
+                       unsigned char slots[kRowSlots];
+                       for (int64_t k = 0; k < n; ++k)
+                           slots[k] = static_cast<unsigned char>(glyphs[k]);
+                       DrawBuiltinCells(t, g, ink, WholeFont, slots, n, pitch, at, y);
+                   });
+}
+
 template <class Row>
 void DrawFontRowOf(const Target &t, const CellGeometry &g, const Ink &ink,
                    const GlypharFont &font, const TextRow &row, bool utf8, int64_t pitch,
                    int64_t x, int64_t y)
 {
+    const auto drawGlyphs = [&](const uint32_t *glyphs, int64_t count, int64_t at) {
+        DrawCells(t, g, ink, Glyphs<uint32_t, Row>{font.face.glyphs, font.face.glyphStride, glyphs},
+                  count, pitch, at, y);
+    };
     DrawInStretches<uint32_t>(
         t, row, utf8, pitch, g.cols.extent(), x,
-        [&font](uint32_t codepoint) { return GlyphOf(font, codepoint); },
-        [&](const uint32_t *glyphs, int64_t count, int64_t at) {
-            DrawCells(t, g, ink,
-                      Glyphs<uint32_t, Row>{font.face.glyphs, font.face.glyphStride, glyphs}, count,
-                      pitch, at, y);
+        [&font](uint32_t codepoint) {
+            return IsShape(codepoint) ? codepoint | kShapeCell : GlyphOf(font, codepoint);
+        },
+        [&](const uint32_t *cells, int64_t count, int64_t at, const unsigned char *) {
+            DrawMixedCells(t, g, ink, cells, count, pitch, at, y, drawGlyphs);
         });
 }
 
@@ -165,15 +501,8 @@ void DrawBuiltinCells(const Target &t, const CellGeometry &g, const Ink &ink,
                       const FontMasks &font, const unsigned char *cells, int64_t count,
                       int64_t pitch, int64_t x, int64_t y)
 {
-    // Cells side by side at size 1 (text, not a lone character) have a
-    // vector gather where the writers are vector ones.
-    UnscaledGather unscaled = nullptr;
-    if (g.unscaled && pitch == kGlyphCols && count > 1) {
-        const VectorWriters *vector = VectorWritersFor(t.bytesPerPixel);
-        unscaled = vector != nullptr ? vector->gatherUnscaled : nullptr;
-    }
     DrawCells(t, g, ink, BuiltinGlyphs{&font[0][0], kMaskStride, cells}, count, pitch, x, y,
-              unscaled);
+              UnscaledGatherFor(t, g, count, pitch));
 }
 
 // A text row from UTF-8: the slots the layout recorded or, for a row too
@@ -181,15 +510,19 @@ void DrawBuiltinCells(const Target &t, const CellGeometry &g, const Ink &ink,
 void DrawBuiltinUtf8Row(const Target &t, const CellGeometry &g, const Ink &ink,
                         const TextRow &row, int64_t pitch, int64_t x, int64_t y)
 {
-    if (row.count <= kRowSlots) {
-        DrawBuiltinCells(t, g, ink, WholeFont, row.slots, row.count, pitch, x, y);
-        return;
-    }
-    DrawInStretches<unsigned char>(
-        t, row, true, pitch, g.cols.extent(), x, SlotOf,
-        [&](const unsigned char *slots, int64_t count, int64_t at) {
+    // Slots for the glyphs; cells of shapes decoded again for their code
+    // points.
+    const auto draw = [&](const unsigned char *slots, int64_t count, int64_t at,
+                          const unsigned char *text) {
+        if (std::memchr(slots, kShapeSlot, static_cast<size_t>(count)) == nullptr)
             DrawBuiltinCells(t, g, ink, WholeFont, slots, count, pitch, at, y);
-        });
+        else
+            DrawBuiltinWithShapes(t, g, ink, text, count, pitch, at, y);
+    };
+    if (row.count <= kRowSlots)
+        draw(row.slots, row.count, x, row.cells);
+    else
+        DrawInStretches<unsigned char>(t, row, true, pitch, g.cols.extent(), x, SlotOf, draw);
 }
 
 void DrawFontRow(const Target &t, const CellGeometry &g, const Ink &ink, const GlypharFont &font,
@@ -206,6 +539,37 @@ void DrawFontCharacter(const Target &t, const CellGeometry &g, const Ink &ink,
     WithRowTypeOf(font, [&](auto row0) {
         DrawFontCharacterOf<decltype(row0)>(t, g, ink, font, glyph, x, y);
     });
+}
+
+void DrawShapeCells(const Target &t, const ShapeCell &cell, const Ink &ink, const uint32_t *cells,
+                    int64_t count, int64_t pitch, int64_t x, int64_t y)
+{
+    DrawShapesWith(t, cell, InkPaint{ink}, cells, count, pitch, x, y);
+}
+
+void DrawGridRow(const Target &t, const CellGeometry &g, const GlypharFont *font,
+                 const GlypharCell *cells, int64_t first, int64_t last, int64_t pitch, int64_t x,
+                 int64_t y, CellColours &colours)
+{
+    const int64_t width = g.cols.extent();
+    if (y >= t.bottom || y + g.rows.extent() <= t.top)
+        return;
+    first = std::max(first, FloorDiv(t.left - width - x, pitch) + 1);
+    last = std::min(last, FloorDiv(t.right - 1 - x, pitch));
+    // The cells a window's lines hold.
+    const int64_t inWindow = width > kWindow ? 1 : std::min((kWindow - width) / pitch + 1, kRowSlots);
+    const bool overlap = width > pitch;
+    for (int64_t i = first, end; i <= last; i = end) {
+        const bool shape = IsShape(cells[i].codepoint), opaque = IsOpaqueCell(cells[i]);
+        const int64_t most = opaque || !overlap ? inWindow : 1;
+        for (end = i + 1; end <= last && end - i < most && IsShape(cells[end].codepoint) == shape &&
+                          IsOpaqueCell(cells[end]) == opaque;)
+            ++end;
+        if (end - i == 1)
+            DrawGridCell(t, g, font, cells[i], x + i * pitch, y, colours);
+        else
+            DrawGridChunk(t, g, font, cells + i, end - i, pitch, x + i * pitch, y, colours);
+    }
 }
 
 }  // namespace glyphar

@@ -7,6 +7,7 @@
 #include "GlypharFonts.h"
 #include "GlypharGeometry.h"
 #include "GlypharLayout.h"
+#include "GlypharShapes.h"
 #include "GlypharSurface.h"
 #include "GlypharWrite.h"
 
@@ -42,6 +43,59 @@ void DrawFontRow(const Target &t, const CellGeometry &g, const Ink &ink, const G
 // One glyph of a loaded font.
 void DrawFontCharacter(const Target &t, const CellGeometry &g, const Ink &ink,
                        const GlypharFont &font, uint32_t glyph, int64_t x, int64_t y);
+
+// A row's cell that holds a shape (box drawing, a block, Braille) rather
+// than a glyph: its code point with this bit set.
+constexpr uint32_t kShapeCell = 0x80000000u;
+
+// The shape cell of characters drawn with a geometry.
+inline ShapeCell ShapeCellOf(const CellGeometry &g)
+{
+    return ShapeCellFor(g.width, g.height, g.size, g.cols.extent(), g.rows.extent());
+}
+
+// A row of shape cells (code points, kShapeCell set or not), `pitch` pixels
+// apart, the first with its top-left pixel at (x, y); at most kRowSlots.
+void DrawShapeCells(const Target &t, const ShapeCell &cell, const Ink &ink, const uint32_t *cells,
+                    int64_t count, int64_t pitch, int64_t x, int64_t y);
+
+//----------------------------------------------------------------------------
+// Character grids.
+//----------------------------------------------------------------------------
+
+// A grid's colours (0xRRGGBB) as the surface stores them, the last few kept:
+// cells mostly share their colours with others.
+struct CellColours {
+    static constexpr int kKept = 64;
+    const Target &t;
+    uint32_t rgb[kKept];
+    uint32_t pixel[kKept];
+
+    explicit CellColours(const Target &target) : t(target), rgb(), pixel()
+    {
+        for (uint32_t &key : rgb)
+            key = ~0u;  // no colour: a key has its top byte clear
+    }
+
+    uint32_t Map(uint32_t colour)
+    {
+        colour &= 0xFFFFFF;
+        const uint32_t k = (colour * 0x9E3779B1u) >> 26;
+        if (rgb[k] != colour) {
+            rgb[k] = colour;
+            pixel[k] = MapColor(t, _color{static_cast<int32_t>(colour >> 16),
+                                          static_cast<int32_t>((colour >> 8) & 0xFF),
+                                          static_cast<int32_t>(colour & 0xFF)});
+        }
+        return pixel[k];
+    }
+};
+
+// Cells [first, last] of a grid's row, `pitch` pixels apart, cell 0's top-left
+// pixel at (x, y), each as GlypharFontCodePoint draws it, left to right.
+void DrawGridRow(const Target &t, const CellGeometry &g, const GlypharFont *font,
+                 const GlypharCell *cells, int64_t first, int64_t last, int64_t pitch, int64_t x,
+                 int64_t y, CellColours &colours);
 
 //----------------------------------------------------------------------------
 // A single narrow character, inline for a character grid's sake.

@@ -4,6 +4,7 @@
 #include "GlypharFonts.h"
 
 #include "GlypharFontData.h"
+#include "GlypharShapes.h"
 #include "GlypharUtf8.h"
 
 #include <atomic>
@@ -68,6 +69,8 @@ std::atomic<int> filled{kEmpty};
 
 uint8_t SlotBeyondLatin1(uint32_t codepoint)
 {
+    if (IsShape(codepoint))
+        return kShapeSlot;
     for (int k = 0; k < 32; ++k)
         if (kWindows1252[k] == codepoint)
             return static_cast<uint8_t>(0x80 + k);
@@ -92,6 +95,8 @@ void FillBuiltinFont()
 bool BuiltinHasGlyph(uint32_t codepoint)
 {
     const uint8_t slot = SlotOf(codepoint);
+    if (slot == kShapeSlot)
+        return true;
     if (slot == kReplacementSlot)
         return codepoint == kReplacementCharacter;
     return slot >= 0x20 && slot != kBlankSlot;  // controls have none

@@ -53,6 +53,10 @@ inline FontFace BuiltinFace(const FontMasks &table)
 // unused.
 constexpr uint8_t kBlankSlot = 0x7F;        // DEL: controls draw blank
 constexpr uint8_t kReplacementSlot = 0x81;  // unused by Windows-1252
+// Box drawing, blocks and Braille are drawn by glyphar, not from a slot: the
+// layout marks their cells with a slot Windows-1252 leaves unused, blank in
+// the table.
+constexpr uint8_t kShapeSlot = 0x8D;
 
 uint8_t SlotBeyondLatin1(uint32_t codepoint);
 

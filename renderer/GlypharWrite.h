@@ -174,6 +174,12 @@ using CellWriter = void (*)(uint8_t *dst, int64_t pitch, const CellRows &cell, u
 // Whole words of 64 opaque pixels of one row.
 using WordsWriter = void (*)(uint8_t *dst, const uint64_t *bits, int64_t words, uint32_t fg,
                              uint32_t bg);
+// A window's rows with a colour per pixel (a character grid's cells each
+// have their own): fg and bg hold the window's pixels in each colour, as the
+// surface stores them, with 64 bytes to spare past the window; a null bg
+// leaves unlit pixels alone.
+using ColouredRowsWriter = void (*)(uint8_t *dst, int64_t pitch, const RowRuns &runs,
+                                    const RowSpan &span, const uint8_t *fg, const uint8_t *bg);
 // The built-in font's gather at size 1 (see GlypharGather.h).
 using UnscaledGather = void (*)(uint64_t *rows, int64_t stride, const uint8_t (*font)[16],
                                 const unsigned char *cells, int64_t count, int64_t at,
@@ -190,6 +196,7 @@ struct VectorWriters {
     CellWriter cells[2][4];
     WordsWriter opaqueWords[4];
     UnscaledGather gatherUnscaled;
+    ColouredRowsWriter coloured[2][4];
     bool built;  // false for a set this build leaves out: then all is nullptr
 };
 
@@ -430,6 +437,63 @@ struct StrokeWriter {
     }
 };
 
+
+// Rows with a colour per pixel, from lines of pixels (see
+// ColouredRowsWriter): opaque eight at a time as OpaqueWriter, with the
+// eight's own colours; transparent one lit pixel at a time.
+template <int Bytes>
+struct ColouredWriter {
+    const uint8_t *fg, *bg;  // bg nullptr: transparent
+    ColouredRowsWriter vectorRows;
+
+    ColouredWriter(const uint8_t *fgLine, const uint8_t *bgLine) : fg(fgLine), bg(bgLine)
+    {
+        const VectorWriters *vector = VectorWritersFor(Bytes);
+        vectorRows = vector != nullptr ? vector->coloured[bg != nullptr][Bytes - 1] : nullptr;
+    }
+
+    void Rows(uint8_t *dst, int64_t pitch, const RowRuns &runs, const RowSpan &span) const
+    {
+        if (vectorRows != nullptr)
+            vectorRows(dst, pitch, runs, span, fg, bg);
+        else
+            RowsOneByOne(*this, dst, pitch, runs, span);
+    }
+
+    static bool Lit(const uint64_t *bits, int64_t p) { return (bits[p >> 6] >> (p & 63)) & 1; }
+
+    void Row(uint8_t *dst, const uint64_t *bits, const RowSpan &span) const
+    {
+        const int64_t pixels = 64 * span.words + span.partialPixels();
+        if (bg == nullptr) {
+            for (int64_t w = 0; 64 * w < pixels; ++w) {
+                uint64_t lit = bits[w];
+                if (pixels - 64 * w < 64)
+                    lit &= (uint64_t{1} << (pixels - 64 * w)) - 1;
+                for (; lit != 0; lit &= lit - 1) {
+                    const int64_t at = (64 * w + LowestBit(lit)) * Bytes;
+                    std::memcpy(dst + at, fg + at, Bytes);
+                }
+            }
+            return;
+        }
+        int64_t p = 0;
+        for (; p + 8 <= pixels; p += 8) {
+            const uint8_t *mask = kByteMasks<Bytes>.mask[(bits[p >> 6] >> (p & 63)) & 0xFF];
+            GLYPHAR_UNROLL(4)
+            for (int w = 0; w < Bytes; ++w) {
+                uint64_t m, f, b;
+                std::memcpy(&m, mask + 8 * w, 8);
+                std::memcpy(&f, fg + p * Bytes + 8 * w, 8);
+                std::memcpy(&b, bg + p * Bytes + 8 * w, 8);
+                b ^= (f ^ b) & m;
+                std::memcpy(dst + p * Bytes + 8 * w, &b, 8);
+            }
+        }
+        for (; p < pixels; ++p)
+            std::memcpy(dst + p * Bytes, (Lit(bits, p) ? fg : bg) + p * Bytes, Bytes);
+    }
+};
 
 // The portable cell writers, by transparent or opaque and bytes per pixel.
 extern const CellWriter kPortableCells[2][4];

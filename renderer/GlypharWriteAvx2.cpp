@@ -9,6 +9,8 @@
 
 #include <immintrin.h>
 
+#include <algorithm>
+
 namespace glyphar {
 
 #define GLYPHAR_AVX2 __attribute__((target("avx2,bmi,bmi2")))
@@ -342,8 +344,47 @@ void GatherUnscaledX86(uint64_t *rows, int64_t stride, const uint8_t (*font)[16]
 
 namespace {
 
-// 3-byte pixels, and 1-byte transparent ones (no masked store of bytes),
-// are the portable writers'.
+// Rows with a colour per pixel, 32 bytes a store, each store's pixels
+// loaded from the lines. Transparent ones only with 4-byte lanes, which the
+// masked store has.
+template <int Bytes, bool Opaque>
+GLYPHAR_AVX2 void Coloured256(uint8_t *dst, int64_t pitch, const RowRuns &runs,
+                              const RowSpan &span, const uint8_t *fgLine, const uint8_t *bgLine)
+{
+    constexpr int kPixels = 32 / Bytes;
+    const int64_t pixels = 64 * span.words + span.partialPixels();
+    const RowRuns local = runs;  // which the stores cannot alias
+    for (int r = local.first; r <= local.last; ++r) {
+        const uint64_t *bits = local.BitsOf(r);
+        for (int64_t n = local.height[r]; n > 0; --n, dst += pitch) {
+            for (int64_t p = 0; p < pixels; p += kPixels) {
+                const int shift = static_cast<int>(p & 63);
+                const uint32_t word = static_cast<uint32_t>(bits[p >> 6] >> shift);
+                const int64_t bytes = std::min<int64_t>(32, (pixels - p) * Bytes);
+                const uint32_t shown =
+                    bytes == 32 ? ~0u : (1u << (bytes / Bytes)) - 1;  // bytes < 32: fewer pixels
+                const __m256i lit = LaneMasks256<Bytes>(word & shown);
+                const __m256i fg = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(fgLine + p * Bytes));
+                if (!Opaque) {
+                    if ((word & shown) != 0)
+                        _mm256_maskstore_epi32(reinterpret_cast<int *>(dst + p * Bytes), lit, fg);
+                    continue;
+                }
+                const __m256i bg = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(bgLine + p * Bytes));
+                if (bytes == 32)
+                    _mm256_storeu_si256(reinterpret_cast<__m256i *>(dst + p * Bytes),
+                                        _mm256_blendv_epi8(bg, fg, lit));
+                else
+                    StoreFirstBytes256(dst + p * Bytes, _mm256_blendv_epi8(bg, fg, lit),
+                                       static_cast<int>(bytes));
+            }
+        }
+    }
+}
+
+// 3-byte pixels, and 1-byte and 2-byte transparent rows of a colour per
+// pixel (no masked store of bytes or pairs of bytes), are the portable
+// writers'; so are 1-byte transparent rows of one colour.
 
 }  // namespace
 
@@ -356,6 +397,8 @@ extern const VectorWriters kAvx2Writers = {
      {Cell256<1, true>, Cell256<2, true>, nullptr, Cell256<4, true>}},
     {nullptr, nullptr, nullptr, nullptr},
     GatherUnscaledX86,
+    {{nullptr, nullptr, nullptr, Coloured256<4, false>},
+     {Coloured256<1, true>, Coloured256<2, true>, nullptr, Coloured256<4, true>}},
     true,
 };
 

@@ -191,6 +191,35 @@ GLYPHAR_AVX512 void Cell512(uint8_t *dst, int64_t pitch,
     }
 }
 
+// Rows with a colour per pixel: each store's pixels loaded from the lines.
+template <int Bytes, bool Opaque>
+GLYPHAR_AVX512 void Coloured512(uint8_t *dst, int64_t pitch, const RowRuns &runs,
+                                const RowSpan &span, const uint8_t *fgLine,
+                                const uint8_t *bgLine)
+{
+    constexpr int kLanes = 64 / Bytes;
+    constexpr uint64_t kAll = kLanes == 64 ? ~uint64_t{0} : (uint64_t{1} << kLanes) - 1;
+    const int64_t pixels = 64 * span.words + span.partialPixels();
+    const RowRuns local = runs;  // which the stores cannot alias
+    for (int r = local.first; r <= local.last; ++r) {
+        const uint64_t *bits = local.BitsOf(r);
+        for (int64_t n = local.height[r]; n > 0; --n, dst += pitch) {
+            for (int64_t p = 0; p < pixels; p += kLanes) {
+                const uint64_t lanes =
+                    pixels - p >= kLanes ? kAll : (uint64_t{1} << (pixels - p)) - 1;
+                const uint64_t lit = BitsFrom(bits, p) & lanes;
+                const __m512i fg = _mm512_loadu_si512(fgLine + p * Bytes);
+                if (Opaque) {
+                    const __m512i bg = _mm512_loadu_si512(bgLine + p * Bytes);
+                    StoreSome512<Bytes>(dst + p * Bytes, lanes, Blend512<Bytes>(lit, fg, bg));
+                } else if (lit != 0) {
+                    StoreSome512<Bytes>(dst + p * Bytes, lit, fg);
+                }
+            }
+        }
+    }
+}
+
 #undef GLYPHAR_AVX512
 
 // 3-byte pixels are the portable writers'. The size-1 gather is AVX2's:
@@ -205,6 +234,8 @@ extern const VectorWriters kAvx512Writers = {
      {Cell512<1, true>, Cell512<2, true>, nullptr, Cell512<4, true>}},
     {nullptr, nullptr, nullptr, nullptr},
     GatherUnscaledX86,
+    {{Coloured512<1, false>, Coloured512<2, false>, nullptr, Coloured512<4, false>},
+     {Coloured512<1, true>, Coloured512<2, true>, nullptr, Coloured512<4, true>}},
     true,
 };
 
