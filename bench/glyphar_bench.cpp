@@ -14,6 +14,7 @@
 #include <ctime>
 #include <fstream>
 #include <map>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -233,6 +234,78 @@ void DrawScreen4k(benchmark::State &state, _color bg)
 void BM_Opaque4k32(benchmark::State &state) { DrawScreen4k(state, kWhite); }
 void BM_Transparent4k32(benchmark::State &state) { DrawScreen4k(state, kTransparent); }
 
+// The size-1 screen as GlypharGrid cells: the full-screen text's characters
+// (or, with boxes, box drawing and blocks), each cell with colours of its own.
+std::vector<GlypharCell> GridCells(int columns, int rows, bool boxes)
+{
+    std::mt19937 random(26);
+    const std::string &text = FullScreenText();
+    std::vector<GlypharCell> cells(static_cast<size_t>(columns) * rows);
+    for (size_t k = 0; k < cells.size(); ++k) {
+        const unsigned char c = static_cast<unsigned char>(text[k % text.size()]);
+        cells[k].codepoint = boxes ? 0x2500 + (c * 7 + k) % 0xA0 : c;
+        cells[k].fg = random() & 0xFFFFFF;
+        cells[k].bg = random() & 0xFFFFFF;
+    }
+    return cells;
+}
+
+void DrawGridCells(benchmark::State &state, const GlypharFont *font, int bpp, bool boxes)
+{
+    const GlypharFontMetrics m = GlypharFontGetMetrics(font);
+    const int columns = (kWidth + m.width - 1) / m.width, rows = (kHeight + m.height - 1) / m.height;
+    const std::vector<GlypharCell> cells = GridCells(columns, rows, boxes);
+    ClearScreen(bpp);
+    for (auto _ : state) {
+        GlypharGrid(Screen(bpp), font, cells.data(), columns, rows, 0, 0, 1.0f);
+        benchmark::ClobberMemory();
+    }
+}
+
+void BM_Grid16(benchmark::State &state) { DrawGridCells(state, nullptr, 16, false); }
+void BM_Grid32(benchmark::State &state) { DrawGridCells(state, nullptr, 32, false); }
+void BM_GridTerminus16(benchmark::State &state) { DrawGridCells(state, Font(kTerminus), 16, false); }
+void BM_GridBoxes16(benchmark::State &state) { DrawGridCells(state, nullptr, 16, true); }
+
+// The same cells, one GlypharCodePoint each.
+void BM_CodePointGrid16(benchmark::State &state)
+{
+    const std::vector<GlypharCell> cells = GridCells(kCols, kRows, false);
+    const auto colour = [](uint32_t rgb) {
+        return _color{static_cast<int32_t>(rgb >> 16), static_cast<int32_t>(rgb >> 8 & 0xFF),
+                      static_cast<int32_t>(rgb & 0xFF)};
+    };
+    ClearScreen();
+    for (auto _ : state) {
+        for (int row = 0; row < kRows; ++row)
+            for (int col = 0; col < kCols; ++col) {
+                const GlypharCell &cell = cells[row * kCols + col];
+                GlypharCodePoint(Screen(), cell.codepoint, col * 6, row * 9, 1.0f, colour(cell.fg),
+                                 colour(cell.bg));
+            }
+        benchmark::ClobberMemory();
+    }
+}
+
+// GlypharGridUpdate with 1 % of the cells changed each time, to and fro.
+void BM_GridUpdate16(benchmark::State &state)
+{
+    const std::vector<GlypharCell> before = GridCells(kCols, kRows, false);
+    std::vector<GlypharCell> after = before;
+    std::mt19937 random(1);
+    for (size_t k = 0; k < after.size() / 100; ++k)
+        after[random() % after.size()].codepoint ^= 1;
+    ClearScreen();
+    GlypharGrid(Screen(), nullptr, before.data(), kCols, kRows, 0, 0, 1.0f);
+    bool forth = true;
+    for (auto _ : state) {
+        GlypharGridUpdate(Screen(), nullptr, forth ? after.data() : before.data(),
+                          forth ? before.data() : after.data(), kCols, kRows, 0, 0, 1.0f);
+        forth = !forth;
+        benchmark::ClobberMemory();
+    }
+}
+
 // The size-1 screen as a character grid, one call of draw(surface, byte, x, y)
 // per cell, the surface taken once, outside the measured loop.
 template <class DrawCell>
@@ -430,6 +503,9 @@ const struct {
     {"BM_Spleen16", BM_Spleen16},           {"BM_SpleenTransparent16", BM_SpleenTransparent16},
     {"BM_Spleen32", BM_Spleen32},           {"BM_SpleenTransparent32", BM_SpleenTransparent32},
     {"BM_Opaque4k32", BM_Opaque4k32},       {"BM_Transparent4k32", BM_Transparent4k32},
+    {"BM_Grid16", BM_Grid16},               {"BM_Grid32", BM_Grid32},
+    {"BM_GridTerminus16", BM_GridTerminus16}, {"BM_GridBoxes16", BM_GridBoxes16},
+    {"BM_CodePointGrid16", BM_CodePointGrid16}, {"BM_GridUpdate16", BM_GridUpdate16},
 };
 
 // Registers each writer case again for each path but the best.
@@ -546,6 +622,12 @@ void WriteMarkdown(const MedianReporter &r, const Medians &o2, const std::vector
         {"BM_Transparent4k32", "the same, transparent"},
         {"BM_CaracGrid16", "the size-1 screen, one `GlypharCarac` per cell, opaque, 16 bits"},
         {"BM_FillCells16", "the same grid, one `SDL_FillRect` of each cell's 6 x 9 block"},
+        {"BM_Grid16", "134 x 67 `GlypharGrid` cells, the same characters, colours of their own, 16 bits"},
+        {"BM_Grid32", "the same grid, 32 bits"},
+        {"BM_GridTerminus16", "the same in Lat15-Terminus16: 100 x 38 cells, 16 bits"},
+        {"BM_GridBoxes16", "134 x 67 cells of box drawing and blocks, 16 bits"},
+        {"BM_CodePointGrid16", "the 134 x 67 cells, one `GlypharCodePoint` each"},
+        {"BM_GridUpdate16", "`GlypharGridUpdate` of the grid with 1 % of its cells changed"},
         {"BM_DemoTexts16", "the demo's eight texts"},
         {"BM_LongText16", "a 10 MB text in a box far taller than the screen, size 1, opaque"},
         {"BM_SdlGfxString16", "SDL_gfx `stringRGBA`, the same characters, 67 rows"},
@@ -607,6 +689,12 @@ void WriteMarkdown(const MedianReporter &r, const Medians &o2, const std::vector
          "at most 1.2 (vector writers)"},
         {"one `GlypharCarac` per cell / one `SDL_FillRect` per cell", "BM_CaracGrid16",
          "BM_FillCells16", "at most 1.5"},
+        {"grid, colours per cell / one colour, 16 bits", "BM_Grid16", "BM_Opaque16", "at most 1.5"},
+        {"grid, colours per cell / one colour, 32 bits", "BM_Grid32", "BM_Opaque32", "at most 1.5"},
+        {"one `GlypharCodePoint` per cell / grid", "BM_CodePointGrid16", "BM_Grid16", "at least 3"},
+        {"grid in Terminus 8 x 16 / built-in grid", "BM_GridTerminus16", "BM_Grid16", "at most 1.5"},
+        {"grid of box drawing / grid of letters", "BM_GridBoxes16", "BM_Grid16", "at most 1.5"},
+        {"update, 1 % changed / whole grid", "BM_GridUpdate16", "BM_Grid16", "at most 0.05"},
         {"SDL_ttf / opaque size 1", "BM_SdlTtfSolid16", "BM_Opaque16", "at least 6"},
         {"SDL_gfx `stringRGBA` / transparent size 1", "BM_SdlGfxString16", "BM_Transparent16",
          "at least 25"},
@@ -683,6 +771,12 @@ BENCHMARK(BM_Size4Opaque16)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Utf8Ascii16)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Utf8Accented16)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_CaracGrid16)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Grid16)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Grid32)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_GridTerminus16)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_GridBoxes16)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_CodePointGrid16)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_GridUpdate16)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FillCells16)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_DemoTexts16)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_LongText16)->Unit(benchmark::kMicrosecond);

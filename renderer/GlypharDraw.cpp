@@ -10,6 +10,7 @@
 #include "GlypharGather.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <type_traits>
@@ -189,18 +190,27 @@ void WithRowTypeOf(const GlypharFont &font, Body body)
 constexpr int64_t kTileWidth = kNarrow, kTileHeight = kMaxCellHeight;
 
 struct ShapeFont {
-    static constexpr int kGlyphs = 64;
     static constexpr int kCodePoints = 0xA0 + 0x100;  // U+2500 to U+259F, U+2800 to U+28FF
-    // A glyph's rows, then the blank row past them; the storage's end is
-    // padded so that a gather may read 16 bytes anywhere in it.
-    static constexpr int64_t kStride = (kTileHeight + 1) * 8;
+    // Every shape has a slot, the shades one for each parity: one call never
+    // fills the font.
+    static constexpr int kGlyphs = kCodePoints + 3 * 3;
 
     ShapeCell cell{};
-    GeometryCache geometry{};      // size 1 of the cell, or of a tile
+    GeometryCache geometry{};  // size 1 of the cell, or of a tile
     int used = 0;
-    uint16_t keyOf[kGlyphs];       // which shape each slot holds
-    uint8_t slotOf[kCodePoints][4];  // by parity of the cell's corner (shades); 0: none
-    alignas(16) uint8_t glyphs[kGlyphs * kStride + 16];
+    uint16_t keyOf[kGlyphs];              // which shape each slot holds
+    uint16_t slotOf[kCodePoints][4];      // by parity of the cell's corner (shades); 0: none
+    // A glyph's rows, then the blank row past them, `stride` bytes a glyph;
+    // the storage's end is padded so that a gather may read 16 bytes
+    // anywhere in it.
+    int64_t stride = 0;
+    size_t capacity = 0;
+    uint8_t *glyphs = nullptr;
+
+    ShapeFont() = default;
+    ShapeFont(const ShapeFont &) = delete;
+    ShapeFont &operator=(const ShapeFont &) = delete;
+    ~ShapeFont() { std::free(glyphs); }
 
     static int IndexOf(uint32_t codepoint)
     {
@@ -215,8 +225,9 @@ struct ShapeFont {
         used = 0;
     }
 
-    // Ready for cells of this size, drawn whole (small) or in tiles.
-    void Use(const ShapeCell &c, int64_t width, int64_t height)
+    // Ready for cells of this size, drawn whole (small) or in tiles of
+    // width x height; false where memory ran out.
+    bool Use(const ShapeCell &c, int64_t width, int64_t height)
     {
         if (!(cell == c)) {
             Clear();
@@ -225,26 +236,34 @@ struct ShapeFont {
         const CellGeometry &g = geometry.geometry;
         if (g.size != 1 || g.width != width || g.height != height)
             Refill(geometry, 1, static_cast<int>(width), static_cast<int>(height));
+        if (stride != (height + 1) * 8) {
+            Clear();
+            stride = (height + 1) * 8;
+        }
+        const size_t needed = static_cast<size_t>(kGlyphs * stride) + 16;
+        if (needed > capacity) {
+            std::free(glyphs);
+            glyphs = static_cast<uint8_t *>(std::malloc(needed));
+            capacity = glyphs != nullptr ? needed : 0;
+        }
+        return glyphs != nullptr;
     }
 
-    uint64_t *RowsOf(int slot) { return reinterpret_cast<uint64_t *>(glyphs + slot * kStride); }
+    uint64_t *RowsOf(int slot) { return reinterpret_cast<uint64_t *>(glyphs + slot * stride); }
 
-    // The slot of a shape in a cell whose corner is at (x, y); -1 when the
-    // font is full.
+    // The slot of a shape in a cell whose corner is at (x, y).
     int SlotOf(uint32_t codepoint, int64_t x, int64_t y)
     {
         const int parity = IsShade(codepoint) ? static_cast<int>((x & 1) | (y & 1) << 1) : 0;
-        uint8_t &entry = slotOf[IndexOf(codepoint)][parity];
+        uint16_t &entry = slotOf[IndexOf(codepoint)][parity];
         if (entry != 0)
             return entry - 1;
-        if (used == kGlyphs)
-            return -1;
         const int slot = used++;
         keyOf[slot] = static_cast<uint16_t>(IndexOf(codepoint));
         uint64_t *rows = RowsOf(slot);
         ShapeRows(codepoint, cell, 0, 0, static_cast<int>(cell.height), x, y, rows);
         rows[cell.height] = 0;
-        entry = static_cast<uint8_t>(slot + 1);
+        entry = static_cast<uint16_t>(slot + 1);
         return slot;
     }
 };
@@ -285,7 +304,7 @@ void DrawLargeShape(const Target &t, ShapeFont &shapes, const Paint &paint, uint
              left += kTileWidth) {
             ShapeRows(codepoint, shapes.cell, left, top, static_cast<int>(kTileHeight), x, y, rows);
             rows[kTileHeight] = 0;
-            paint(cut, g, ShapeGlyphs{shapes.glyphs, ShapeFont::kStride, &slot}, 1, kTileWidth,
+            paint(cut, g, ShapeGlyphs{shapes.glyphs, shapes.stride, &slot}, 1, kTileWidth,
                   x + left, y + top);
         }
     }
@@ -305,34 +324,23 @@ void DrawShapesWith(const Target &t, const ShapeCell &cell, const Paint &paint,
         first = std::max<int64_t>(0, FloorDiv(t.left - cell.width - x, pitch) + 1);
         last = std::min(last, FloorDiv(t.right - 1 - x, pitch));
     }
+    if (first > last)
+        return;
     if (cell.width > kTileWidth || cell.height > kTileHeight) {
-        shapes->Use(cell, kTileWidth, kTileHeight);
+        if (!shapes->Use(cell, kTileWidth, kTileHeight))
+            return;
+        shapes->Clear();  // the tile's rows take the first slot
         for (int64_t i = first; i <= last; ++i)
             DrawLargeShape(t, *shapes, paint, cells[i] & ~kShapeCell, x + i * pitch, y);
         return;
     }
-    shapes->Use(cell, cell.width, cell.height);
+    if (!shapes->Use(cell, cell.width, cell.height))
+        return;
     uint32_t slots[kRowSlots];
-    const auto draw = [&](int64_t from, int64_t to) {  // cells [from, to)
-        paint(t, shapes->geometry.geometry,
-              ShapeGlyphs{shapes->glyphs, ShapeFont::kStride, slots + from}, to - from, pitch,
-              x + from * pitch, y);
-    };
-    int64_t from = first;
-    for (int64_t i = first; i <= last; ++i) {
-        const uint32_t codepoint = cells[i] & ~kShapeCell;
-        int slot = shapes->SlotOf(codepoint, x + i * pitch, y);
-        if (slot < 0) {  // the font is full: draw what it holds, then start again
-            if (i > from)
-                draw(from, i);
-            from = i;
-            shapes->Clear();
-            slot = shapes->SlotOf(codepoint, x + i * pitch, y);
-        }
-        slots[i] = static_cast<uint32_t>(slot);
-    }
-    if (from <= last)
-        draw(from, last + 1);
+    for (int64_t i = first; i <= last; ++i)
+        slots[i] = static_cast<uint32_t>(shapes->SlotOf(cells[i] & ~kShapeCell, x + i * pitch, y));
+    paint(t, shapes->geometry.geometry, ShapeGlyphs{shapes->glyphs, shapes->stride, slots + first},
+          last - first + 1, pitch, x + first * pitch, y);
 }
 
 // Cells that are glyphs, or shapes marked kShapeCell, drawn in runs of one
@@ -369,53 +377,84 @@ void DrawMixedCells(const Target &t, const CellGeometry &g, const Ink &ink, cons
 // single character.
 //----------------------------------------------------------------------------
 
-// n pixels of `bytes` bytes.
-void FillPixels(uint8_t *line, uint32_t pixel, int64_t n, int bytes)
+// The lines of a chunk's cells, [left, right) of the surface's row: each
+// cell's colours over its block, later cells over earlier ones. Eight pixels
+// a store: what a cell writes past its block, the next cell writes over,
+// and past the last one nothing is read.
+template <int Bytes>
+void FillLine(uint8_t *line, const uint32_t *pixel, int64_t count, int64_t pitch, int64_t width,
+              int64_t x, int64_t left, int64_t right)
 {
-    for (int64_t k = 0; k < n; ++k)
-        std::memcpy(line + k * bytes, &pixel, static_cast<size_t>(bytes));
+    // Cells cut by the window's edges, and wider than eight pixels, in
+    // several stores; the others (most) in one.
+    const auto cell = [&](int64_t k) {
+        uint64_t eight[Bytes];
+        RepeatEight<Bytes>(pixel[k], eight);
+        const int64_t to = std::min(x + k * pitch + width, right) - left;
+        for (int64_t p = std::max(x + k * pitch, left) - left; p < to; p += 8)
+            std::memcpy(line + p * Bytes, eight, sizeof eight);
+    };
+    int64_t k = 0;
+    for (; k < count && x + k * pitch < left; ++k)
+        cell(k);
+    if (width <= 8) {
+        for (; k < count && x + k * pitch + width <= right; ++k) {
+            uint64_t eight[Bytes];
+            RepeatEight<Bytes>(pixel[k], eight);
+            std::memcpy(line + (x + k * pitch - left) * Bytes, eight, sizeof eight);
+        }
+    }
+    for (; k < count; ++k)
+        cell(k);
 }
 
-bool IsOpaqueCell(const GlypharCell &cell)
+template <int Bytes>
+void FillLines(uint8_t *fg, uint8_t *bg, const uint32_t *fgPixel, const uint32_t *bgPixel,
+               int64_t count, int64_t pitch, int64_t width, int64_t x, int64_t left, int64_t right)
 {
-    return cell.bg != GLYPHAR_TRANSPARENT;
+    FillLine<Bytes>(fg, fgPixel, count, pitch, width, x, left, right);
+    if (bg != nullptr)
+        FillLine<Bytes>(bg, bgPixel, count, pitch, width, x, left, right);
 }
 
+// A cell drawn alone, as GlypharFontCodePoint draws it.
 void DrawGridCell(const Target &t, const CellGeometry &g, const GlypharFont *font,
-                  const GlypharCell &cell, int64_t x, int64_t y, CellColours &colours)
+                  uint32_t codepoint, const Ink &ink, int64_t x, int64_t y)
 {
-    Ink ink;
-    ink.opaque = IsOpaqueCell(cell);
-    ink.fg = colours.Map(cell.fg);
-    ink.bg = ink.opaque ? colours.Map(cell.bg) : ink.fg;
-    if (IsShape(cell.codepoint))
-        DrawShapeCells(t, ShapeCellOf(g), ink, &cell.codepoint, 1, 0, x, y);
+    if (IsShape(codepoint))
+        DrawShapeCells(t, ShapeCellOf(g), ink, &codepoint, 1, 0, x, y);
     else if (font == nullptr)
-        DrawBuiltinCharacter(t, g, ink, WholeFont, SlotOf(cell.codepoint), x, y);
+        DrawBuiltinCharacter(t, g, ink, WholeFont, SlotOf(codepoint), x, y);
     else
-        DrawFontCharacter(t, g, ink, *font, GlyphOf(*font, cell.codepoint), x, y);
+        DrawFontCharacter(t, g, ink, *font, GlyphOf(*font, codepoint), x, y);
 }
 
+// Cells of one kind (glyphs or shapes) and one background, their colours
+// as stored, within a window.
 void DrawGridChunk(const Target &t, const CellGeometry &g, const GlypharFont *font,
-                   const GlypharCell *cells, int64_t count, int64_t pitch, int64_t x, int64_t y,
-                   CellColours &colours)
+                   const GlypharCell *cells, const uint32_t *fgPixel, const uint32_t *bgPixel,
+                   int64_t count, int64_t pitch, int64_t x, int64_t y)
 {
+    const bool opaque = cells[0].bg != GLYPHAR_TRANSPARENT;
+    if (count == 1) {
+        DrawGridCell(t, g, font, cells[0].codepoint, Ink{fgPixel[0], opaque ? bgPixel[0] : fgPixel[0], opaque},
+                     x, y);
+        return;
+    }
     const int64_t width = g.cols.extent();
     const int64_t left = std::max(x, t.left);
     const int64_t right = std::min(x + (count - 1) * pitch + width, t.right);
     if (left >= right)
         return;
-    const bool opaque = IsOpaqueCell(cells[0]);
-    const int bytes = t.bytesPerPixel;
     alignas(64) uint8_t fg[(kWindow + 16) * 4], bg[(kWindow + 16) * 4];
-    for (int64_t k = 0; k < count; ++k) {  // later cells over earlier ones
-        const int64_t from = std::max(x + k * pitch, left);
-        const int64_t to = std::min(x + k * pitch + width, right);
-        FillPixels(fg + (from - left) * bytes, colours.Map(cells[k].fg), to - from, bytes);
-        if (opaque)
-            FillPixels(bg + (from - left) * bytes, colours.Map(cells[k].bg), to - from, bytes);
+    uint8_t *bgOrNone = opaque ? bg : nullptr;
+    switch (t.bytesPerPixel) {
+    case 1: FillLines<1>(fg, bgOrNone, fgPixel, bgPixel, count, pitch, width, x, left, right); break;
+    case 2: FillLines<2>(fg, bgOrNone, fgPixel, bgPixel, count, pitch, width, x, left, right); break;
+    case 3: FillLines<3>(fg, bgOrNone, fgPixel, bgPixel, count, pitch, width, x, left, right); break;
+    default: FillLines<4>(fg, bgOrNone, fgPixel, bgPixel, count, pitch, width, x, left, right); break;
     }
-    const LinePaint paint{fg, opaque ? bg : nullptr, left};
+    const LinePaint paint{fg, bgOrNone, left};
     if (IsShape(cells[0].codepoint)) {
         uint32_t codepoints[kRowSlots];
         for (int64_t k = 0; k < count; ++k)
@@ -438,6 +477,10 @@ void DrawGridChunk(const Target &t, const CellGeometry &g, const GlypharFont *fo
               UnscaledGatherFor(t, g, count, pitch));
     }
 }
+
+// What splits a grid row into chunks: a shape or a glyph, a transparent
+// background or an opaque one.
+constexpr uint8_t kShapeKind = 1, kTransparentKind = 2;
 
 // Built-in UTF-8 text with shapes: its cells decoded again, slots for the
 // glyphs.
@@ -556,19 +599,49 @@ void DrawGridRow(const Target &t, const CellGeometry &g, const GlypharFont *font
         return;
     first = std::max(first, FloorDiv(t.left - width - x, pitch) + 1);
     last = std::min(last, FloorDiv(t.right - 1 - x, pitch));
-    // The cells a window's lines hold.
+    if (first > last)
+        return;
+    // The cells a window's lines hold; a transparent cell where blocks
+    // overlap goes alone.
     const int64_t inWindow = width > kWindow ? 1 : std::min((kWindow - width) / pitch + 1, kRowSlots);
     const bool overlap = width > pitch;
-    for (int64_t i = first, end; i <= last; i = end) {
-        const bool shape = IsShape(cells[i].codepoint), opaque = IsOpaqueCell(cells[i]);
-        const int64_t most = opaque || !overlap ? inWindow : 1;
-        for (end = i + 1; end <= last && end - i < most && IsShape(cells[end].codepoint) == shape &&
-                          IsOpaqueCell(cells[end]) == opaque;)
-            ++end;
-        if (end - i == 1)
-            DrawGridCell(t, g, font, cells[i], x + i * pitch, y, colours);
-        else
-            DrawGridChunk(t, g, font, cells + i, end - i, pitch, x + i * pitch, y, colours);
+    if (last > first && colours.channels.direct && !colours.tabled)
+        colours.MakeTables();
+    for (int64_t start = first; start <= last; start += inWindow) {
+        const int64_t count = std::min(inWindow, last - start + 1);
+        const GlypharCell *segment = cells + start;
+        // Each cell's colours as stored, and its kind, in one pass.
+        uint32_t fg[kRowSlots], bg[kRowSlots];
+        uint8_t kind[kRowSlots];
+        uint8_t any = 0, all = 0xFF;
+        for (int64_t k = 0; k < count; ++k) {
+            kind[k] = static_cast<uint8_t>(IsShape(segment[k].codepoint) |
+                                           (segment[k].bg == GLYPHAR_TRANSPARENT ? kTransparentKind : 0));
+            any |= kind[k];
+            all &= kind[k];
+        }
+        if (colours.tabled) {
+            for (int64_t k = 0; k < count; ++k) {
+                fg[k] = colours.Tabled(segment[k].fg);
+                bg[k] = colours.Tabled(segment[k].bg);
+            }
+        } else {
+            for (int64_t k = 0; k < count; ++k) {
+                fg[k] = colours.Map(segment[k].fg);
+                bg[k] = kind[k] & kTransparentKind ? 0 : colours.Map(segment[k].bg);
+            }
+        }
+        if (any == all && !(overlap && (any & kTransparentKind))) {  // one chunk
+            DrawGridChunk(t, g, font, segment, fg, bg, count, pitch, x + start * pitch, y);
+            continue;
+        }
+        for (int64_t i = 0, end; i < count; i = end) {
+            const bool alone = overlap && (kind[i] & kTransparentKind);
+            for (end = i + 1; end < count && !alone && kind[end] == kind[i];)
+                ++end;
+            DrawGridChunk(t, g, font, segment + i, fg + i, bg + i, end - i, pitch,
+                          x + (start + i) * pitch, y);
+        }
     }
 }
 

@@ -63,23 +63,50 @@ void DrawShapeCells(const Target &t, const ShapeCell &cell, const Ink &ink, cons
 // Character grids.
 //----------------------------------------------------------------------------
 
-// A grid's colours (0xRRGGBB) as the surface stores them, the last few kept:
-// cells mostly share their colours with others.
+// A grid's colours (0xRRGGBB) as the surface stores them: worked out where
+// the format has no palette, otherwise mapped by SDL with the last few kept
+// (cells mostly share their colours with others).
 struct CellColours {
     static constexpr int kKept = 64;
     const Target &t;
+    const Channels channels;
     uint32_t rgb[kKept];
     uint32_t pixel[kKept];
+    // For many cells of a format without a palette: each channel's value as
+    // stored, by its byte, made on first use.
+    bool tabled = false;
+    uint32_t byChannel[3][256];
 
-    explicit CellColours(const Target &target) : t(target), rgb(), pixel()
+    explicit CellColours(const Target &target)
+        : t(target), channels(ChannelsOf(target)), rgb(), pixel()
     {
         for (uint32_t &key : rgb)
             key = ~0u;  // no colour: a key has its top byte clear
     }
 
+    // Colours of a format without a palette, by table.
+    uint32_t Tabled(uint32_t colour)
+    {
+        return byChannel[0][(colour >> 16) & 0xFF] | byChannel[1][(colour >> 8) & 0xFF] |
+               byChannel[2][colour & 0xFF];
+    }
+
+    void MakeTables()
+    {
+        // Storing is a mask and a shift, so the channels' parts may be
+        // stored apart and joined; the alpha goes with red.
+        for (int c = 0; c < 3; ++c)
+            for (uint32_t v = 0; v < 256; ++v)
+                byChannel[c][v] = StoredPixel(t, (v >> channels.loss[c]) << channels.shift[c] |
+                                                     (c == 0 ? channels.alpha : 0));
+        tabled = true;
+    }
+
     uint32_t Map(uint32_t colour)
     {
         colour &= 0xFFFFFF;
+        if (channels.direct)
+            return MapDirect(t, channels, colour);
         const uint32_t k = (colour * 0x9E3779B1u) >> 26;
         if (rgb[k] != colour) {
             rgb[k] = colour;

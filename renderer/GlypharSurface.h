@@ -125,17 +125,64 @@ inline Uint32 MapRGB(SDL_Surface *surface, Uint8 r, Uint8 g, Uint8 b)
 
 #endif
 
+// A format's channels, for mapping many colours without a call each (a
+// character grid maps two a cell): where the surface has no palette, SDL's
+// own rule, each channel's top bits at its place and alpha opaque.
+struct Channels {
+    bool direct;  // false: map through SDL (a palette)
+    uint8_t loss[3], shift[3];
+    uint32_t alpha;
+};
+
+inline Channels ChannelsOf(const Target &t)
+{
+    Channels c{};
+#if SDL_MAJOR_VERSION >= 3
+    const SDL_PixelFormatDetails *f = SDL_GetPixelFormatDetails(t.surface->format);
+    c.direct = f != nullptr && !SDL_ISPIXELFORMAT_INDEXED(t.surface->format);
+    if (!c.direct)
+        return c;
+    const Uint8 bits[3] = {f->Rbits, f->Gbits, f->Bbits};
+    for (int k = 0; k < 3; ++k)
+        c.loss[k] = static_cast<uint8_t>(8 - bits[k]);
+#else
+    const SDL_PixelFormat *f = t.surface->format;
+    c.direct = f->palette == nullptr;
+    c.loss[0] = f->Rloss;
+    c.loss[1] = f->Gloss;
+    c.loss[2] = f->Bloss;
+#endif
+    c.shift[0] = f->Rshift;
+    c.shift[1] = f->Gshift;
+    c.shift[2] = f->Bshift;
+    c.alpha = f->Amask;
+    return c;
+}
+
 // A colour as SDL_FillRect stores it: the mapped value's low bytesPerPixel
 // bytes in the machine's byte order, kept as a word whose first
 // bytesPerPixel bytes in memory are the pixel's, so that storing a pixel is
 // one copy of those bytes, whatever the byte order.
-inline uint32_t MapColor(const Target &t, _color c)
+inline uint32_t StoredPixel(const Target &t, Uint32 value)
 {
-    const Uint32 value = MapRGB(t.surface, static_cast<Uint8>(c.r & 0xFF),
-                                static_cast<Uint8>(c.g & 0xFF), static_cast<Uint8>(c.b & 0xFF));
     const int unused = 8 * (4 - t.bytesPerPixel);
     const uint32_t pixel = value & (0xFFFFFFFFu >> unused);
     return SDL_BYTEORDER == SDL_LIL_ENDIAN ? pixel : pixel << unused;
+}
+
+inline uint32_t MapColor(const Target &t, _color c)
+{
+    return StoredPixel(t, MapRGB(t.surface, static_cast<Uint8>(c.r & 0xFF),
+                                 static_cast<Uint8>(c.g & 0xFF), static_cast<Uint8>(c.b & 0xFF)));
+}
+
+// A colour 0xRRGGBB through a format without a palette.
+inline uint32_t MapDirect(const Target &t, const Channels &c, uint32_t rgb)
+{
+    const uint32_t value = ((rgb >> 16 & 0xFF) >> c.loss[0]) << c.shift[0] |
+                           ((rgb >> 8 & 0xFF) >> c.loss[1]) << c.shift[1] |
+                           ((rgb & 0xFF) >> c.loss[2]) << c.shift[2] | c.alpha;
+    return StoredPixel(t, value);
 }
 
 }  // namespace glyphar
