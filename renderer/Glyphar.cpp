@@ -14,6 +14,7 @@
 #include "GlypharLayout.h"
 #include "GlypharShapes.h"
 #include "GlypharSurface.h"
+#include "GlypharWrite.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -39,11 +40,11 @@ int CellHeightOf(const GlypharFont *font)
 struct GridPlace {
     const CellGeometry *g;
     int64_t pitchX, pitchY;
-    int64_t firstRow, lastRow;
+    int64_t firstRow, lastRow, firstColumn, lastColumn;
     bool overlap;
 };
 
-bool PlaceGrid(const Target &t, const GlypharFont *font, int columns, int rows, int y,
+bool PlaceGrid(const Target &t, const GlypharFont *font, int columns, int rows, int x, int y,
                float size, GridPlace *place)
 {
     if (columns < 1 || rows < 1 ||
@@ -58,13 +59,32 @@ bool PlaceGrid(const Target &t, const GlypharFont *font, int columns, int rows, 
     const int64_t height = place->g->rows.extent();
     place->firstRow = std::max<int64_t>(0, FloorDiv(t.top - height - y, place->pitchY) + 1);
     place->lastRow = std::min<int64_t>(rows - 1, FloorDiv(t.bottom - 1 - y, place->pitchY));
-    place->overlap = place->g->cols.extent() > place->pitchX || height > place->pitchY;
-    return place->firstRow <= place->lastRow;
+    const int64_t width = place->g->cols.extent();
+    place->firstColumn = std::max<int64_t>(0, FloorDiv(t.left - width - x, place->pitchX) + 1);
+    place->lastColumn = std::min<int64_t>(columns - 1, FloorDiv(t.right - 1 - x, place->pitchX));
+    place->overlap = width > place->pitchX || height > place->pitchY;
+    return place->firstRow <= place->lastRow && place->firstColumn <= place->lastColumn;
 }
 
 bool SameCell(const GlypharCell &a, const GlypharCell &b)
 {
     return a.codepoint == b.codepoint && a.fg == b.fg && a.bg == b.bg;
+}
+
+// The first cell from `from` on (up to `to`) that differs, or `to`: by the
+// vector writers' byte compare where they have one.
+int64_t NextChanged(const GlypharCell *now, const GlypharCell *before, int64_t from, int64_t to)
+{
+    const VectorWriters *vector = VectorWritersOf(WriterPathFor(4));
+    if (vector != nullptr && vector->firstDifference != nullptr && from < to) {
+        const int64_t at = vector->firstDifference(reinterpret_cast<const uint8_t *>(now + from),
+                                                   reinterpret_cast<const uint8_t *>(before + from),
+                                                   (to - from) * static_cast<int64_t>(sizeof *now));
+        return from + at / static_cast<int64_t>(sizeof *now);
+    }
+    while (from < to && SameCell(now[from], before[from]))
+        ++from;
+    return from;
 }
 
 }  // namespace
@@ -203,7 +223,7 @@ void GlypharGridUpdate(SDL_Surface *surface, const GlypharFont *font, const Glyp
     Target t;
     GridPlace place;
     if (cells == nullptr || !OpenTarget(surface, &t) ||
-        !PlaceGrid(t, font, columns, rows, y, size, &place))
+        !PlaceGrid(t, font, columns, rows, x, y, size, &place))
         return;
     CellColours colours(t);
     const auto rowAt = [&](int64_t r) { return cells + r * columns; };
@@ -213,18 +233,15 @@ void GlypharGridUpdate(SDL_Surface *surface, const GlypharFont *font, const Glyp
     };
     for (int64_t r = place.firstRow; r <= place.lastRow; ++r) {
         if (previous == nullptr) {
-            drawRow(t, r, 0, columns - 1);
+            drawRow(t, r, place.firstColumn, place.lastColumn);
             continue;
         }
         const GlypharCell *now = rowAt(r), *before = previous + r * columns;
-        if (std::memcmp(now, before, sizeof *now * static_cast<size_t>(columns)) == 0)
-            continue;
-        for (int64_t c = 0, end; c < columns; c = end + 1) {
-            while (c < columns && SameCell(now[c], before[c]))
-                ++c;
-            if (c == columns)
+        for (int64_t c = place.firstColumn, end; c <= place.lastColumn; c = end + 1) {
+            c = NextChanged(now, before, c, place.lastColumn + 1);
+            if (c > place.lastColumn)
                 break;
-            for (end = c; end + 1 < columns && !SameCell(now[end + 1], before[end + 1]);)
+            for (end = c; end + 1 <= place.lastColumn && !SameCell(now[end + 1], before[end + 1]);)
                 ++end;
             if (!place.overlap) {
                 drawRow(t, r, c, end);

@@ -382,39 +382,47 @@ void DrawMixedCells(const Target &t, const CellGeometry &g, const Ink &ink, cons
 // a store: what a cell writes past its block, the next cell writes over,
 // and past the last one nothing is read.
 template <int Bytes>
-void FillLine(uint8_t *line, const uint32_t *pixel, int64_t count, int64_t pitch, int64_t width,
-              int64_t x, int64_t left, int64_t right)
+void FillLines(uint8_t *fg, uint8_t *bg, const uint32_t *fgPixel, const uint32_t *bgPixel,
+               int64_t count, int64_t pitch, int64_t width, int64_t x, int64_t left, int64_t right)
 {
-    // Cells cut by the window's edges, and wider than eight pixels, in
-    // several stores; the others (most) in one.
+    // Cells cut by the window's edges, and cells wider than eight pixels, in
+    // several stores; the others (most) in one a line.
     const auto cell = [&](int64_t k) {
-        uint64_t eight[Bytes];
-        RepeatEight<Bytes>(pixel[k], eight);
+        uint64_t f[Bytes], b[Bytes];
+        RepeatEight<Bytes>(fgPixel[k], f);
+        RepeatEight<Bytes>(bgPixel[k], b);
         const int64_t to = std::min(x + k * pitch + width, right) - left;
-        for (int64_t p = std::max(x + k * pitch, left) - left; p < to; p += 8)
-            std::memcpy(line + p * Bytes, eight, sizeof eight);
+        for (int64_t p = std::max(x + k * pitch, left) - left; p < to; p += 8) {
+            std::memcpy(fg + p * Bytes, f, sizeof f);
+            if (bg != nullptr)
+                std::memcpy(bg + p * Bytes, b, sizeof b);
+        }
     };
     int64_t k = 0;
     for (; k < count && x + k * pitch < left; ++k)
         cell(k);
     if (width <= 8) {
-        for (; k < count && x + k * pitch + width <= right; ++k) {
-            uint64_t eight[Bytes];
-            RepeatEight<Bytes>(pixel[k], eight);
-            std::memcpy(line + (x + k * pitch - left) * Bytes, eight, sizeof eight);
+        const int64_t whole = std::min(count, FloorDiv(right - width - x, pitch) + 1);
+        uint8_t *f = fg + (x + k * pitch - left) * Bytes;
+        if (bg == nullptr) {
+            for (; k < whole; ++k, f += pitch * Bytes) {
+                uint64_t eight[Bytes];
+                RepeatEight<Bytes>(fgPixel[k], eight);
+                std::memcpy(f, eight, sizeof eight);
+            }
+        } else {
+            uint8_t *b = bg + (f - fg);
+            for (; k < whole; ++k, f += pitch * Bytes, b += pitch * Bytes) {
+                uint64_t eight[Bytes];
+                RepeatEight<Bytes>(fgPixel[k], eight);
+                std::memcpy(f, eight, sizeof eight);
+                RepeatEight<Bytes>(bgPixel[k], eight);
+                std::memcpy(b, eight, sizeof eight);
+            }
         }
     }
     for (; k < count; ++k)
         cell(k);
-}
-
-template <int Bytes>
-void FillLines(uint8_t *fg, uint8_t *bg, const uint32_t *fgPixel, const uint32_t *bgPixel,
-               int64_t count, int64_t pitch, int64_t width, int64_t x, int64_t left, int64_t right)
-{
-    FillLine<Bytes>(fg, fgPixel, count, pitch, width, x, left, right);
-    if (bg != nullptr)
-        FillLine<Bytes>(bg, bgPixel, count, pitch, width, x, left, right);
 }
 
 // A cell drawn alone, as GlypharFontCodePoint draws it.
@@ -433,7 +441,7 @@ void DrawGridCell(const Target &t, const CellGeometry &g, const GlypharFont *fon
 // as stored, within a window.
 void DrawGridChunk(const Target &t, const CellGeometry &g, const GlypharFont *font,
                    const GlypharCell *cells, const uint32_t *fgPixel, const uint32_t *bgPixel,
-                   int64_t count, int64_t pitch, int64_t x, int64_t y)
+                   const uint8_t *latin1Slots, int64_t count, int64_t pitch, int64_t x, int64_t y)
 {
     const bool opaque = cells[0].bg != GLYPHAR_TRANSPARENT;
     if (count == 1) {
@@ -470,9 +478,14 @@ void DrawGridChunk(const Target &t, const CellGeometry &g, const GlypharFont *fo
                   count, pitch, x, y);
         });
     } else {
-        unsigned char slots[kRowSlots];
-        for (int64_t k = 0; k < count; ++k)
-            slots[k] = SlotOf(cells[k].codepoint);
+        // Latin-1 code points are their own slots.
+        unsigned char own[kRowSlots];
+        const unsigned char *slots = latin1Slots;
+        if (slots == nullptr) {
+            for (int64_t k = 0; k < count; ++k)
+                own[k] = SlotOf(cells[k].codepoint);
+            slots = own;
+        }
         paint(t, g, BuiltinGlyphs{&WholeFont[0][0], kMaskStride, slots}, count, pitch, x, y,
               UnscaledGatherFor(t, g, count, pitch));
     }
@@ -481,6 +494,58 @@ void DrawGridChunk(const Target &t, const CellGeometry &g, const GlypharFont *fo
 // What splits a grid row into chunks: a shape or a glyph, a transparent
 // background or an opaque one.
 constexpr uint8_t kShapeKind = 1, kTransparentKind = 2;
+
+// A run of a grid's cells made ready for drawing (see GridCellsWriter): by
+// the vector writers where they have a way and the format has no palette,
+// otherwise here, by tables.
+uint32_t PrepareCells(const GlypharCell *cells, int64_t count, CellColours &colours,
+                      uint32_t *fg, uint32_t *bg, uint8_t *kind, uint8_t *low)
+{
+    const Target &t = colours.t;
+    const VectorWriters *vector = VectorWritersFor(t.bytesPerPixel);
+    if (vector != nullptr && vector->gridCells != nullptr && colours.channels.direct &&
+        SDL_BYTEORDER == SDL_LIL_ENDIAN) {
+        ChannelRule rule;
+        for (int c = 0; c < 3; ++c) {
+            rule.loss[c] = colours.channels.loss[c];
+            rule.shift[c] = colours.channels.shift[c];
+        }
+        rule.alpha = colours.channels.alpha;
+        rule.mask = 0xFFFFFFFFu >> 8 * (4 - t.bytesPerPixel);
+        return vector->gridCells(cells, count, rule, fg, bg, kind, low);
+    }
+    uint8_t any = 0, all = 0xFF;
+    bool latin1 = true;
+    for (int64_t k = 0; k < count; ++k) {
+        const uint32_t cp = cells[k].codepoint;
+        kind[k] = static_cast<uint8_t>(IsShape(cp) |
+                                       (cells[k].bg == GLYPHAR_TRANSPARENT ? kTransparentKind : 0));
+        low[k] = static_cast<uint8_t>(cp);
+        latin1 = latin1 && cp < 0x100 && !(cp >= 0x80 && cp < 0xA0);
+        any |= kind[k];
+        all &= kind[k];
+    }
+    if (count > 1 && colours.channels.direct && !colours.tabled)
+        colours.MakeTables();
+    if (colours.tabled) {
+        for (int64_t k = 0; k < count; ++k) {
+            fg[k] = colours.Tabled(cells[k].fg);
+            bg[k] = colours.Tabled(cells[k].bg);
+        }
+    } else {
+        for (int64_t k = 0; k < count; ++k) {
+            fg[k] = colours.Map(cells[k].fg);
+            bg[k] = kind[k] & kTransparentKind ? 0 : colours.Map(cells[k].bg);
+        }
+    }
+    uint32_t summary = 0;
+    summary |= any & kShapeKind ? kAnyShape : 0u;
+    summary |= any & kTransparentKind ? kAnyTransparent : 0u;
+    summary |= all & kShapeKind ? kAllShapes : 0u;
+    summary |= all & kTransparentKind ? kAllTransparent : 0u;
+    summary |= latin1 ? kAllLatin1 : 0u;
+    return summary;
+}
 
 // Built-in UTF-8 text with shapes: its cells decoded again, slots for the
 // glyphs.
@@ -601,46 +666,38 @@ void DrawGridRow(const Target &t, const CellGeometry &g, const GlypharFont *font
     last = std::min(last, FloorDiv(t.right - 1 - x, pitch));
     if (first > last)
         return;
+    if (first == last) {  // a lone cell, as a grid's update draws most
+        const GlypharCell &cell = cells[first];
+        const bool opaque = cell.bg != GLYPHAR_TRANSPARENT;
+        const uint32_t fg = colours.Map(cell.fg);
+        DrawGridCell(t, g, font, cell.codepoint, Ink{fg, opaque ? colours.Map(cell.bg) : fg, opaque},
+                     x + first * pitch, y);
+        return;
+    }
     // The cells a window's lines hold; a transparent cell where blocks
     // overlap goes alone.
     const int64_t inWindow = width > kWindow ? 1 : std::min((kWindow - width) / pitch + 1, kRowSlots);
     const bool overlap = width > pitch;
-    if (last > first && colours.channels.direct && !colours.tabled)
-        colours.MakeTables();
     for (int64_t start = first; start <= last; start += inWindow) {
         const int64_t count = std::min(inWindow, last - start + 1);
         const GlypharCell *segment = cells + start;
         // Each cell's colours as stored, and its kind, in one pass.
         uint32_t fg[kRowSlots], bg[kRowSlots];
-        uint8_t kind[kRowSlots];
-        uint8_t any = 0, all = 0xFF;
-        for (int64_t k = 0; k < count; ++k) {
-            kind[k] = static_cast<uint8_t>(IsShape(segment[k].codepoint) |
-                                           (segment[k].bg == GLYPHAR_TRANSPARENT ? kTransparentKind : 0));
-            any |= kind[k];
-            all &= kind[k];
-        }
-        if (colours.tabled) {
-            for (int64_t k = 0; k < count; ++k) {
-                fg[k] = colours.Tabled(segment[k].fg);
-                bg[k] = colours.Tabled(segment[k].bg);
-            }
-        } else {
-            for (int64_t k = 0; k < count; ++k) {
-                fg[k] = colours.Map(segment[k].fg);
-                bg[k] = kind[k] & kTransparentKind ? 0 : colours.Map(segment[k].bg);
-            }
-        }
-        if (any == all && !(overlap && (any & kTransparentKind))) {  // one chunk
-            DrawGridChunk(t, g, font, segment, fg, bg, count, pitch, x + start * pitch, y);
+        uint8_t kind[kRowSlots], low[kRowSlots];
+        const uint32_t summary = PrepareCells(segment, count, colours, fg, bg, kind, low);
+        const uint8_t *slots = summary & kAllLatin1 ? low : nullptr;
+        const bool oneKind = (!(summary & kAnyShape) || (summary & kAllShapes)) &&
+                             (!(summary & kAnyTransparent) || (summary & kAllTransparent));
+        if (oneKind && !(overlap && (summary & kAnyTransparent))) {
+            DrawGridChunk(t, g, font, segment, fg, bg, slots, count, pitch, x + start * pitch, y);
             continue;
         }
         for (int64_t i = 0, end; i < count; i = end) {
             const bool alone = overlap && (kind[i] & kTransparentKind);
             for (end = i + 1; end < count && !alone && kind[end] == kind[i];)
                 ++end;
-            DrawGridChunk(t, g, font, segment + i, fg + i, bg + i, end - i, pitch,
-                          x + (start + i) * pitch, y);
+            DrawGridChunk(t, g, font, segment + i, fg + i, bg + i, slots != nullptr ? slots + i : nullptr,
+                          end - i, pitch, x + (start + i) * pitch, y);
         }
     }
 }

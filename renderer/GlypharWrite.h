@@ -180,6 +180,27 @@ using WordsWriter = void (*)(uint8_t *dst, const uint64_t *bits, int64_t words, 
 // leaves unlit pixels alone.
 using ColouredRowsWriter = void (*)(uint8_t *dst, int64_t pitch, const RowRuns &runs,
                                     const RowSpan &span, const uint8_t *fg, const uint8_t *bg);
+// A format without a palette, little-endian, as a character grid maps its
+// cells' colours: each channel's top bits at its place, the alpha, and the
+// mask of the pixel's bytes.
+struct ChannelRule {
+    int loss[3], shift[3];
+    uint32_t alpha, mask;
+};
+
+// What GridCellsWriter finds of all of a grid's cells together.
+constexpr uint32_t kAnyShape = 1, kAnyTransparent = 2, kAllShapes = 4, kAllTransparent = 8;
+constexpr uint32_t kAllLatin1 = 16;  // every code point below U+0100 and none a C1 control
+
+// A run of a grid's cells made ready for drawing: each one's colours as
+// stored, whether it is a shape (1) and transparent (2), and its code
+// point's low byte; returns the summary.
+using GridCellsWriter = uint32_t (*)(const GlypharCell *cells, int64_t count,
+                                     const ChannelRule &rule, uint32_t *fg, uint32_t *bg,
+                                     uint8_t *kind, uint8_t *low);
+// Where two runs of bytes first differ (bytes where they do not): how a
+// grid's update finds the cells that changed.
+using FirstDifferenceFinder = int64_t (*)(const uint8_t *a, const uint8_t *b, int64_t bytes);
 // The built-in font's gather at size 1 (see GlypharGather.h).
 using UnscaledGather = void (*)(uint64_t *rows, int64_t stride, const uint8_t (*font)[16],
                                 const unsigned char *cells, int64_t count, int64_t at,
@@ -197,6 +218,8 @@ struct VectorWriters {
     WordsWriter opaqueWords[4];
     UnscaledGather gatherUnscaled;
     ColouredRowsWriter coloured[2][4];
+    GridCellsWriter gridCells;
+    FirstDifferenceFinder firstDifference;
     bool built;  // false for a set this build leaves out: then all is nullptr
 };
 

@@ -382,6 +382,23 @@ GLYPHAR_AVX2 void Coloured256(uint8_t *dst, int64_t pitch, const RowRuns &runs,
     }
 }
 
+// Where two runs of bytes first differ, 32 bytes a compare.
+GLYPHAR_AVX2 int64_t FirstDifference256(const uint8_t *a, const uint8_t *b, int64_t bytes)
+{
+    int64_t k = 0;
+    for (; k + 32 <= bytes; k += 32) {
+        const __m256i same = _mm256_cmpeq_epi8(
+            _mm256_loadu_si256(reinterpret_cast<const __m256i *>(a + k)),
+            _mm256_loadu_si256(reinterpret_cast<const __m256i *>(b + k)));
+        const uint32_t differ = ~static_cast<uint32_t>(_mm256_movemask_epi8(same));
+        if (differ != 0)
+            return k + LowestBit(differ);
+    }
+    for (; k < bytes && a[k] == b[k];)
+        ++k;
+    return k;
+}
+
 // 3-byte pixels, and 1-byte and 2-byte transparent rows of a colour per
 // pixel (no masked store of bytes or pairs of bytes), are the portable
 // writers'; so are 1-byte transparent rows of one colour.
@@ -399,6 +416,8 @@ extern const VectorWriters kAvx2Writers = {
     GatherUnscaledX86,
     {{nullptr, nullptr, nullptr, Coloured256<4, false>},
      {Coloured256<1, true>, Coloured256<2, true>, nullptr, Coloured256<4, true>}},
+    nullptr,
+    FirstDifference256,
     true,
 };
 

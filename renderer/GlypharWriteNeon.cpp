@@ -137,6 +137,8 @@ extern const VectorWriters kNeonWriters = {
     {OpaqueWordsNeon<1>, OpaqueWordsNeon<2>, nullptr, OpaqueWordsNeon<4>},
     GatherUnscaled,
     {{nullptr, nullptr, nullptr, nullptr}, {nullptr, nullptr, nullptr, nullptr}},
+    nullptr,
+    nullptr,
     true,
 };
 
