@@ -25,6 +25,7 @@
 #   make example-picture  draw docs/text-in-boxes.png with the example program
 #   make fonts-picture  draw docs/your-fonts.png, a page in Debian's fonts
 #   make font-chart draw docs/font.png, every glyph of the whole font
+#   make grid-picture  draw docs/terminal-grid.png, a text-mode screen
 #   make build      configure and build only
 
 BUILD_DIR ?= build
@@ -42,7 +43,7 @@ SDL3_ENV = GLYPHAR_SDL3_PREFIX="$(SDL3_PREFIX)" \
 CONFIGURE = cmake -S . -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_FLAGS)
 CTEST = ctest --output-on-failure --no-tests=error --parallel $(JOBS) --test-dir
 
-.PHONY: all build demo test check check-sdl2 check-sdl3 check-cross sanitize fuzz bench bench-docs screenshot example-picture fonts-picture font-chart clean
+.PHONY: all build demo test check check-sdl2 check-sdl3 check-cross sanitize fuzz bench bench-docs screenshot example-picture fonts-picture font-chart grid-picture clean
 
 all: build
 
@@ -119,6 +120,11 @@ fonts-picture:
 	scripts/install-deps screenshot
 	$(CONFIGURE) -B $(BUILD_DIR)
 	cmake --build $(BUILD_DIR) --parallel $(JOBS) --target fonts-picture
+
+grid-picture:
+	scripts/install-deps screenshot
+	$(CONFIGURE) -B $(BUILD_DIR)
+	cmake --build $(BUILD_DIR) --parallel $(JOBS) --target grid-picture
 
 font-chart:
 	scripts/install-deps screenshot

@@ -137,6 +137,7 @@ TEST(Grids, AnUpdateLeavesWhatTheWholeGridWould)
 {
     const std::vector<FontPtr> fonts = Fonts();
     std::mt19937 random(2026);
+    ForEachWriters([&](const std::string &writers) {
     for (const FontPtr &font : fonts)
         for (float size : {1.0f, 1.5f, 2.0f, 2.7f}) {
             const int columns = 30, rows = 10;
@@ -153,8 +154,9 @@ TEST(Grids, AnUpdateLeavesWhatTheWholeGridWould)
             }
             GlypharGridUpdate(updated.get(), font.get(), after.data(), before.data(), columns, rows, 3, 2, size);
             GlypharGrid(whole.get(), font.get(), after.data(), columns, rows, 3, 2, size);
-            ASSERT_EQ(FirstDifference(updated.get(), whole.get()), "") << "size " << size;
+            ASSERT_EQ(FirstDifference(updated.get(), whole.get()), "") << writers << ", size " << size;
         }
+    });
 }
 
 TEST(Grids, BadDimensionsAndPointersDrawNothing)
