@@ -1,5 +1,5 @@
-// libFuzzer target: any surface, clip rectangle, text, box, size, colours
-// and flags that a caller can pass. The surface's pixel rows lie inside a
+// libFuzzer target: any surface, clip rectangle, text, box, size, colours,
+// flags and grid of cells that a caller can pass. The surface's pixel rows lie inside a
 // larger buffer; whatever the calls do, the guard bytes around and between
 // the rows and every pixel outside the clip rectangle must stay as they
 // were, and every pixel inside it must hold its old value or one of the
@@ -140,6 +140,33 @@ _color ConsumeColor(FuzzedDataProvider &in)
     return {ConsumeInt(in), ConsumeInt(in), ConsumeInt(in)};
 }
 
+// Any code point, box drawing, blocks and Braille often.
+uint32_t ConsumeCodePoint(FuzzedDataProvider &in)
+{
+    switch (in.ConsumeIntegralInRange(0, 3)) {
+    case 0: return 0x2500 + in.ConsumeIntegralInRange(0, 0x9F);
+    case 1: return 0x2800 + in.ConsumeIntegralInRange(0, 0xFF);
+    case 2: return in.ConsumeIntegralInRange(0, 0xFF);
+    default: return in.ConsumeIntegral<uint32_t>();
+    }
+}
+
+// A grid cell's colour 0xRRGGBB as the other calls take colours.
+_color ColorOf(uint32_t rgb)
+{
+    return {static_cast<int32_t>(rgb >> 16 & 0xFF), static_cast<int32_t>(rgb >> 8 & 0xFF),
+            static_cast<int32_t>(rgb & 0xFF)};
+}
+
+GlypharCell ConsumeCell(FuzzedDataProvider &in)
+{
+    GlypharCell cell;
+    cell.codepoint = ConsumeCodePoint(in);
+    cell.fg = in.ConsumeIntegral<uint32_t>();
+    cell.bg = in.ConsumeBool() ? GLYPHAR_TRANSPARENT : in.ConsumeIntegral<uint32_t>();
+    return cell;
+}
+
 // Every byte value 1 to 255; NULs become newlines, so breaks are common.
 std::string ConsumeText(FuzzedDataProvider &in)
 {
@@ -234,7 +261,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     const int calls = in.ConsumeIntegralInRange(1, 6);
     for (int i = 0; i < calls; ++i) {
-        switch (in.ConsumeIntegralInRange(0, 4)) {
+        switch (in.ConsumeIntegralInRange(0, 5)) {
         case 0:
             GlypharInit();
             break;
@@ -248,8 +275,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         }
         case 2: {
             const bool codepoint = in.ConsumeBool();
-            const uint32_t c = codepoint ? in.ConsumeIntegral<uint32_t>()
-                                         : in.ConsumeIntegral<unsigned char>();
+            const uint32_t c = codepoint ? ConsumeCodePoint(in) : in.ConsumeIntegral<unsigned char>();
             const int x = ConsumeCoordinate(in, fs.surface->w);
             const int y = ConsumeCoordinate(in, fs.surface->h);
             const float s = ConsumeSize(in);
@@ -260,6 +286,31 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                 GlypharCodePoint(target, c, x, y, s, fg, bg);
             else
                 GlypharCarac(target, static_cast<unsigned char>(c), x, y, s, fg, bg);
+            break;
+        }
+        case 3: {
+            // A grid, and now and then an update of it from another.
+            const int columns = in.ConsumeIntegralInRange(-1, 40);
+            const int rows = in.ConsumeIntegralInRange(-1, 12);
+            const size_t count = columns > 0 && rows > 0 ? static_cast<size_t>(columns) * rows : 1;
+            std::vector<GlypharCell> cells(count), previous(count);
+            for (size_t k = 0; k < count; ++k) {
+                cells[k] = ConsumeCell(in);
+                previous[k] = in.ConsumeBool() ? cells[k] : ConsumeCell(in);
+                for (const GlypharCell &cell : {cells[k], previous[k]}) {
+                    inks.Add(fs.surface, ColorOf(cell.fg));
+                    inks.Add(fs.surface, ColorOf(cell.bg));
+                }
+            }
+            const int x = ConsumeCoordinate(in, fs.surface->w);
+            const int y = ConsumeCoordinate(in, fs.surface->h);
+            const float s = ConsumeSize(in);
+            const GlypharCell *grid = in.ConsumeIntegralInRange(0, 30) == 0 ? nullptr : cells.data();
+            if (in.ConsumeBool())
+                GlypharGrid(target, nullptr, grid, columns, rows, x, y, s);
+            else
+                GlypharGridUpdate(target, nullptr, grid, in.ConsumeBool() ? previous.data() : nullptr,
+                                  columns, rows, x, y, s);
             break;
         }
         default: {

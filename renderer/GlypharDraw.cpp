@@ -10,9 +10,7 @@
 #include "GlypharGather.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
-#include <new>
 #include <type_traits>
 
 namespace glyphar {
@@ -189,28 +187,30 @@ void WithRowTypeOf(const GlypharFont &font, Body body)
 
 constexpr int64_t kTileWidth = kNarrow, kTileHeight = kMaxCellHeight;
 
+// Plain data, zero until first used: a thread-local that needs no
+// destructor, so that C programs linking the static library need no C++
+// runtime.
 struct ShapeFont {
     static constexpr int kCodePoints = 0xA0 + 0x100;  // U+2500 to U+259F, U+2800 to U+28FF
-    // Every shape has a slot, the shades one for each parity: one call never
-    // fills the font.
+    static constexpr int kPool = 24 * 1024;           // bytes of glyph rows
+    // Room for each shape and each shade's parities in cells up to 12 rows
+    // tall; in taller ones the font may fill, and is then emptied between
+    // two stretches of cells.
     static constexpr int kGlyphs = kCodePoints + 3 * 3;
+    static constexpr int kNarrowGlyphs = 256;  // slots the byte gather can name
 
-    ShapeCell cell{};
-    GeometryCache geometry{};  // size 1 of the cell, or of a tile
-    int used = 0;
-    uint16_t keyOf[kGlyphs];              // which shape each slot holds
-    uint16_t slotOf[kCodePoints][4];      // by parity of the cell's corner (shades); 0: none
-    // A glyph's rows, then the blank row past them, `stride` bytes a glyph;
-    // the storage's end is padded so that a gather may read 16 bytes
-    // anywhere in it.
-    int64_t stride = 0;
-    size_t capacity = 0;
-    uint8_t *glyphs = nullptr;
-
-    ShapeFont() = default;
-    ShapeFont(const ShapeFont &) = delete;
-    ShapeFont &operator=(const ShapeFont &) = delete;
-    ~ShapeFont() { std::free(glyphs); }
+    ShapeCell cell;
+    GeometryCache geometry;  // size 1 of the cell, or of a tile
+    int used;
+    int64_t stride;  // bytes a glyph: its rows, then the blank row past them
+    uint16_t keyOf[kGlyphs];          // which shape each slot holds
+    uint16_t slotOf[kCodePoints][4];  // by parity of the cell's corner (shades); 0: none
+    // The glyph rows, padded so that a gather may read 16 bytes anywhere.
+    alignas(16) uint8_t glyphs[kPool + 16];
+    // The first glyphs again as the built-in font's are, a byte a row and 16
+    // bytes a glyph, for its vector gather, where the cell is the built-in
+    // font's at size 1.
+    alignas(16) uint8_t bytes[kNarrowGlyphs][kMaskStride];
 
     static int IndexOf(uint32_t codepoint)
     {
@@ -226,59 +226,50 @@ struct ShapeFont {
     }
 
     // Ready for cells of this size, drawn whole (small) or in tiles of
-    // width x height; false where memory ran out.
-    bool Use(const ShapeCell &c, int64_t width, int64_t height)
+    // width x height.
+    void Use(const ShapeCell &c, int64_t width, int64_t height)
     {
-        if (!(cell == c)) {
+        if (!(cell == c) || stride != (height + 1) * 8) {
             Clear();
             cell = c;
+            stride = (height + 1) * 8;
         }
         const CellGeometry &g = geometry.geometry;
         if (g.size != 1 || g.width != width || g.height != height)
             Refill(geometry, 1, static_cast<int>(width), static_cast<int>(height));
-        if (stride != (height + 1) * 8) {
-            Clear();
-            stride = (height + 1) * 8;
-        }
-        const size_t needed = static_cast<size_t>(kGlyphs * stride) + 16;
-        if (needed > capacity) {
-            std::free(glyphs);
-            glyphs = static_cast<uint8_t *>(std::malloc(needed));
-            capacity = glyphs != nullptr ? needed : 0;
-        }
-        return glyphs != nullptr;
     }
 
     uint64_t *RowsOf(int slot) { return reinterpret_cast<uint64_t *>(glyphs + slot * stride); }
 
-    // The slot of a shape in a cell whose corner is at (x, y).
+    bool BuiltinSized() const { return cell.width == kGlyphCols && cell.height == kGlyphRows; }
+
+    // The slot of a shape in a cell whose corner is at (x, y); -1 when the
+    // font is full.
     int SlotOf(uint32_t codepoint, int64_t x, int64_t y)
     {
         const int parity = IsShade(codepoint) ? static_cast<int>((x & 1) | (y & 1) << 1) : 0;
         uint16_t &entry = slotOf[IndexOf(codepoint)][parity];
         if (entry != 0)
             return entry - 1;
+        if (used == kGlyphs || (used + 1) * stride > kPool)
+            return -1;
         const int slot = used++;
         keyOf[slot] = static_cast<uint16_t>(IndexOf(codepoint));
         uint64_t *rows = RowsOf(slot);
         ShapeRows(codepoint, cell, 0, 0, static_cast<int>(cell.height), x, y, rows);
         rows[cell.height] = 0;
+        if (BuiltinSized() && slot < kNarrowGlyphs)
+            for (int r = 0; r < kMaskStride; ++r)
+                bytes[slot][r] = r < kGlyphRows ? static_cast<uint8_t>(rows[r]) : 0;
         entry = static_cast<uint16_t>(slot + 1);
         return slot;
     }
 };
 
-// Each thread's, made on its first shape: nullptr where memory ran out.
-ShapeFont *ThreadShapeFont()
+ShapeFont &ThreadShapeFont()
 {
-    struct Holder {
-        ShapeFont *font = nullptr;
-        ~Holder() { delete font; }
-    };
-    thread_local Holder holder;
-    if (holder.font == nullptr)
-        holder.font = new (std::nothrow) ShapeFont();
-    return holder.font;
+    thread_local ShapeFont font;
+    return font;
 }
 
 using ShapeGlyphs = Glyphs<uint32_t, uint64_t>;
@@ -315,8 +306,8 @@ template <class Paint>
 void DrawShapesWith(const Target &t, const ShapeCell &cell, const Paint &paint,
                     const uint32_t *cells, int64_t count, int64_t pitch, int64_t x, int64_t y)
 {
-    ShapeFont *shapes = ThreadShapeFont();
-    if (shapes == nullptr || count <= 0)
+    ShapeFont &shapes = ThreadShapeFont();
+    if (count <= 0)
         return;
     // Only the cells that reach into the clip rectangle.
     int64_t first = 0, last = count - 1;
@@ -327,20 +318,48 @@ void DrawShapesWith(const Target &t, const ShapeCell &cell, const Paint &paint,
     if (first > last)
         return;
     if (cell.width > kTileWidth || cell.height > kTileHeight) {
-        if (!shapes->Use(cell, kTileWidth, kTileHeight))
-            return;
-        shapes->Clear();  // the tile's rows take the first slot
+        shapes.Use(cell, kTileWidth, kTileHeight);
+        shapes.Clear();  // the tile's rows take the first slot
         for (int64_t i = first; i <= last; ++i)
-            DrawLargeShape(t, *shapes, paint, cells[i] & ~kShapeCell, x + i * pitch, y);
+            DrawLargeShape(t, shapes, paint, cells[i] & ~kShapeCell, x + i * pitch, y);
         return;
     }
-    if (!shapes->Use(cell, cell.width, cell.height))
-        return;
+    shapes.Use(cell, cell.width, cell.height);
+    const CellGeometry &g = shapes.geometry.geometry;
+    // The cells [from, to), their slots from `slots`.
     uint32_t slots[kRowSlots];
-    for (int64_t i = first; i <= last; ++i)
-        slots[i] = static_cast<uint32_t>(shapes->SlotOf(cells[i] & ~kShapeCell, x + i * pitch, y));
-    paint(t, shapes->geometry.geometry, ShapeGlyphs{shapes->glyphs, shapes->stride, slots + first},
-          last - first + 1, pitch, x + first * pitch, y);
+    const auto draw = [&](int64_t from, int64_t to, uint32_t highest) {
+        const int64_t shown = to - from;
+        const UnscaledGather unscaled = UnscaledGatherFor(t, g, shown, pitch);
+        if (shapes.BuiltinSized() && unscaled != nullptr && highest < ShapeFont::kNarrowGlyphs) {
+            // The built-in font's cells at size 1: its vector gather.
+            unsigned char narrow[kRowSlots];
+            for (int64_t i = from; i < to; ++i)
+                narrow[i] = static_cast<unsigned char>(slots[i]);
+            paint(t, g, BuiltinGlyphs{&shapes.bytes[0][0], kMaskStride, narrow + from}, shown,
+                  pitch, x + from * pitch, y, unscaled);
+            return;
+        }
+        paint(t, g, ShapeGlyphs{shapes.glyphs, shapes.stride, slots + from}, shown, pitch,
+              x + from * pitch, y);
+    };
+    int64_t from = first;
+    uint32_t highest = 0;
+    for (int64_t i = first; i <= last; ++i) {
+        const uint32_t codepoint = cells[i] & ~kShapeCell;
+        int slot = shapes.SlotOf(codepoint, x + i * pitch, y);
+        if (slot < 0) {  // the font is full: draw what it holds, then start again
+            if (i > from)
+                draw(from, i, highest);
+            from = i;
+            highest = 0;
+            shapes.Clear();
+            slot = shapes.SlotOf(codepoint, x + i * pitch, y);
+        }
+        slots[i] = static_cast<uint32_t>(slot);
+        highest = std::max(highest, slots[i]);
+    }
+    draw(from, last + 1, highest);
 }
 
 // Cells that are glyphs, or shapes marked kShapeCell, drawn in runs of one
