@@ -420,7 +420,18 @@ void FillLines(uint8_t *fg, uint8_t *bg, const uint32_t *fgPixel, const uint32_t
     int64_t k = 0;
     for (; k < count && x + k * pitch < left; ++k)
         cell(k);
-    if (width <= 8) {
+    const VectorWriters *vector = VectorWritersFor(Bytes);
+    const CellsLineWriter spread = vector != nullptr ? vector->cellsLine[Bytes - 1] : nullptr;
+    if (width <= 8 && pitch <= 8 && spread != nullptr) {
+        const int64_t whole = std::min(count, FloorDiv(right - width - x, pitch) + 1);
+        if (whole > k) {
+            const int64_t at = (x + k * pitch - left) * Bytes;
+            spread(fg + at, fgPixel + k, whole - k, pitch);
+            if (bg != nullptr)
+                spread(bg + at, bgPixel + k, whole - k, pitch);
+            k = whole;
+        }
+    } else if (width <= 8) {
         const int64_t whole = std::min(count, FloorDiv(right - width - x, pitch) + 1);
         uint8_t *f = fg + (x + k * pitch - left) * Bytes;
         if (bg == nullptr) {
@@ -473,7 +484,8 @@ void DrawGridChunk(const Target &t, const CellGeometry &g, const GlypharFont *fo
     const int64_t right = std::min(x + (count - 1) * pitch + width, t.right);
     if (left >= right)
         return;
-    alignas(64) uint8_t fg[(kWindow + 16) * 4], bg[(kWindow + 16) * 4];
+    // The window's pixels, and room for what the fill writes past them.
+    alignas(64) uint8_t fg[(kWindow + 64) * 4], bg[(kWindow + 64) * 4];
     uint8_t *bgOrNone = opaque ? bg : nullptr;
     switch (t.bytesPerPixel) {
     case 1: FillLines<1>(fg, bgOrNone, fgPixel, bgPixel, count, pitch, width, x, left, right); break;

@@ -198,6 +198,11 @@ constexpr uint32_t kAllLatin1 = 16;  // every code point below U+0100 and none a
 using GridCellsWriter = uint32_t (*)(const GlypharCell *cells, int64_t count,
                                      const ChannelRule &rule, uint32_t *fg, uint32_t *bg,
                                      uint8_t *kind, uint8_t *low);
+// A line of pixels for `count` cells `pitch` (1 to 8) pixels apart: pixel i
+// takes the colour of cell i / pitch, and up to 8 pixels past the last
+// cell's pitch that of the last cell; what lies further may be written too.
+using CellsLineWriter = void (*)(uint8_t *line, const uint32_t *pixel, int64_t count,
+                                 int64_t pitch);
 // Where two runs of bytes first differ (bytes where they do not): how a
 // grid's update finds the cells that changed.
 using FirstDifferenceFinder = int64_t (*)(const uint8_t *a, const uint8_t *b, int64_t bytes);
@@ -220,6 +225,7 @@ struct VectorWriters {
     ColouredRowsWriter coloured[2][4];
     GridCellsWriter gridCells;
     FirstDifferenceFinder firstDifference;
+    CellsLineWriter cellsLine[4];
     bool built;  // false for a set this build leaves out: then all is nullptr
 };
 

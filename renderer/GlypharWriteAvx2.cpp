@@ -418,6 +418,7 @@ extern const VectorWriters kAvx2Writers = {
      {Coloured256<1, true>, Coloured256<2, true>, nullptr, Coloured256<4, true>}},
     nullptr,
     FirstDifference256,
+    {nullptr, nullptr, nullptr, nullptr},
     true,
 };
 

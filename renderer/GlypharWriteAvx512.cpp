@@ -222,7 +222,7 @@ GLYPHAR_AVX512 void Coloured512(uint8_t *dst, int64_t pitch, const RowRuns &runs
 
 // Sixteen cells at a time: their three words apart by permutes, the
 // colours through the channel rule in every lane at once.
-// (The zero-masked shifts: GCC warns of the plain ones' undefined source.)
+// (Zero-masked shifts: GCC warns of the plain ones' undefined source.)
 GLYPHAR_AVX512 inline __m512i MapChannels512(__m512i rgb, const ChannelRule &rule)
 {
     const __mmask16 all = 0xFFFF;
@@ -295,6 +295,54 @@ GLYPHAR_AVX512 uint32_t GridCells512(const GlypharCell *cells, int64_t count,
     return summary;
 }
 
+// For sixteen cells `pitch` (1 to 8) pixels apart: by store of a line, the
+// cell each lane's pixel lies in (the last one past them).
+template <int Lanes, class Index>
+struct CellOfLane {
+    Index at[9][8][Lanes];  // by pitch, store, lane
+
+    constexpr CellOfLane() : at()
+    {
+        for (int pitch = 1; pitch <= 8; ++pitch)
+            for (int store = 0; store < 8; ++store)
+                for (int lane = 0; lane < Lanes; ++lane) {
+                    const int cell = (store * Lanes + lane) / pitch;
+                    at[pitch][store][lane] = static_cast<Index>(cell < 16 ? cell : 15);
+                }
+    }
+};
+
+alignas(64) constexpr CellOfLane<32, uint16_t> kCellOfLane16{};
+alignas(64) constexpr CellOfLane<16, uint32_t> kCellOfLane32{};
+
+// Sixteen cells at a time, their colours spread over the line by a permute
+// a store. (Zero-masked forms throughout: GCC warns of the plain ones'
+// undefined source.)
+template <int Bytes>
+GLYPHAR_AVX512 void CellsLine512(uint8_t *line, const uint32_t *pixel, int64_t count,
+                                 int64_t pitch)
+{
+    constexpr int kLanes = 64 / Bytes;
+    const __m512i lanes = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+    for (int64_t k = 0; k < count; k += 16, line += 16 * pitch * Bytes) {
+        const int n = static_cast<int>(count - k < 16 ? count - k : 16);
+        // Past the last cell, its colour again.
+        __m512i colours = _mm512_maskz_permutexvar_epi32(
+            0xFFFF, _mm512_maskz_min_epi32(0xFFFF, lanes, _mm512_set1_epi32(n - 1)),
+            _mm512_maskz_loadu_epi32(static_cast<__mmask16>((1u << n) - 1), pixel + k));
+        if (Bytes == 2)
+            colours = _mm512_castsi256_si512(_mm512_maskz_cvtepi32_epi16(0xFFFF, colours));
+        const int64_t stores = (n * pitch + 8 + kLanes - 1) / kLanes;
+        for (int64_t store = 0; store < stores && store < 8; ++store) {
+            const __m512i at = _mm512_load_si512(Bytes == 2 ? static_cast<const void *>(kCellOfLane16.at[pitch][store])
+                                                            : static_cast<const void *>(kCellOfLane32.at[pitch][store]));
+            _mm512_storeu_si512(line + store * 64,
+                                Bytes == 2 ? _mm512_maskz_permutexvar_epi16(~0u, at, colours)
+                                           : _mm512_maskz_permutexvar_epi32(0xFFFF, at, colours));
+        }
+    }
+}
+
 // Where two runs of bytes first differ, 64 bytes a compare.
 GLYPHAR_AVX512 int64_t FirstDifference512(const uint8_t *a, const uint8_t *b, int64_t bytes)
 {
@@ -326,6 +374,7 @@ extern const VectorWriters kAvx512Writers = {
      {Coloured512<1, true>, Coloured512<2, true>, nullptr, Coloured512<4, true>}},
     GridCells512,
     FirstDifference512,
+    {nullptr, CellsLine512<2>, nullptr, CellsLine512<4>},
     true,
 };
 

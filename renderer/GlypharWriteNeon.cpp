@@ -139,6 +139,7 @@ extern const VectorWriters kNeonWriters = {
     {{nullptr, nullptr, nullptr, nullptr}, {nullptr, nullptr, nullptr, nullptr}},
     nullptr,
     nullptr,
+    {nullptr, nullptr, nullptr, nullptr},
     true,
 };
 

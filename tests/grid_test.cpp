@@ -109,11 +109,18 @@ TEST(Grids, DrawWhatEachCellDrawsAloneInOrder)
                     const int columns = 1 + random() % 40, rows = 1 + random() % 12;
                     const int x = static_cast<int>(random() % 40) - 20, y = static_cast<int>(random() % 30) - 15;
                     std::vector<GlypharCell> cells(columns * rows);
-                    // Runs of a cell's kind and background, as terminals have.
+                    // Runs of a cell's kind and background, as terminals have;
+                    // or a whole grid of opaque letters, or of opaque shapes.
                     const bool fewColours = random() % 2 == 0;
-                    for (GlypharCell &cell : cells)
+                    const unsigned uniform = random() % 3;
+                    for (GlypharCell &cell : cells) {
                         cell = random() % 3 == 0 ? cells[&cell - cells.data() > 0 ? &cell - cells.data() - 1 : 0]
                                                  : RandomCell(random, fewColours);
+                        if (uniform != 0) {
+                            cell.codepoint = uniform == 1 ? 0x21 + random() % 0x5E : 0x2500 + random() % 0xA0;
+                            cell.bg = random() & 0xFFFFFF;
+                        }
+                    }
                     SurfacePtr grid = MakeDepth(bpp, 220, 160), model = MakeDepth(bpp, 220, 160);
                     SDL_Rect clip;
                     clip.x = static_cast<Sint16>(random() % 30);
