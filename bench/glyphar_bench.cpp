@@ -253,7 +253,8 @@ std::vector<GlypharCell> GridCells(int columns, int rows, bool boxes)
 void DrawGridCells(benchmark::State &state, const GlypharFont *font, int bpp, bool boxes)
 {
     const GlypharFontMetrics m = GlypharFontGetMetrics(font);
-    const int columns = (kWidth + m.width - 1) / m.width, rows = (kHeight + m.height - 1) / m.height;
+    const int columns = (kWidth + m.width - 1) / m.width;
+    const int rows = (kHeight + m.height - 1) / m.height;
     const std::vector<GlypharCell> cells = GridCells(columns, rows, boxes);
     ClearScreen(bpp);
     for (auto _ : state) {
@@ -264,7 +265,10 @@ void DrawGridCells(benchmark::State &state, const GlypharFont *font, int bpp, bo
 
 void BM_Grid16(benchmark::State &state) { DrawGridCells(state, nullptr, 16, false); }
 void BM_Grid32(benchmark::State &state) { DrawGridCells(state, nullptr, 32, false); }
-void BM_GridTerminus16(benchmark::State &state) { DrawGridCells(state, Font(kTerminus), 16, false); }
+void BM_GridTerminus16(benchmark::State &state)
+{
+    DrawGridCells(state, Font(kTerminus), 16, false);
+}
 void BM_GridBoxes16(benchmark::State &state) { DrawGridCells(state, nullptr, 16, true); }
 
 // The same cells, one GlypharCodePoint each.
@@ -622,7 +626,8 @@ void WriteMarkdown(const MedianReporter &r, const Medians &o2, const std::vector
         {"BM_Transparent4k32", "the same, transparent"},
         {"BM_CaracGrid16", "the size-1 screen, one `GlypharCarac` per cell, opaque, 16 bits"},
         {"BM_FillCells16", "the same grid, one `SDL_FillRect` of each cell's 6 x 9 block"},
-        {"BM_Grid16", "134 x 67 `GlypharGrid` cells, the same characters, colours of their own, 16 bits"},
+        {"BM_Grid16", "134 x 67 `GlypharGrid` cells, the same characters, colours of their "
+                      "own, 16 bits"},
         {"BM_Grid32", "the same grid, 32 bits"},
         {"BM_GridTerminus16", "the same in Lat15-Terminus16: 100 x 38 cells, 16 bits"},
         {"BM_GridBoxes16", "134 x 67 cells of box drawing and blocks, 16 bits"},
@@ -692,7 +697,8 @@ void WriteMarkdown(const MedianReporter &r, const Medians &o2, const std::vector
         {"grid, colours per cell / one colour, 16 bits", "BM_Grid16", "BM_Opaque16", "at most 1.5"},
         {"grid, colours per cell / one colour, 32 bits", "BM_Grid32", "BM_Opaque32", "at most 1.5"},
         {"one `GlypharCodePoint` per cell / grid", "BM_CodePointGrid16", "BM_Grid16", "at least 3"},
-        {"grid in Terminus 8 x 16 / built-in grid", "BM_GridTerminus16", "BM_Grid16", "at most 1.5"},
+        {"grid in Terminus 8 x 16 / built-in grid", "BM_GridTerminus16", "BM_Grid16",
+         "at most 1.5"},
         {"grid of box drawing / grid of letters", "BM_GridBoxes16", "BM_Grid16", "at most 1.5"},
         {"update, 1 % changed / whole grid", "BM_GridUpdate16", "BM_Grid16", "at most 0.05"},
         {"SDL_ttf / opaque size 1", "BM_SdlTtfSolid16", "BM_Opaque16", "at least 6"},

@@ -275,7 +275,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         }
         case 2: {
             const bool codepoint = in.ConsumeBool();
-            const uint32_t c = codepoint ? ConsumeCodePoint(in) : in.ConsumeIntegral<unsigned char>();
+            const uint32_t c =
+                codepoint ? ConsumeCodePoint(in) : in.ConsumeIntegral<unsigned char>();
             const int x = ConsumeCoordinate(in, fs.surface->w);
             const int y = ConsumeCoordinate(in, fs.surface->h);
             const float s = ConsumeSize(in);
@@ -305,12 +306,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             const int x = ConsumeCoordinate(in, fs.surface->w);
             const int y = ConsumeCoordinate(in, fs.surface->h);
             const float s = ConsumeSize(in);
-            const GlypharCell *grid = in.ConsumeIntegralInRange(0, 30) == 0 ? nullptr : cells.data();
+            const GlypharCell *grid =
+                in.ConsumeIntegralInRange(0, 30) == 0 ? nullptr : cells.data();
             if (in.ConsumeBool())
                 GlypharGrid(target, nullptr, grid, columns, rows, x, y, s);
             else
-                GlypharGridUpdate(target, nullptr, grid, in.ConsumeBool() ? previous.data() : nullptr,
-                                  columns, rows, x, y, s);
+                GlypharGridUpdate(target, nullptr, grid,
+                                  in.ConsumeBool() ? previous.data() : nullptr, columns, rows, x, y,
+                                  s);
             break;
         }
         default: {

@@ -49,7 +49,8 @@ bool PlaceGrid(const Target &t, const GlypharFont *font, int columns, int rows, 
 {
     if (columns < 1 || rows < 1 ||
         static_cast<uint64_t>(columns) * static_cast<uint64_t>(rows) >
-            SIZE_MAX / sizeof(GlypharCell) || !(size > 0))
+            SIZE_MAX / sizeof(GlypharCell) ||
+        !(size > 0))
         return false;
     place->pitchX = CellPitch(CellWidthOf(font), size);
     place->pitchY = CellPitch(CellHeightOf(font), size);
@@ -216,8 +217,7 @@ void GlypharGrid(SDL_Surface *surface, const GlypharFont *font, const GlypharCel
 }
 
 void GlypharGridUpdate(SDL_Surface *surface, const GlypharFont *font, const GlypharCell *cells,
-                       const GlypharCell *previous, int columns, int rows, int x, int y,
-                       float size)
+                       const GlypharCell *previous, int columns, int rows, int x, int y, float size)
 {
     GlypharInit();
     Target t;
@@ -256,8 +256,10 @@ void GlypharGridUpdate(SDL_Surface *surface, const GlypharFont *font, const Glyp
             cut.bottom = std::min(t.bottom, y + r * place.pitchY + place.g->rows.extent());
             if (cut.left >= cut.right || cut.top >= cut.bottom)
                 continue;
-            for (int64_t n = std::max<int64_t>(0, r - 1); n <= std::min<int64_t>(rows - 1, r + 1); ++n)
-                drawRow(cut, n, std::max<int64_t>(0, c - 1), std::min<int64_t>(columns - 1, end + 1));
+            for (int64_t n = std::max<int64_t>(0, r - 1); n <= std::min<int64_t>(rows - 1, r + 1);
+                 ++n)
+                drawRow(cut, n, std::max<int64_t>(0, c - 1),
+                        std::min<int64_t>(columns - 1, end + 1));
         }
     }
 }

@@ -79,18 +79,27 @@ void DrawCellsOf(const Target &t, const CellGeometry &g, const Ink &ink, const S
                       unscaled);
 }
 
+// Calls body with the pixel size as a constant (std::integral_constant).
+template <class Body>
+void WithPixelSize(int bytesPerPixel, Body body)
+{
+    switch (bytesPerPixel) {
+    case 1: body(std::integral_constant<int, 1>{}); break;
+    case 2: body(std::integral_constant<int, 2>{}); break;
+    case 3: body(std::integral_constant<int, 3>{}); break;
+    default: body(std::integral_constant<int, 4>{}); break;
+    }
+}
+
 // The pixel size and the writer are chosen once per text row.
 template <class Source>
 void DrawCells(const Target &t, const CellGeometry &g, const Ink &ink, const Source &glyphs,
                int64_t count, int64_t pitch, int64_t x, int64_t y,
                UnscaledGather unscaled = nullptr)
 {
-    switch (t.bytesPerPixel) {
-    case 1: DrawCellsOf<1>(t, g, ink, glyphs, count, pitch, x, y, unscaled); break;
-    case 2: DrawCellsOf<2>(t, g, ink, glyphs, count, pitch, x, y, unscaled); break;
-    case 3: DrawCellsOf<3>(t, g, ink, glyphs, count, pitch, x, y, unscaled); break;
-    default: DrawCellsOf<4>(t, g, ink, glyphs, count, pitch, x, y, unscaled); break;
-    }
+    WithPixelSize(t.bytesPerPixel, [&](auto bytes) {
+        DrawCellsOf<bytes>(t, g, ink, glyphs, count, pitch, x, y, unscaled);
+    });
 }
 
 // The built-in font's cells side by side at size 1 (text, not a lone
@@ -130,12 +139,10 @@ struct LinePaint {
         const int64_t offset = (std::max(x, t.left) - left) * t.bytesPerPixel;
         const uint8_t *f = fg + offset, *b = bg != nullptr ? bg + offset : nullptr;
         const bool opaque = b != nullptr;
-        switch (t.bytesPerPixel) {
-        case 1: DrawCellsWith(t, g, ColouredWriter<1>(f, b), opaque, glyphs, count, pitch, x, y, unscaled); break;
-        case 2: DrawCellsWith(t, g, ColouredWriter<2>(f, b), opaque, glyphs, count, pitch, x, y, unscaled); break;
-        case 3: DrawCellsWith(t, g, ColouredWriter<3>(f, b), opaque, glyphs, count, pitch, x, y, unscaled); break;
-        default: DrawCellsWith(t, g, ColouredWriter<4>(f, b), opaque, glyphs, count, pitch, x, y, unscaled); break;
-        }
+        WithPixelSize(t.bytesPerPixel, [&](auto bytes) {
+            DrawCellsWith(t, g, ColouredWriter<bytes>(f, b), opaque, glyphs, count, pitch, x, y,
+                          unscaled);
+        });
     }
 };
 
@@ -202,7 +209,7 @@ struct ShapeFont {
     ShapeCell cell;
     GeometryCache geometry;  // size 1 of the cell, or of a tile
     int used;
-    int64_t stride;  // bytes a glyph: its rows, then the blank row past them
+    int64_t stride;                   // bytes a glyph: its rows, then the blank row past them
     uint16_t keyOf[kGlyphs];          // which shape each slot holds
     uint16_t slotOf[kCodePoints][4];  // by parity of the cell's corner (shades); 0: none
     // The glyph rows, padded so that a gather may read 16 bytes anywhere.
@@ -295,8 +302,8 @@ void DrawLargeShape(const Target &t, ShapeFont &shapes, const Paint &paint, uint
              left += kTileWidth) {
             ShapeRows(codepoint, shapes.cell, left, top, static_cast<int>(kTileHeight), x, y, rows);
             rows[kTileHeight] = 0;
-            paint(cut, g, ShapeGlyphs{shapes.glyphs, shapes.stride, &slot}, 1, kTileWidth,
-                  x + left, y + top);
+            paint(cut, g, ShapeGlyphs{shapes.glyphs, shapes.stride, &slot}, 1, kTileWidth, x + left,
+                  y + top);
         }
     }
 }
@@ -475,8 +482,8 @@ void DrawGridChunk(const Target &t, const CellGeometry &g, const GlypharFont *fo
 {
     const bool opaque = cells[0].bg != GLYPHAR_TRANSPARENT;
     if (count == 1) {
-        DrawGridCell(t, g, font, cells[0].codepoint, Ink{fgPixel[0], opaque ? bgPixel[0] : fgPixel[0], opaque},
-                     x, y);
+        DrawGridCell(t, g, font, cells[0].codepoint,
+                     Ink{fgPixel[0], opaque ? bgPixel[0] : fgPixel[0], opaque}, x, y);
         return;
     }
     const int64_t width = g.cols.extent();
@@ -487,12 +494,9 @@ void DrawGridChunk(const Target &t, const CellGeometry &g, const GlypharFont *fo
     // The window's pixels, and room for what the fill writes past them.
     alignas(64) uint8_t fg[(kWindow + 64) * 4], bg[(kWindow + 64) * 4];
     uint8_t *bgOrNone = opaque ? bg : nullptr;
-    switch (t.bytesPerPixel) {
-    case 1: FillLines<1>(fg, bgOrNone, fgPixel, bgPixel, count, pitch, width, x, left, right); break;
-    case 2: FillLines<2>(fg, bgOrNone, fgPixel, bgPixel, count, pitch, width, x, left, right); break;
-    case 3: FillLines<3>(fg, bgOrNone, fgPixel, bgPixel, count, pitch, width, x, left, right); break;
-    default: FillLines<4>(fg, bgOrNone, fgPixel, bgPixel, count, pitch, width, x, left, right); break;
-    }
+    WithPixelSize(t.bytesPerPixel, [&](auto bytes) {
+        FillLines<bytes>(fg, bgOrNone, fgPixel, bgPixel, count, pitch, width, x, left, right);
+    });
     const LinePaint paint{fg, bgOrNone, left};
     if (IsShape(cells[0].codepoint)) {
         uint32_t codepoints[kRowSlots];
@@ -529,8 +533,8 @@ constexpr uint8_t kShapeKind = 1, kTransparentKind = 2;
 // A run of a grid's cells made ready for drawing (see GridCellsWriter): by
 // the vector writers where they have a way and the format has no palette,
 // otherwise here, by tables.
-uint32_t PrepareCells(const GlypharCell *cells, int64_t count, CellColours &colours,
-                      uint32_t *fg, uint32_t *bg, uint8_t *kind, uint8_t *low)
+uint32_t PrepareCells(const GlypharCell *cells, int64_t count, CellColours &colours, uint32_t *fg,
+                      uint32_t *bg, uint8_t *kind, uint8_t *low)
 {
     const Target &t = colours.t;
     const VectorWriters *vector = VectorWritersFor(t.bytesPerPixel);
@@ -701,13 +705,14 @@ void DrawGridRow(const Target &t, const CellGeometry &g, const GlypharFont *font
         const GlypharCell &cell = cells[first];
         const bool opaque = cell.bg != GLYPHAR_TRANSPARENT;
         const uint32_t fg = colours.Map(cell.fg);
-        DrawGridCell(t, g, font, cell.codepoint, Ink{fg, opaque ? colours.Map(cell.bg) : fg, opaque},
-                     x + first * pitch, y);
+        DrawGridCell(t, g, font, cell.codepoint,
+                     Ink{fg, opaque ? colours.Map(cell.bg) : fg, opaque}, x + first * pitch, y);
         return;
     }
     // The cells a window's lines hold; a transparent cell where blocks
     // overlap goes alone.
-    const int64_t inWindow = width > kWindow ? 1 : std::min((kWindow - width) / pitch + 1, kRowSlots);
+    const int64_t inWindow =
+        width > kWindow ? 1 : std::min((kWindow - width) / pitch + 1, kRowSlots);
     const bool overlap = width > pitch;
     for (int64_t start = first; start <= last; start += inWindow) {
         const int64_t count = std::min(inWindow, last - start + 1);
@@ -727,8 +732,9 @@ void DrawGridRow(const Target &t, const CellGeometry &g, const GlypharFont *font
             const bool alone = overlap && (kind[i] & kTransparentKind);
             for (end = i + 1; end < count && !alone && kind[end] == kind[i];)
                 ++end;
-            DrawGridChunk(t, g, font, segment + i, fg + i, bg + i, slots != nullptr ? slots + i : nullptr,
-                          end - i, pitch, x + (start + i) * pitch, y);
+            DrawGridChunk(t, g, font, segment + i, fg + i, bg + i,
+                          slots != nullptr ? slots + i : nullptr, end - i, pitch,
+                          x + (start + i) * pitch, y);
         }
     }
 }

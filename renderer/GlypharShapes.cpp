@@ -18,6 +18,7 @@ namespace {
 // The lines of U+2500 to U+257F, four characters each: the weight of the
 // left, right, up and down arms (0 none, 1 light, 2 heavy, 3 double), or
 // "." for the dashes, rounded corners and diagonals, drawn otherwise.
+// clang-format off
 constexpr char kArms[] =
     "1100" "2200" "0011" "0022" "...." "...." "...." "...."  // 2500
     "...." "...." "...." "...." "0101" "0201" "0102" "0202"  // 2508
@@ -35,11 +36,13 @@ constexpr char kArms[] =
     "1130" "3330" "3311" "1133" "3333" "...." "...." "...."  // 2568
     "...." "...." "...." "...." "1000" "0010" "0100" "0001"  // 2570
     "2000" "0020" "0200" "0002" "1200" "0012" "2100" "0021";  // 2578
+// clang-format on
 static_assert(sizeof kArms == 128 * 4 + 1, "four characters for each of 128 lines");
 
 // The quadrants of U+2596 to U+259F: upper left 1, upper right 2, lower
 // left 4, lower right 8.
-constexpr uint8_t kQuadrants[10] = {4, 8, 1, 1 | 4 | 8, 1 | 8, 1 | 2 | 4, 1 | 2 | 8, 2, 2 | 4, 2 | 4 | 8};
+constexpr uint8_t kQuadrants[10] = {4,         8,         1, 1 | 4 | 8, 1 | 8,
+                                    1 | 2 | 4, 1 | 2 | 8, 2, 2 | 4,     2 | 4 | 8};
 
 struct Span {
     int64_t from, to;  // [from, to)
@@ -55,10 +58,10 @@ struct Shape {
     Rect rects[12];
     int count = 0;
     Extra extra = kNone;
-    int shade = 0;         // 1 light, 2 medium, 3 dark
-    int quadrant = 0;      // of the rounded corner: 0 down-right, 1 down-left, 2 up-left, 3 up-right
+    int shade = 0;     // 1 light, 2 medium, 3 dark
+    int quadrant = 0;  // of the rounded corner: 0 down-right, 1 down-left, 2 up-left, 3 up-right
     double cx = 0, cy = 0, radius = 0;
-    Rect arcArea{};        // where the arc is drawn
+    Rect arcArea{};  // where the arc is drawn
     bool rising = false, falling = false;
 
     void Add(int64_t left, int64_t top, int64_t right, int64_t bottom)
@@ -241,7 +244,8 @@ void RoundedCorner(Shape &s, const ShapeCell &cell, int quadrant)
     const Lines lines{cell, 0, 0, 0, 0};
     const Span col = lines.Col(1), row = lines.Row(1);
     const double t = static_cast<double>(col.to - col.from);
-    const double xc = static_cast<double>(col.from) + t / 2, yc = static_cast<double>(row.from) + t / 2;
+    const double xc = static_cast<double>(col.from) + t / 2,
+                 yc = static_cast<double>(row.from) + t / 2;
     const double px = static_cast<double>(cell.pitchX), py = static_cast<double>(cell.pitchY);
     const double radius = std::max(0.0, std::min(std::min(xc, px - xc), std::min(yc, py - yc)));
     const bool right = quadrant == 0 || quadrant == 3, down = quadrant < 2;
@@ -336,7 +340,8 @@ Shape MakeShape(uint32_t codepoint, const ShapeCell &cell)
     } else if (codepoint <= 0x250B || (codepoint >= 0x254C && codepoint <= 0x254F)) {
         // 2504 to 250B: triple, then quadruple dashes, horizontal light and
         // heavy, then vertical; 254C to 254F: double dashes, likewise.
-        const int k = static_cast<int>(codepoint >= 0x254C ? codepoint - 0x254C : (codepoint - 0x2504) % 4);
+        const int k =
+            static_cast<int>(codepoint >= 0x254C ? codepoint - 0x254C : (codepoint - 0x2504) % 4);
         const int dashes = codepoint >= 0x254C ? 2 : codepoint <= 0x2507 ? 3 : 4;
         Dashes(s, cell, k >= 2, k % 2 + 1, dashes);
     } else if (codepoint <= 0x2570) {

@@ -31,8 +31,8 @@ struct ShapeCell {
 
     bool operator==(const ShapeCell &o) const
     {
-        return width == o.width && height == o.height && pitchX == o.pitchX &&
-               pitchY == o.pitchY && stroke == o.stroke;
+        return width == o.width && height == o.height && pitchX == o.pitchX && pitchY == o.pitchY &&
+               stroke == o.stroke;
     }
 };
 

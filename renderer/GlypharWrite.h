@@ -466,7 +466,6 @@ struct StrokeWriter {
     }
 };
 
-
 // Rows with a colour per pixel, from lines of pixels (see
 // ColouredRowsWriter): opaque eight at a time as OpaqueWriter, with the
 // eight's own colours; transparent one lit pixel at a time.

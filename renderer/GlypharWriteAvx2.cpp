@@ -348,8 +348,8 @@ namespace {
 // loaded from the lines. Transparent ones only with 4-byte lanes, which the
 // masked store has.
 template <int Bytes, bool Opaque>
-GLYPHAR_AVX2 void Coloured256(uint8_t *dst, int64_t pitch, const RowRuns &runs,
-                              const RowSpan &span, const uint8_t *fgLine, const uint8_t *bgLine)
+GLYPHAR_AVX2 void Coloured256(uint8_t *dst, int64_t pitch, const RowRuns &runs, const RowSpan &span,
+                              const uint8_t *fgLine, const uint8_t *bgLine)
 {
     constexpr int kPixels = 32 / Bytes;
     const int64_t pixels = 64 * span.words + span.partialPixels();
@@ -364,13 +364,15 @@ GLYPHAR_AVX2 void Coloured256(uint8_t *dst, int64_t pitch, const RowRuns &runs,
                 const uint32_t shown =
                     bytes == 32 ? ~0u : (1u << (bytes / Bytes)) - 1;  // bytes < 32: fewer pixels
                 const __m256i lit = LaneMasks256<Bytes>(word & shown);
-                const __m256i fg = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(fgLine + p * Bytes));
+                const __m256i fg =
+                    _mm256_loadu_si256(reinterpret_cast<const __m256i *>(fgLine + p * Bytes));
                 if (!Opaque) {
                     if ((word & shown) != 0)
                         _mm256_maskstore_epi32(reinterpret_cast<int *>(dst + p * Bytes), lit, fg);
                     continue;
                 }
-                const __m256i bg = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(bgLine + p * Bytes));
+                const __m256i bg =
+                    _mm256_loadu_si256(reinterpret_cast<const __m256i *>(bgLine + p * Bytes));
                 if (bytes == 32)
                     _mm256_storeu_si256(reinterpret_cast<__m256i *>(dst + p * Bytes),
                                         _mm256_blendv_epi8(bg, fg, lit));
@@ -387,9 +389,9 @@ GLYPHAR_AVX2 int64_t FirstDifference256(const uint8_t *a, const uint8_t *b, int6
 {
     int64_t k = 0;
     for (; k + 32 <= bytes; k += 32) {
-        const __m256i same = _mm256_cmpeq_epi8(
-            _mm256_loadu_si256(reinterpret_cast<const __m256i *>(a + k)),
-            _mm256_loadu_si256(reinterpret_cast<const __m256i *>(b + k)));
+        const __m256i same =
+            _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i *>(a + k)),
+                              _mm256_loadu_si256(reinterpret_cast<const __m256i *>(b + k)));
         const uint32_t differ = ~static_cast<uint32_t>(_mm256_movemask_epi8(same));
         if (differ != 0)
             return k + LowestBit(differ);

@@ -194,8 +194,7 @@ GLYPHAR_AVX512 void Cell512(uint8_t *dst, int64_t pitch,
 // Rows with a colour per pixel: each store's pixels loaded from the lines.
 template <int Bytes, bool Opaque>
 GLYPHAR_AVX512 void Coloured512(uint8_t *dst, int64_t pitch, const RowRuns &runs,
-                                const RowSpan &span, const uint8_t *fgLine,
-                                const uint8_t *bgLine)
+                                const RowSpan &span, const uint8_t *fgLine, const uint8_t *bgLine)
 {
     constexpr int kLanes = 64 / Bytes;
     constexpr uint64_t kAll = kLanes == 64 ? ~uint64_t{0} : (uint64_t{1} << kLanes) - 1;
@@ -259,9 +258,12 @@ GLYPHAR_AVX512 uint32_t GridCells512(const GlypharCell *cells, int64_t count,
         const int n = static_cast<int>(count - k < 16 ? count - k : 16);
         const __mmask16 lanes = static_cast<__mmask16>((1u << n) - 1);
         const uint64_t wordLanes = n == 16 ? ~uint64_t{0} : (uint64_t{1} << 3 * n) - 1;
-        const __m512i a = _mm512_maskz_loadu_epi32(static_cast<__mmask16>(wordLanes), words + 3 * k);
-        const __m512i b = _mm512_maskz_loadu_epi32(static_cast<__mmask16>(wordLanes >> 16), words + 3 * k + 16);
-        const __m512i c = _mm512_maskz_loadu_epi32(static_cast<__mmask16>(wordLanes >> 32), words + 3 * k + 32);
+        const __m512i a =
+            _mm512_maskz_loadu_epi32(static_cast<__mmask16>(wordLanes), words + 3 * k);
+        const __m512i b =
+            _mm512_maskz_loadu_epi32(static_cast<__mmask16>(wordLanes >> 16), words + 3 * k + 16);
+        const __m512i c =
+            _mm512_maskz_loadu_epi32(static_cast<__mmask16>(wordLanes >> 32), words + 3 * k + 32);
         __m512i word[3];
         for (int w = 0; w < 3; ++w)
             word[w] = _mm512_permutex2var_epi32(
@@ -269,12 +271,15 @@ GLYPHAR_AVX512 uint32_t GridCells512(const GlypharCell *cells, int64_t count,
                 _mm512_load_si512(kThen[w]), c);
         const __m512i cp = word[0];
         const __mmask16 shape =
-            _mm512_cmplt_epu32_mask(_mm512_sub_epi32(cp, _mm512_set1_epi32(0x2500)), _mm512_set1_epi32(0xA0)) |
-            _mm512_cmplt_epu32_mask(_mm512_sub_epi32(cp, _mm512_set1_epi32(0x2800)), _mm512_set1_epi32(0x100));
+            _mm512_cmplt_epu32_mask(_mm512_sub_epi32(cp, _mm512_set1_epi32(0x2500)),
+                                    _mm512_set1_epi32(0xA0)) |
+            _mm512_cmplt_epu32_mask(_mm512_sub_epi32(cp, _mm512_set1_epi32(0x2800)),
+                                    _mm512_set1_epi32(0x100));
         const __mmask16 transparent = _mm512_cmpeq_epi32_mask(word[2], _mm512_set1_epi32(-1));
         const __mmask16 latin1 =
             _mm512_cmplt_epu32_mask(cp, _mm512_set1_epi32(0x100)) &
-            ~_mm512_cmplt_epu32_mask(_mm512_sub_epi32(cp, _mm512_set1_epi32(0x80)), _mm512_set1_epi32(0x20));
+            ~_mm512_cmplt_epu32_mask(_mm512_sub_epi32(cp, _mm512_set1_epi32(0x80)),
+                                     _mm512_set1_epi32(0x20));
         anyShape |= shape & lanes;
         anyTransparent |= transparent & lanes;
         allShapes &= shape | ~lanes;
@@ -282,7 +287,8 @@ GLYPHAR_AVX512 uint32_t GridCells512(const GlypharCell *cells, int64_t count,
         allLatin1 &= latin1 | ~lanes;
         _mm512_mask_storeu_epi32(fg + k, lanes, MapChannels512(word[1], rule));
         _mm512_mask_storeu_epi32(bg + k, lanes, MapChannels512(word[2], rule));
-        const __m128i kinds = _mm_or_si128(_mm_maskz_set1_epi8(shape, 1), _mm_maskz_set1_epi8(transparent, 2));
+        const __m128i kinds =
+            _mm_or_si128(_mm_maskz_set1_epi8(shape, 1), _mm_maskz_set1_epi8(transparent, 2));
         _mm_mask_storeu_epi8(kind + k, lanes, kinds);
         _mm512_mask_cvtepi32_storeu_epi8(low + k, lanes, cp);
     }
@@ -319,8 +325,7 @@ alignas(64) constexpr CellOfLane<16, uint32_t> kCellOfLane32{};
 // a store. (Zero-masked forms throughout: GCC warns of the plain ones'
 // undefined source.)
 template <int Bytes>
-GLYPHAR_AVX512 void CellsLine512(uint8_t *line, const uint32_t *pixel, int64_t count,
-                                 int64_t pitch)
+GLYPHAR_AVX512 void CellsLine512(uint8_t *line, const uint32_t *pixel, int64_t count, int64_t pitch)
 {
     constexpr int kLanes = 64 / Bytes;
     const __m512i lanes = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
@@ -334,8 +339,9 @@ GLYPHAR_AVX512 void CellsLine512(uint8_t *line, const uint32_t *pixel, int64_t c
             colours = _mm512_castsi256_si512(_mm512_maskz_cvtepi32_epi16(0xFFFF, colours));
         const int64_t stores = (n * pitch + 8 + kLanes - 1) / kLanes;
         for (int64_t store = 0; store < stores && store < 8; ++store) {
-            const __m512i at = _mm512_load_si512(Bytes == 2 ? static_cast<const void *>(kCellOfLane16.at[pitch][store])
-                                                            : static_cast<const void *>(kCellOfLane32.at[pitch][store]));
+            const __m512i at = _mm512_load_si512(
+                Bytes == 2 ? static_cast<const void *>(kCellOfLane16.at[pitch][store])
+                           : static_cast<const void *>(kCellOfLane32.at[pitch][store]));
             _mm512_storeu_si512(line + store * 64,
                                 Bytes == 2 ? _mm512_maskz_permutexvar_epi16(~0u, at, colours)
                                            : _mm512_maskz_permutexvar_epi32(0xFFFF, at, colours));
@@ -348,8 +354,8 @@ GLYPHAR_AVX512 int64_t FirstDifference512(const uint8_t *a, const uint8_t *b, in
 {
     for (int64_t k = 0; k < bytes; k += 64) {
         const uint64_t lanes = bytes - k >= 64 ? ~uint64_t{0} : (uint64_t{1} << (bytes - k)) - 1;
-        const uint64_t differ = _mm512_mask_cmpneq_epi8_mask(lanes, _mm512_maskz_loadu_epi8(lanes, a + k),
-                                                             _mm512_maskz_loadu_epi8(lanes, b + k));
+        const uint64_t differ = _mm512_mask_cmpneq_epi8_mask(
+            lanes, _mm512_maskz_loadu_epi8(lanes, a + k), _mm512_maskz_loadu_epi8(lanes, b + k));
         if (differ != 0)
             return k + LowestBit(differ);
     }

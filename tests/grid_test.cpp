@@ -41,8 +41,10 @@ SurfacePtr MakeDepth(int bpp, int w, int h)
 {
     switch (bpp) {
     case 8: return SurfacePtr(SDL_CreateRGBSurface(SDL_SWSURFACE, w, h, 8, 0, 0, 0, 0));
-    case 24: return SurfacePtr(SDL_CreateRGBSurface(SDL_SWSURFACE, w, h, 24, 0xFF0000, 0xFF00, 0xFF, 0));
-    case 32: return SurfacePtr(SDL_CreateRGBSurface(SDL_SWSURFACE, w, h, 32, 0xFF0000, 0xFF00, 0xFF, 0));
+    case 24:
+        return SurfacePtr(SDL_CreateRGBSurface(SDL_SWSURFACE, w, h, 24, 0xFF0000, 0xFF00, 0xFF, 0));
+    case 32:
+        return SurfacePtr(SDL_CreateRGBSurface(SDL_SWSURFACE, w, h, 32, 0xFF0000, 0xFF00, 0xFF, 0));
     default: return MakeSurface(w, h);
     }
 }
@@ -59,8 +61,9 @@ std::string FirstDifference(const SDL_Surface *a, const SDL_Surface *b)
     const std::vector<uint8_t> x = Bytes(a), y = Bytes(b);
     for (size_t k = 0; k < x.size(); ++k)
         if (x[k] != y[k])
-            return "first differing pixel " + std::to_string(k % a->pitch / ((a->pitch + a->w - 1) / a->w)) +
-                   ", " + std::to_string(k / a->pitch);
+            return "first differing pixel " +
+                   std::to_string(k % a->pitch / ((a->pitch + a->w - 1) / a->w)) + ", " +
+                   std::to_string(k / a->pitch);
     return "";
 }
 
@@ -80,7 +83,8 @@ void ModelGrid(SDL_Surface *s, const GlypharFont *font, const std::vector<Glypha
         for (int c = 0; c < columns; ++c) {
             const GlypharCell &cell = cells[r * columns + c];
             GlypharFontCodePoint(s, font, cell.codepoint, x + c * pitchX, y + r * pitchY, size,
-                                 ColorOf(cell.fg), cell.bg == GLYPHAR_TRANSPARENT ? kTransparent : ColorOf(cell.bg));
+                                 ColorOf(cell.fg),
+                                 cell.bg == GLYPHAR_TRANSPARENT ? kTransparent : ColorOf(cell.bg));
         }
 }
 
@@ -107,17 +111,20 @@ TEST(Grids, DrawWhatEachCellDrawsAloneInOrder)
             for (float size : {1.0f, 1.25f, 1.5f, 2.0f, 2.7f, 3.0f, 0.6f, 12.0f})
                 for (int bpp : {8, 16, 24, 32}) {
                     const int columns = 1 + random() % 40, rows = 1 + random() % 12;
-                    const int x = static_cast<int>(random() % 40) - 20, y = static_cast<int>(random() % 30) - 15;
+                    const int x = static_cast<int>(random() % 40) - 20,
+                              y = static_cast<int>(random() % 30) - 15;
                     std::vector<GlypharCell> cells(columns * rows);
                     // Runs of a cell's kind and background, as terminals have;
                     // or a whole grid of opaque letters, or of opaque shapes.
                     const bool fewColours = random() % 2 == 0;
                     const unsigned uniform = random() % 3;
                     for (GlypharCell &cell : cells) {
-                        cell = random() % 3 == 0 ? cells[&cell - cells.data() > 0 ? &cell - cells.data() - 1 : 0]
-                                                 : RandomCell(random, fewColours);
+                        cell = random() % 3 == 0
+                                   ? cells[&cell - cells.data() > 0 ? &cell - cells.data() - 1 : 0]
+                                   : RandomCell(random, fewColours);
                         if (uniform != 0) {
-                            cell.codepoint = uniform == 1 ? 0x21 + random() % 0x5E : 0x2500 + random() % 0xA0;
+                            cell.codepoint =
+                                uniform == 1 ? 0x21 + random() % 0x5E : 0x2500 + random() % 0xA0;
                             cell.bg = random() & 0xFFFFFF;
                         }
                     }
@@ -134,8 +141,9 @@ TEST(Grids, DrawWhatEachCellDrawsAloneInOrder)
                     GlypharGrid(grid.get(), font.get(), cells.data(), columns, rows, x, y, size);
                     ModelGrid(model.get(), font.get(), cells, columns, rows, x, y, size);
                     ASSERT_EQ(FirstDifference(grid.get(), model.get()), "")
-                        << writers << ", font " << (font ? GlypharFontGetMetrics(font.get()).width : 6)
-                        << ", size " << size << ", " << bpp << " bits, " << columns << " x " << rows;
+                        << writers << ", font "
+                        << (font ? GlypharFontGetMetrics(font.get()).width : 6) << ", size " << size
+                        << ", " << bpp << " bits, " << columns << " x " << rows;
                 }
     });
 }
@@ -145,24 +153,26 @@ TEST(Grids, AnUpdateLeavesWhatTheWholeGridWould)
     const std::vector<FontPtr> fonts = Fonts();
     std::mt19937 random(2026);
     ForEachWriters([&](const std::string &writers) {
-    for (const FontPtr &font : fonts)
-        for (float size : {1.0f, 1.5f, 2.0f, 2.7f}) {
-            const int columns = 30, rows = 10;
-            std::vector<GlypharCell> before(columns * rows), after;
-            for (GlypharCell &cell : before)
-                cell = RandomCell(random, false);
-            after = before;
-            for (int k = 0; k < 12; ++k)
-                after[random() % after.size()] = RandomCell(random, false);
-            SurfacePtr updated = MakeDepth(32, 260, 200), whole = MakeDepth(32, 260, 200);
-            for (SDL_Surface *s : {updated.get(), whole.get()}) {
-                SDL_FillRect(s, nullptr, 0x5A5A5A);
-                GlypharGrid(s, font.get(), before.data(), columns, rows, 3, 2, size);
+        for (const FontPtr &font : fonts)
+            for (float size : {1.0f, 1.5f, 2.0f, 2.7f}) {
+                const int columns = 30, rows = 10;
+                std::vector<GlypharCell> before(columns * rows), after;
+                for (GlypharCell &cell : before)
+                    cell = RandomCell(random, false);
+                after = before;
+                for (int k = 0; k < 12; ++k)
+                    after[random() % after.size()] = RandomCell(random, false);
+                SurfacePtr updated = MakeDepth(32, 260, 200), whole = MakeDepth(32, 260, 200);
+                for (SDL_Surface *s : {updated.get(), whole.get()}) {
+                    SDL_FillRect(s, nullptr, 0x5A5A5A);
+                    GlypharGrid(s, font.get(), before.data(), columns, rows, 3, 2, size);
+                }
+                GlypharGridUpdate(updated.get(), font.get(), after.data(), before.data(), columns,
+                                  rows, 3, 2, size);
+                GlypharGrid(whole.get(), font.get(), after.data(), columns, rows, 3, 2, size);
+                ASSERT_EQ(FirstDifference(updated.get(), whole.get()), "")
+                    << writers << ", size " << size;
             }
-            GlypharGridUpdate(updated.get(), font.get(), after.data(), before.data(), columns, rows, 3, 2, size);
-            GlypharGrid(whole.get(), font.get(), after.data(), columns, rows, 3, 2, size);
-            ASSERT_EQ(FirstDifference(updated.get(), whole.get()), "") << writers << ", size " << size;
-        }
     });
 }
 
@@ -172,7 +182,8 @@ TEST(Grids, BadDimensionsAndPointersDrawNothing)
     Fill(s.get(), kCanvas);
     const std::vector<Uint16> before = Pixels(s.get());
     GlypharCell cell = {'A', 0xFFFFFF, 0};
-    for (const auto &[columns, rows] : std::vector<std::pair<int, int>>{{0, 1}, {1, 0}, {-1, 5}, {5, -1}})
+    for (const auto &[columns, rows] :
+         std::vector<std::pair<int, int>>{{0, 1}, {1, 0}, {-1, 5}, {5, -1}})
         GlypharGrid(s.get(), nullptr, &cell, columns, rows, 0, 0, 1.0f);
     GlypharGrid(s.get(), nullptr, nullptr, 1, 1, 0, 0, 1.0f);
     GlypharGrid(nullptr, nullptr, &cell, 1, 1, 0, 0, 1.0f);
@@ -196,7 +207,8 @@ struct Drawn {
 Drawn DrawText(const GlypharFont *font, const char *utf8, float size)
 {
     const GlypharFontMetrics m = GlypharFontGetMetrics(font);
-    Drawn d{MakeSurface(400, 400), static_cast<int>(m.width * size), static_cast<int>(m.height * size)};
+    Drawn d{MakeSurface(400, 400), static_cast<int>(m.width * size),
+            static_cast<int>(m.height * size)};
     GlypharFontDraw(d.s.get(), font, utf8, {0, 0, 400, 400}, size, kWhite, kBlack, GLYPHAR_UTF8);
     return d;
 }
