@@ -3,7 +3,6 @@
 // font's own cell; bad files give NULL and a reason.
 
 #include <dirent.h>
-#include <zlib.h>
 
 #include <chrono>
 #include <cstdio>
@@ -14,28 +13,12 @@
 
 #include <gtest/gtest.h>
 
+#include "console_fonts.h"
 #include "model.h"
 #include "support.h"
 
 namespace glyphar_test {
 namespace {
-
-const std::string kFontDir = "/usr/share/consolefonts";
-
-// The whole of a file, through zlib's reader, which reads plain files as
-// they are.
-std::vector<uint8_t> ReadFile(const std::string &path)
-{
-    std::vector<uint8_t> out;
-    gzFile file = gzopen(path.c_str(), "rb");
-    if (file == nullptr)
-        return out;
-    uint8_t chunk[65536];
-    for (int got; (got = gzread(file, chunk, sizeof chunk)) > 0;)
-        out.insert(out.end(), chunk, chunk + got);
-    gzclose(file);
-    return out;
-}
 
 // The test's PSF reader: glyph bitmaps as the file has them, and the first
 // glyph each code point of the Unicode table names.
@@ -142,44 +125,6 @@ std::vector<std::string> ConsoleFonts()
     }
     std::sort(names.begin(), names.end());
     return names;
-}
-
-struct FontDeleter {
-    void operator()(GlypharFont *f) const { GlypharFontFree(f); }
-};
-using FontPtr = std::unique_ptr<GlypharFont, FontDeleter>;
-
-FontPtr Load(const std::string &path, std::string *why = nullptr)
-{
-    char reason[300] = "";
-    FontPtr font(GlypharFontLoad(path.c_str(), reason, sizeof reason));
-    if (why != nullptr)
-        *why = reason;
-    return font;
-}
-
-FontPtr LoadBytes(const std::vector<uint8_t> &bytes, std::string *why = nullptr)
-{
-    char reason[300] = "";
-    FontPtr font(GlypharFontLoadMemory(bytes.data(), bytes.size(), reason, sizeof reason));
-    if (why != nullptr)
-        *why = reason;
-    return font;
-}
-
-// Whether the library was built with zlib: without it, a console font is
-// loaded from the bytes the test inflates itself.
-#if defined(GLYPHAR_TESTS_INFLATE)
-constexpr bool kLibraryInflates = true;
-#else
-constexpr bool kLibraryInflates = false;
-#endif
-
-FontPtr LoadConsoleFont(const std::string &name, std::string *why = nullptr)
-{
-    if (kLibraryInflates)
-        return Load(kFontDir + "/" + name, why);
-    return LoadBytes(ReadFile(kFontDir + "/" + name), why);
 }
 
 TEST(Fonts, EveryConsoleFontLoadsWithTheCellAndGlyphsItsFileSays)

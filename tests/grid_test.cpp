@@ -7,19 +7,16 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "console_fonts.h"
 #include "support.h"
 
 namespace glyphar_test {
 namespace {
-
-struct FontDeleter {
-    void operator()(GlypharFont *f) const { GlypharFontFree(f); }
-};
-using FontPtr = std::unique_ptr<GlypharFont, FontDeleter>;
 
 // The built-in font (null), and two console fonts of 8 x 16 and 6 x 12.
 std::vector<FontPtr> Fonts()
@@ -27,12 +24,11 @@ std::vector<FontPtr> Fonts()
     std::vector<FontPtr> fonts;
     fonts.emplace_back(nullptr);
     for (const char *name : {"Lat15-Terminus16.psf.gz", "Lat15-Terminus12x6.psf.gz"}) {
-        char why[256];
-        const std::string path = std::string("/usr/share/consolefonts/") + name;
-        GlypharFont *font = GlypharFontLoad(path.c_str(), why, sizeof why);
+        std::string why;
+        FontPtr font = LoadConsoleFont(name, &why);
         EXPECT_NE(font, nullptr) << why;
         if (font != nullptr)
-            fonts.emplace_back(font);
+            fonts.push_back(std::move(font));
     }
     return fonts;
 }
