@@ -126,13 +126,7 @@ void GlypharFontCodePoint(SDL_Surface *surface, const GlypharFont *font, uint32_
     if (!(size > 0) || !OpenTarget(surface, &t))
         return;
     const CellGeometry &g = GeometryFor(size, CellWidthOf(font), CellHeightOf(font));
-    const Ink ink = MakeInk(t, fg, bg);
-    if (IsShape(codepoint))
-        DrawShapeCells(t, ShapeCellOf(g), ink, &codepoint, 1, 0, x, y);
-    else if (font == nullptr)
-        DrawBuiltinCharacter(t, g, ink, WholeFont, SlotOf(codepoint), x, y);
-    else
-        DrawFontCharacter(t, g, ink, *font, GlyphOf(*font, codepoint), x, y);
+    DrawCodePoint(t, g, font, codepoint, MakeInk(t, fg, bg), x, y);
 }
 
 void GlypharCodePoint(SDL_Surface *surface, uint32_t codepoint, int x, int y, float size,

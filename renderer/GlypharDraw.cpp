@@ -462,18 +462,6 @@ void FillLines(uint8_t *fg, uint8_t *bg, const uint32_t *fgPixel, const uint32_t
         cell(k);
 }
 
-// A cell drawn alone, as GlypharFontCodePoint draws it.
-void DrawGridCell(const Target &t, const CellGeometry &g, const GlypharFont *font,
-                  uint32_t codepoint, const Ink &ink, int64_t x, int64_t y)
-{
-    if (IsShape(codepoint))
-        DrawShapeCells(t, ShapeCellOf(g), ink, &codepoint, 1, 0, x, y);
-    else if (font == nullptr)
-        DrawBuiltinCharacter(t, g, ink, WholeFont, SlotOf(codepoint), x, y);
-    else
-        DrawFontCharacter(t, g, ink, *font, GlyphOf(*font, codepoint), x, y);
-}
-
 // Cells of one kind (glyphs or shapes) and one background, their colours
 // as stored, within a window.
 void DrawGridChunk(const Target &t, const CellGeometry &g, const GlypharFont *font,
@@ -482,7 +470,7 @@ void DrawGridChunk(const Target &t, const CellGeometry &g, const GlypharFont *fo
 {
     const bool opaque = cells[0].bg != GLYPHAR_TRANSPARENT;
     if (count == 1) {
-        DrawGridCell(t, g, font, cells[0].codepoint,
+        DrawCodePoint(t, g, font, cells[0].codepoint,
                      Ink{fgPixel[0], opaque ? bgPixel[0] : fgPixel[0], opaque}, x, y);
         return;
     }
@@ -684,6 +672,17 @@ void DrawFontCharacter(const Target &t, const CellGeometry &g, const Ink &ink,
     });
 }
 
+void DrawCodePoint(const Target &t, const CellGeometry &g, const GlypharFont *font,
+                   uint32_t codepoint, const Ink &ink, int64_t x, int64_t y)
+{
+    if (IsShape(codepoint))
+        DrawShapeCells(t, ShapeCellOf(g), ink, &codepoint, 1, 0, x, y);
+    else if (font == nullptr)
+        DrawBuiltinCharacter(t, g, ink, WholeFont, SlotOf(codepoint), x, y);
+    else
+        DrawFontCharacter(t, g, ink, *font, GlyphOf(*font, codepoint), x, y);
+}
+
 void DrawShapeCells(const Target &t, const ShapeCell &cell, const Ink &ink, const uint32_t *cells,
                     int64_t count, int64_t pitch, int64_t x, int64_t y)
 {
@@ -705,7 +704,7 @@ void DrawGridRow(const Target &t, const CellGeometry &g, const GlypharFont *font
         const GlypharCell &cell = cells[first];
         const bool opaque = cell.bg != GLYPHAR_TRANSPARENT;
         const uint32_t fg = colours.Map(cell.fg);
-        DrawGridCell(t, g, font, cell.codepoint,
+        DrawCodePoint(t, g, font, cell.codepoint,
                      Ink{fg, opaque ? colours.Map(cell.bg) : fg, opaque}, x + first * pitch, y);
         return;
     }

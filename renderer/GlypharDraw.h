@@ -44,6 +44,11 @@ void DrawFontRow(const Target &t, const CellGeometry &g, const Ink &ink, const G
 void DrawFontCharacter(const Target &t, const CellGeometry &g, const Ink &ink,
                        const GlypharFont &font, uint32_t glyph, int64_t x, int64_t y);
 
+// One character by code point, as GlypharFontCodePoint draws it: a shape,
+// or a glyph of the font (null: the built-in one).
+void DrawCodePoint(const Target &t, const CellGeometry &g, const GlypharFont *font,
+                   uint32_t codepoint, const Ink &ink, int64_t x, int64_t y);
+
 // A row's cell that holds a shape (box drawing, a block, Braille) rather
 // than a glyph: its code point with this bit set.
 constexpr uint32_t kShapeCell = 0x80000000u;

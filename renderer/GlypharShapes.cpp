@@ -147,50 +147,40 @@ struct Lines {
         vertical(right, r != 0);
     }
 
-    // Double horizontal arms meeting a single vertical line.
-    void DoubleAcross(Shape &s) const
+    // Double arms one way meeting single ones the other way: worked out
+    // for double horizontal arms, and for vertical ones with the axes
+    // swapped. Along the double arms `a` runs, across them `b`.
+    void DoubleMeetsSingle(Shape &s, bool horizontal) const
     {
-        const int64_t w = cell.width, h = cell.height;
-        Span top, bottom;
-        DoubleStrokes(cell.stroke, cell.pitchY, &top, &bottom);
-        const bool vertical = u != 0 || d != 0;
-        const Span col = Col(std::max(std::max(u, d), 1));
-        for (const Span row : {top, bottom}) {
-            if (l != 0)
-                s.Add(0, row.from, vertical ? col.to : r != 0 ? w : col.to, row.to);
-            if (r != 0)
-                s.Add(vertical ? col.from : l != 0 ? 0 : col.from, row.from, w, row.to);
+        const int nearA = horizontal ? l : u, farA = horizontal ? r : d;  // the double arms
+        const int nearB = horizontal ? u : l, farB = horizontal ? d : r;  // the single ones
+        const int64_t lengthA = horizontal ? cell.width : cell.height;
+        const int64_t lengthB = horizontal ? cell.height : cell.width;
+        const auto add = [&](int64_t a0, int64_t b0, int64_t a1, int64_t b1) {
+            if (horizontal)
+                s.Add(a0, b0, a1, b1);
+            else
+                s.Add(b0, a0, b1, a1);
+        };
+        Span first, second;
+        DoubleStrokes(cell.stroke, horizontal ? cell.pitchY : cell.pitchX, &first, &second);
+        const bool single = nearB != 0 || farB != 0;
+        const int weight = std::max(std::max(nearB, farB), 1);
+        const Span across = horizontal ? Col(weight) : Row(weight);
+        for (const Span stroke : {first, second}) {
+            if (nearA != 0)
+                add(0, stroke.from, single ? across.to : farA != 0 ? lengthA : across.to, stroke.to);
+            if (farA != 0)
+                add(single ? across.from : nearA != 0 ? 0 : across.from, stroke.from, lengthA,
+                    stroke.to);
         }
-        const bool through = l != 0 && r != 0;  // single lines stop at the nearer stroke
-        if (u != 0 && d != 0)
-            s.Add(col.from, 0, col.to, h);
-        else if (u != 0)
-            s.Add(col.from, 0, col.to, through ? top.to : bottom.to);
-        else if (d != 0)
-            s.Add(col.from, through ? bottom.from : top.from, col.to, h);
-    }
-
-    // Double vertical arms meeting a single horizontal line.
-    void DoubleAlong(Shape &s) const
-    {
-        const int64_t w = cell.width, h = cell.height;
-        Span left, right;
-        DoubleStrokes(cell.stroke, cell.pitchX, &left, &right);
-        const bool horizontal = l != 0 || r != 0;
-        const Span row = Row(std::max(std::max(l, r), 1));
-        for (const Span col : {left, right}) {
-            if (u != 0)
-                s.Add(col.from, 0, col.to, horizontal ? row.to : d != 0 ? h : row.to);
-            if (d != 0)
-                s.Add(col.from, horizontal ? row.from : u != 0 ? 0 : row.from, col.to, h);
-        }
-        const bool through = u != 0 && d != 0;
-        if (l != 0 && r != 0)
-            s.Add(0, row.from, w, row.to);
-        else if (l != 0)
-            s.Add(0, row.from, through ? left.to : right.to, row.to);
-        else if (r != 0)
-            s.Add(through ? right.from : left.from, row.from, w, row.to);
+        const bool through = nearA != 0 && farA != 0;  // single lines stop at the nearer stroke
+        if (nearB != 0 && farB != 0)
+            add(across.from, 0, across.to, lengthB);
+        else if (nearB != 0)
+            add(across.from, 0, across.to, through ? first.to : second.to);
+        else if (farB != 0)
+            add(across.from, through ? second.from : first.from, across.to, lengthB);
     }
 
     void Draw(Shape &s)
@@ -208,10 +198,8 @@ struct Lines {
         const bool doubleAcross = l == 3 || r == 3, doubleAlong = u == 3 || d == 3;
         if (doubleAcross && doubleAlong)
             BothDouble(s);
-        else if (doubleAcross)
-            DoubleAcross(s);
-        else if (doubleAlong)
-            DoubleAlong(s);
+        else if (doubleAcross || doubleAlong)
+            DoubleMeetsSingle(s, doubleAcross);
         else
             Single(s);
     }
