@@ -10,6 +10,7 @@
 #include <immintrin.h>
 
 #include <algorithm>
+#include <cstring>
 
 namespace glyphar {
 
@@ -384,6 +385,152 @@ GLYPHAR_AVX2 void Coloured256(uint8_t *dst, int64_t pitch, const RowRuns &runs, 
     }
 }
 
+// Lanes of `x` below `n`, as unsigned numbers: all ones where so.
+GLYPHAR_AVX2 inline __m256i Below256(__m256i x, uint32_t n)
+{
+    return _mm256_cmpeq_epi32(_mm256_min_epu32(x, _mm256_set1_epi32(static_cast<int>(n - 1))), x);
+}
+
+GLYPHAR_AVX2 inline uint32_t LaneBits256(__m256i mask)
+{
+    return static_cast<uint32_t>(_mm256_movemask_ps(_mm256_castsi256_ps(mask)));
+}
+
+GLYPHAR_AVX2 inline __m256i MapChannels256(__m256i rgb, const ChannelRule &rule)
+{
+    const __m256i byteMask = _mm256_set1_epi32(0xFF);
+    __m256i value = _mm256_set1_epi32(static_cast<int>(rule.alpha));
+    for (int c = 0; c < 3; ++c) {
+        __m256i channel = _mm256_and_si256(_mm256_srli_epi32(rgb, 16 - 8 * c), byteMask);
+        channel = _mm256_srl_epi32(channel, _mm_cvtsi32_si128(rule.loss[c]));
+        value = _mm256_or_si256(value, _mm256_sll_epi32(channel, _mm_cvtsi32_si128(rule.shift[c])));
+    }
+    return _mm256_and_si256(value, _mm256_set1_epi32(static_cast<int>(rule.mask)));
+}
+
+// Eight bits as eight bytes, bit k in byte k.
+struct SpreadBits {
+    uint64_t of[256];
+
+    constexpr SpreadBits() : of()
+    {
+        for (int bits = 0; bits < 256; ++bits)
+            for (int k = 0; k < 8; ++k)
+                of[bits] |= static_cast<uint64_t>((bits >> k) & 1) << 8 * k;
+    }
+};
+constexpr SpreadBits kSpreadBits{};
+
+// Eight cells at a time, their three words gathered.
+GLYPHAR_AVX2 uint32_t GridCells256(const GlypharCell *cells, int64_t count,
+                                   const ChannelRule &rule, uint32_t *fg, uint32_t *bg,
+                                   uint8_t *kind, uint8_t *low)
+{
+    static_assert(sizeof(GlypharCell) == 12, "three words a cell");
+    const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+    const __m256i word = _mm256_setr_epi32(0, 3, 6, 9, 12, 15, 18, 21);
+    const __m256i lowBytes = _mm256_setr_epi8(0, 4, 8, 12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
+                                              -1, -1, 0, 4, 8, 12, -1, -1, -1, -1, -1, -1, -1, -1,
+                                              -1, -1, -1, -1);
+    uint32_t anyShape = 0, anyTransparent = 0, allShapes = 0xFF, allTransparent = 0xFF,
+             allLatin1 = 0xFF;
+    const auto *words = reinterpret_cast<const int *>(cells);
+    for (int64_t k = 0; k < count; k += 8) {
+        const int n = static_cast<int>(count - k < 8 ? count - k : 8);
+        const __m256i in = _mm256_cmpgt_epi32(_mm256_set1_epi32(n), lanes);
+        const uint32_t inBits = (1u << n) - 1;
+        const __m256i zero = _mm256_setzero_si256();
+        const __m256i cp = _mm256_mask_i32gather_epi32(zero, words + 3 * k, word, in, 4);
+        const __m256i f = _mm256_mask_i32gather_epi32(zero, words + 3 * k + 1, word, in, 4);
+        const __m256i b = _mm256_mask_i32gather_epi32(zero, words + 3 * k + 2, word, in, 4);
+        const uint32_t shape =
+            LaneBits256(_mm256_or_si256(Below256(_mm256_sub_epi32(cp, _mm256_set1_epi32(0x2500)), 0xA0),
+                                        Below256(_mm256_sub_epi32(cp, _mm256_set1_epi32(0x2800)), 0x100))) &
+            inBits;
+        const uint32_t transparent =
+            LaneBits256(_mm256_cmpeq_epi32(b, _mm256_set1_epi32(-1))) & inBits;
+        const uint32_t latin1 =
+            LaneBits256(_mm256_andnot_si256(Below256(_mm256_sub_epi32(cp, _mm256_set1_epi32(0x80)), 0x20),
+                                            Below256(cp, 0x100)));
+        anyShape |= shape;
+        anyTransparent |= transparent;
+        allShapes &= shape | ~inBits;
+        allTransparent &= transparent | ~inBits;
+        allLatin1 &= latin1 | ~inBits;
+        _mm256_maskstore_epi32(reinterpret_cast<int *>(fg + k), in, MapChannels256(f, rule));
+        _mm256_maskstore_epi32(reinterpret_cast<int *>(bg + k), in, MapChannels256(b, rule));
+        // Whole eights of bytes: the arrays hold a multiple of eight cells.
+        const uint64_t kinds = kSpreadBits.of[shape] | kSpreadBits.of[transparent] << 1;
+        std::memcpy(kind + k, &kinds, 8);
+        const __m256i bytes = _mm256_shuffle_epi8(cp, lowBytes);
+        const uint64_t lows =
+            static_cast<uint32_t>(_mm256_cvtsi256_si32(bytes)) |
+            static_cast<uint64_t>(static_cast<uint32_t>(_mm256_extract_epi32(bytes, 4))) << 32;
+        std::memcpy(low + k, &lows, 8);
+    }
+    uint32_t summary = 0;
+    summary |= anyShape != 0 ? kAnyShape : 0u;
+    summary |= anyTransparent != 0 ? kAnyTransparent : 0u;
+    summary |= allShapes == 0xFF ? kAllShapes : 0u;
+    summary |= allTransparent == 0xFF ? kAllTransparent : 0u;
+    summary |= allLatin1 == 0xFF ? kAllLatin1 : 0u;
+    return summary;
+}
+
+// For eight cells `pitch` (1 to 8) pixels apart: by eight pixels of a line,
+// the cell each one lies in (the last one past them).
+struct CellOfLane8 {
+    int32_t at[9][10][8];  // by pitch, eight pixels, lane
+
+    constexpr CellOfLane8() : at()
+    {
+        for (int pitch = 1; pitch <= 8; ++pitch)
+            for (int eight = 0; eight < 10; ++eight)
+                for (int lane = 0; lane < 8; ++lane) {
+                    const int cell = (eight * 8 + lane) / pitch;
+                    at[pitch][eight][lane] = cell < 8 ? cell : 7;
+                }
+    }
+};
+alignas(32) constexpr CellOfLane8 kCellOfLane8{};
+
+// Eight pixels of a line: each one the colour of its cell.
+GLYPHAR_AVX2 inline __m256i SpreadEight256(__m256i colours, int64_t pitch, int64_t eight)
+{
+    return _mm256_permutevar8x32_epi32(
+        colours, _mm256_load_si256(reinterpret_cast<const __m256i *>(
+                     kCellOfLane8.at[pitch][eight < 10 ? eight : 9])));
+}
+
+// Eight cells at a time, their colours spread over the line by a permute
+// each eight pixels; 2-byte pixels packed from two such.
+template <int Bytes>
+GLYPHAR_AVX2 void CellsLine256(uint8_t *line, const uint32_t *pixel, int64_t count, int64_t pitch)
+{
+    const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+    constexpr int kPixels = 32 / Bytes;  // a store's
+    for (int64_t k = 0; k < count; k += 8, line += 8 * pitch * Bytes) {
+        const int n = static_cast<int>(count - k < 8 ? count - k : 8);
+        const __m256i in = _mm256_cmpgt_epi32(_mm256_set1_epi32(n), lanes);
+        // Past the last cell, its colour again.
+        const __m256i colours = _mm256_permutevar8x32_epi32(
+            _mm256_maskload_epi32(reinterpret_cast<const int *>(pixel + k), in),
+            _mm256_min_epi32(lanes, _mm256_set1_epi32(n - 1)));
+        const int64_t stores = (n * pitch + 8 + kPixels - 1) / kPixels;
+        for (int64_t store = 0; store < stores; ++store) {
+            __m256i out;
+            if (Bytes == 4)
+                out = SpreadEight256(colours, pitch, store);
+            else  // pack pairs of eights; the pack works within halves
+                out = _mm256_permute4x64_epi64(
+                    _mm256_packus_epi32(SpreadEight256(colours, pitch, 2 * store),
+                                        SpreadEight256(colours, pitch, 2 * store + 1)),
+                    0xD8);
+            _mm256_storeu_si256(reinterpret_cast<__m256i *>(line + store * 32), out);
+        }
+    }
+}
+
 // Where two runs of bytes first differ, 32 bytes a compare.
 GLYPHAR_AVX2 int64_t FirstDifference256(const uint8_t *a, const uint8_t *b, int64_t bytes)
 {
@@ -418,9 +565,9 @@ extern const VectorWriters kAvx2Writers = {
     GatherUnscaledX86,
     {{nullptr, nullptr, nullptr, Coloured256<4, false>},
      {Coloured256<1, true>, Coloured256<2, true>, nullptr, Coloured256<4, true>}},
-    nullptr,
+    GridCells256,
     FirstDifference256,
-    {nullptr, nullptr, nullptr, nullptr},
+    {nullptr, CellsLine256<2>, nullptr, CellsLine256<4>},
     true,
 };
 
