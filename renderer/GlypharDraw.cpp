@@ -198,12 +198,14 @@ constexpr int64_t kTileWidth = kNarrow, kTileHeight = kMaxCellHeight;
 // destructor, so that C programs linking the static library need no C++
 // runtime.
 struct ShapeFont {
-    static constexpr int kCodePoints = 0xA0 + 0x100;  // U+2500 to U+259F, U+2800 to U+28FF
+    // Shapes by code point from U+2500 (U+25A0 to U+27FF unused), so that
+    // finding one takes no branch.
+    static constexpr int kCodePoints = 0x400;
     static constexpr int kPool = 24 * 1024;           // bytes of glyph rows
     // Room for each shape and each shade's parities in cells up to 12 rows
     // tall; in taller ones the font may fill, and is then emptied between
     // two stretches of cells.
-    static constexpr int kGlyphs = kCodePoints + 3 * 3;
+    static constexpr int kGlyphs = 0xA0 + 0x100 + 3 * 3;
     static constexpr int kNarrowGlyphs = 256;  // slots the byte gather can name
 
     ShapeCell cell;
@@ -219,11 +221,7 @@ struct ShapeFont {
     // font's at size 1.
     alignas(16) uint8_t bytes[kNarrowGlyphs][kMaskStride];
 
-    static int IndexOf(uint32_t codepoint)
-    {
-        return codepoint >= 0x2800 ? static_cast<int>(codepoint - 0x2800 + 0xA0)
-                                   : static_cast<int>(codepoint - 0x2500);
-    }
+    static int IndexOf(uint32_t codepoint) { return static_cast<int>(codepoint - 0x2500); }
 
     void Clear()
     {
@@ -254,7 +252,7 @@ struct ShapeFont {
     // font is full.
     int SlotOf(uint32_t codepoint, int64_t x, int64_t y)
     {
-        const int parity = IsShade(codepoint) ? static_cast<int>((x & 1) | (y & 1) << 1) : 0;
+        const int parity = static_cast<int>((x & 1) | (y & 1) << 1) & -int{IsShade(codepoint)};
         uint16_t &entry = slotOf[IndexOf(codepoint)][parity];
         if (entry != 0)
             return entry - 1;
@@ -333,16 +331,15 @@ void DrawShapesWith(const Target &t, const ShapeCell &cell, const Paint &paint,
     }
     shapes.Use(cell, cell.width, cell.height);
     const CellGeometry &g = shapes.geometry.geometry;
-    // The cells [from, to), their slots from `slots`.
+    // The cells [from, to), their slots from `slots` (and, below 256, as
+    // bytes in `narrow`).
     uint32_t slots[kRowSlots];
+    unsigned char narrow[kRowSlots];
     const auto draw = [&](int64_t from, int64_t to, uint32_t highest) {
         const int64_t shown = to - from;
         const UnscaledGather unscaled = UnscaledGatherFor(t, g, shown, pitch);
         if (shapes.BuiltinSized() && unscaled != nullptr && highest < ShapeFont::kNarrowGlyphs) {
             // The built-in font's cells at size 1: its vector gather.
-            unsigned char narrow[kRowSlots];
-            for (int64_t i = from; i < to; ++i)
-                narrow[i] = static_cast<unsigned char>(slots[i]);
             paint(t, g, BuiltinGlyphs{&shapes.bytes[0][0], kMaskStride, narrow + from}, shown,
                   pitch, x + from * pitch, y, unscaled);
             return;
@@ -364,6 +361,7 @@ void DrawShapesWith(const Target &t, const ShapeCell &cell, const Paint &paint,
             slot = shapes.SlotOf(codepoint, x + i * pitch, y);
         }
         slots[i] = static_cast<uint32_t>(slot);
+        narrow[i] = static_cast<unsigned char>(slot);
         highest = std::max(highest, slots[i]);
     }
     draw(from, last + 1, highest);

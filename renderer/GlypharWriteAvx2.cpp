@@ -400,6 +400,7 @@ GLYPHAR_AVX2 inline __m256i MapChannels256(__m256i rgb, const ChannelRule &rule)
 {
     const __m256i byteMask = _mm256_set1_epi32(0xFF);
     __m256i value = _mm256_set1_epi32(static_cast<int>(rule.alpha));
+    GLYPHAR_UNROLL(3)
     for (int c = 0; c < 3; ++c) {
         __m256i channel = _mm256_and_si256(_mm256_srli_epi32(rgb, 16 - 8 * c), byteMask);
         channel = _mm256_srl_epi32(channel, _mm_cvtsi32_si128(rule.loss[c]));

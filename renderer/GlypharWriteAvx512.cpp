@@ -227,6 +227,7 @@ GLYPHAR_AVX512 inline __m512i MapChannels512(__m512i rgb, const ChannelRule &rul
     const __mmask16 all = 0xFFFF;
     const __m512i byteMask = _mm512_set1_epi32(0xFF);
     __m512i value = _mm512_set1_epi32(static_cast<int>(rule.alpha));
+    GLYPHAR_UNROLL(3)
     for (int c = 0; c < 3; ++c) {
         __m512i channel = _mm512_and_si512(
             _mm512_maskz_srli_epi32(all, rgb, static_cast<unsigned>(16 - 8 * c)), byteMask);
@@ -265,6 +266,7 @@ GLYPHAR_AVX512 uint32_t GridCells512(const GlypharCell *cells, int64_t count,
         const __m512i c =
             _mm512_maskz_loadu_epi32(static_cast<__mmask16>(wordLanes >> 32), words + 3 * k + 32);
         __m512i word[3];
+        GLYPHAR_UNROLL(3)
         for (int w = 0; w < 3; ++w)
             word[w] = _mm512_permutex2var_epi32(
                 _mm512_permutex2var_epi32(a, _mm512_load_si512(kFirst[w]), b),
