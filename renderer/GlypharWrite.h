@@ -490,6 +490,21 @@ struct ColouredWriter {
 
     static bool Lit(const uint64_t *bits, int64_t p) { return (bits[p >> 6] >> (p & 63)) & 1; }
 
+    // Opaque pixels [p, p + 8) from the low byte of bits.
+    void Eight(uint8_t *dst, int64_t p, uint64_t bits) const
+    {
+        const uint8_t *mask = kByteMasks<Bytes>.mask[bits & 0xFF];
+        GLYPHAR_UNROLL(4)
+        for (int w = 0; w < Bytes; ++w) {
+            uint64_t m, f, b;
+            std::memcpy(&m, mask + 8 * w, 8);
+            std::memcpy(&f, fg + p * Bytes + 8 * w, 8);
+            std::memcpy(&b, bg + p * Bytes + 8 * w, 8);
+            b ^= (f ^ b) & m;
+            std::memcpy(dst + p * Bytes + 8 * w, &b, 8);
+        }
+    }
+
     void Row(uint8_t *dst, const uint64_t *bits, const RowSpan &span) const
     {
         const int64_t pixels = 64 * span.words + span.partialPixels();
@@ -506,18 +521,14 @@ struct ColouredWriter {
             return;
         }
         int64_t p = 0;
-        for (; p + 8 <= pixels; p += 8) {
-            const uint8_t *mask = kByteMasks<Bytes>.mask[(bits[p >> 6] >> (p & 63)) & 0xFF];
-            GLYPHAR_UNROLL(4)
-            for (int w = 0; w < Bytes; ++w) {
-                uint64_t m, f, b;
-                std::memcpy(&m, mask + 8 * w, 8);
-                std::memcpy(&f, fg + p * Bytes + 8 * w, 8);
-                std::memcpy(&b, bg + p * Bytes + 8 * w, 8);
-                b ^= (f ^ b) & m;
-                std::memcpy(dst + p * Bytes + 8 * w, &b, 8);
-            }
+        for (; p + 64 <= pixels; p += 64) {  // a word of bits at a time
+            const uint64_t word = bits[p >> 6];
+            GLYPHAR_UNROLL(8)
+            for (int k = 0; k < 8; ++k)
+                Eight(dst, p + 8 * k, word >> 8 * k);
         }
+        for (; p + 8 <= pixels; p += 8)
+            Eight(dst, p, bits[p >> 6] >> (p & 63));
         for (; p < pixels; ++p)
             std::memcpy(dst + p * Bytes, (Lit(bits, p) ? fg : bg) + p * Bytes, Bytes);
     }
