@@ -555,6 +555,18 @@ Medians ReadMedians(const std::string &path)
     return medians;
 }
 
+// The head of a table with a column per set of writers and one of targets.
+void TargetTableHead(std::FILE *out, const char *title, const std::vector<std::string> &writers)
+{
+    std::fprintf(out, "\n| %s |", title);
+    for (const std::string &w : writers)
+        std::fprintf(out, " %s |", w.c_str());
+    std::fprintf(out, " target |\n|---|");
+    for (size_t k = 0; k < writers.size(); ++k)
+        std::fprintf(out, "---:|");
+    std::fprintf(out, "---|\n");
+}
+
 void WriteMarkdown(const MedianReporter &r, const Medians &o2, const std::vector<std::string> &writers,
                    const std::string &path)
 {
@@ -707,13 +719,7 @@ void WriteMarkdown(const MedianReporter &r, const Medians &o2, const std::vector
         {"SDL_gfx `characterRGBA` per cell / `GlypharCarac` per cell", "BM_SdlGfxCharacter16",
          "BM_CaracGrid16", "at least 5"},
     };
-    std::fprintf(out, "\n| ratio |");
-    for (const std::string &w : writers)
-        std::fprintf(out, " %s |", w.c_str());
-    std::fprintf(out, " target |\n|---|");
-    for (size_t k = 0; k < writers.size(); ++k)
-        std::fprintf(out, "---:|");
-    std::fprintf(out, "---|\n");
+    TargetTableHead(out, "ratio", writers);
     for (const Ratio &ratio : ratios) {
         if (median(writers.front(), ratio.numerator) < 0 ||
             median(writers.front(), ratio.denominator) <= 0)
@@ -725,13 +731,7 @@ void WriteMarkdown(const MedianReporter &r, const Medians &o2, const std::vector
     }
     if (!o2.empty()) {
         // Each of glyphar's cases at -O2 against -O3, with the same writers.
-        std::fprintf(out, "\n| -O2 / -O3 |");
-        for (const std::string &w : writers)
-            std::fprintf(out, " %s |", w.c_str());
-        std::fprintf(out, " target |\n|---|");
-        for (size_t k = 0; k < writers.size(); ++k)
-            std::fprintf(out, "---:|");
-        std::fprintf(out, "---|\n");
+        TargetTableHead(out, "-O2 / -O3", writers);
         for (const auto &c : kWriterCases) {
             std::fprintf(out, "| %s |", c.name + 3);
             for (const std::string &w : writers) {

@@ -559,13 +559,8 @@ uint32_t PrepareCells(const GlypharCell *cells, int64_t count, CellColours &colo
             bg[k] = kind[k] & kTransparentKind ? 0 : colours.Map(cells[k].bg);
         }
     }
-    uint32_t summary = 0;
-    summary |= any & kShapeKind ? kAnyShape : 0u;
-    summary |= any & kTransparentKind ? kAnyTransparent : 0u;
-    summary |= all & kShapeKind ? kAllShapes : 0u;
-    summary |= all & kTransparentKind ? kAllTransparent : 0u;
-    summary |= latin1 ? kAllLatin1 : 0u;
-    return summary;
+    return CellsSummary(any & kShapeKind, any & kTransparentKind, all & kShapeKind,
+                        all & kTransparentKind, latin1);
 }
 
 // Built-in UTF-8 text with shapes: its cells decoded again, slots for the

@@ -203,74 +203,41 @@ void GatherWide(uint64_t *bits, int64_t window, const CellRun<Source> &run, int 
 constexpr bool kLittleEndian = SDL_BYTEORDER == SDL_LIL_ENDIAN;
 
 #if defined(GLYPHAR_SSE2_GATHER)
+// Pairs of rows interleaved in units of Unit bytes: their low halves, or
+// their high ones.
+template <int Unit, bool High>
+GLYPHAR_ALWAYS_INLINE __m128i Interleave(__m128i a, __m128i b)
+{
+    if constexpr (Unit == 1)
+        return High ? _mm_unpackhi_epi8(a, b) : _mm_unpacklo_epi8(a, b);
+    else if constexpr (Unit == 2)
+        return High ? _mm_unpackhi_epi16(a, b) : _mm_unpacklo_epi16(a, b);
+    else if constexpr (Unit == 4)
+        return High ? _mm_unpackhi_epi32(a, b) : _mm_unpacklo_epi32(a, b);
+    else
+        return High ? _mm_unpackhi_epi64(a, b) : _mm_unpacklo_epi64(a, b);
+}
+
 // n = 16 / Bytes rows of n elements of Bytes bytes, transposed: element j of
-// row i goes to element i of row j. Each stage interleaves pairs of rows in
-// units twice as wide as the stage before; the last in halves.
-template <int Bytes>
+// row i goes to element i of row j. Each stage interleaves rows `apart`
+// apart in units twice as wide as the stage before, from Bytes to halves.
+template <int Bytes, int Unit = Bytes>
 GLYPHAR_ALWAYS_INLINE void Transpose(__m128i v[16 / Bytes])
 {
-    __m128i t[16 / Bytes];
-    if constexpr (Bytes == 1) {
+    constexpr int kRows = 16 / Bytes, kApart = Unit / Bytes;
+    __m128i t[kRows];
+    GLYPHAR_UNROLL(16)
+    for (int block = 0; block < kRows; block += 2 * kApart)
         GLYPHAR_UNROLL(8)
-        for (int k = 0; k < 8; ++k) {
-            t[2 * k] = _mm_unpacklo_epi8(v[2 * k], v[2 * k + 1]);
-            t[2 * k + 1] = _mm_unpackhi_epi8(v[2 * k], v[2 * k + 1]);
+        for (int j = 0; j < kApart; ++j) {
+            t[block + 2 * j] = Interleave<Unit, false>(v[block + j], v[block + j + kApart]);
+            t[block + 2 * j + 1] = Interleave<Unit, true>(v[block + j], v[block + j + kApart]);
         }
-        GLYPHAR_UNROLL(4)
-        for (int k = 0; k < 4; ++k) {
-            v[4 * k] = _mm_unpacklo_epi16(t[4 * k], t[4 * k + 2]);
-            v[4 * k + 1] = _mm_unpackhi_epi16(t[4 * k], t[4 * k + 2]);
-            v[4 * k + 2] = _mm_unpacklo_epi16(t[4 * k + 1], t[4 * k + 3]);
-            v[4 * k + 3] = _mm_unpackhi_epi16(t[4 * k + 1], t[4 * k + 3]);
-        }
-        GLYPHAR_UNROLL(2)
-        for (int k = 0; k < 2; ++k)
-            GLYPHAR_UNROLL(4)
-            for (int m = 0; m < 4; ++m) {
-                t[8 * k + 2 * m] = _mm_unpacklo_epi32(v[8 * k + m], v[8 * k + m + 4]);
-                t[8 * k + 2 * m + 1] = _mm_unpackhi_epi32(v[8 * k + m], v[8 * k + m + 4]);
-            }
-        GLYPHAR_UNROLL(8)
-        for (int m = 0; m < 8; ++m) {
-            v[2 * m] = _mm_unpacklo_epi64(t[m], t[m + 8]);
-            v[2 * m + 1] = _mm_unpackhi_epi64(t[m], t[m + 8]);
-        }
-    } else if constexpr (Bytes == 2) {
-        GLYPHAR_UNROLL(4)
-        for (int k = 0; k < 4; ++k) {
-            t[2 * k] = _mm_unpacklo_epi16(v[2 * k], v[2 * k + 1]);
-            t[2 * k + 1] = _mm_unpackhi_epi16(v[2 * k], v[2 * k + 1]);
-        }
-        GLYPHAR_UNROLL(2)
-        for (int k = 0; k < 2; ++k) {
-            v[4 * k] = _mm_unpacklo_epi32(t[4 * k], t[4 * k + 2]);
-            v[4 * k + 1] = _mm_unpackhi_epi32(t[4 * k], t[4 * k + 2]);
-            v[4 * k + 2] = _mm_unpacklo_epi32(t[4 * k + 1], t[4 * k + 3]);
-            v[4 * k + 3] = _mm_unpackhi_epi32(t[4 * k + 1], t[4 * k + 3]);
-        }
-        GLYPHAR_UNROLL(4)
-        for (int m = 0; m < 4; ++m) {
-            t[2 * m] = _mm_unpacklo_epi64(v[m], v[m + 4]);
-            t[2 * m + 1] = _mm_unpackhi_epi64(v[m], v[m + 4]);
-        }
-        GLYPHAR_UNROLL(8)
-        for (int k = 0; k < 8; ++k)
-            v[k] = t[k];
-    } else if constexpr (Bytes == 4) {
-        t[0] = _mm_unpacklo_epi32(v[0], v[1]);
-        t[1] = _mm_unpackhi_epi32(v[0], v[1]);
-        t[2] = _mm_unpacklo_epi32(v[2], v[3]);
-        t[3] = _mm_unpackhi_epi32(v[2], v[3]);
-        v[0] = _mm_unpacklo_epi64(t[0], t[2]);
-        v[1] = _mm_unpackhi_epi64(t[0], t[2]);
-        v[2] = _mm_unpacklo_epi64(t[1], t[3]);
-        v[3] = _mm_unpackhi_epi64(t[1], t[3]);
-    } else {
-        t[0] = _mm_unpacklo_epi64(v[0], v[1]);
-        t[1] = _mm_unpackhi_epi64(v[0], v[1]);
-        v[0] = t[0];
-        v[1] = t[1];
-    }
+    GLYPHAR_UNROLL(16)
+    for (int k = 0; k < kRows; ++k)
+        v[k] = t[k];
+    if constexpr (Unit < 8)
+        Transpose<Bytes, 2 * Unit>(v);
 }
 #endif
 

@@ -192,6 +192,14 @@ struct ChannelRule {
 constexpr uint32_t kAnyShape = 1, kAnyTransparent = 2, kAllShapes = 4, kAllTransparent = 8;
 constexpr uint32_t kAllLatin1 = 16;  // every code point below U+0100 and none a C1 control
 
+inline uint32_t CellsSummary(bool anyShape, bool anyTransparent, bool allShapes,
+                             bool allTransparent, bool allLatin1)
+{
+    return (anyShape ? kAnyShape : 0u) | (anyTransparent ? kAnyTransparent : 0u) |
+           (allShapes ? kAllShapes : 0u) | (allTransparent ? kAllTransparent : 0u) |
+           (allLatin1 ? kAllLatin1 : 0u);
+}
+
 // A run of a grid's cells made ready for drawing: each one's colours as
 // stored, whether it is a shape (1) and transparent (2), and its code
 // point's low byte; returns the summary.

@@ -469,13 +469,8 @@ GLYPHAR_AVX2 uint32_t GridCells256(const GlypharCell *cells, int64_t count,
             static_cast<uint64_t>(static_cast<uint32_t>(_mm256_extract_epi32(bytes, 4))) << 32;
         std::memcpy(low + k, &lows, 8);
     }
-    uint32_t summary = 0;
-    summary |= anyShape != 0 ? kAnyShape : 0u;
-    summary |= anyTransparent != 0 ? kAnyTransparent : 0u;
-    summary |= allShapes == 0xFF ? kAllShapes : 0u;
-    summary |= allTransparent == 0xFF ? kAllTransparent : 0u;
-    summary |= allLatin1 == 0xFF ? kAllLatin1 : 0u;
-    return summary;
+    return CellsSummary(anyShape != 0, anyTransparent != 0, allShapes == 0xFF,
+                        allTransparent == 0xFF, allLatin1 == 0xFF);
 }
 
 // For eight cells `pitch` (1 to 8) pixels apart: by eight pixels of a line,

@@ -294,13 +294,8 @@ GLYPHAR_AVX512 uint32_t GridCells512(const GlypharCell *cells, int64_t count,
         _mm_mask_storeu_epi8(kind + k, lanes, kinds);
         _mm512_mask_cvtepi32_storeu_epi8(low + k, lanes, cp);
     }
-    uint32_t summary = 0;
-    summary |= anyShape != 0 ? kAnyShape : 0u;
-    summary |= anyTransparent != 0 ? kAnyTransparent : 0u;
-    summary |= allShapes == 0xFFFF ? kAllShapes : 0u;
-    summary |= allTransparent == 0xFFFF ? kAllTransparent : 0u;
-    summary |= allLatin1 == 0xFFFF ? kAllLatin1 : 0u;
-    return summary;
+    return CellsSummary(anyShape != 0, anyTransparent != 0, allShapes == 0xFFFF,
+                        allTransparent == 0xFFFF, allLatin1 == 0xFFFF);
 }
 
 // For sixteen cells `pitch` (1 to 8) pixels apart: by store of a line, the
