@@ -175,7 +175,11 @@ expect_refusal() {
 in_terminal() {
   label=$1 text=$2
   shift 2
-  socket="glyphar-e2e-$$"
+  # A server of its own for each run: one just killed may still be going
+  # away, and a new session on its socket then fails ("server exited
+  # unexpectedly").
+  terminals=$((${terminals:-0} + 1))
+  socket="glyphar-e2e-$$-$terminals"
   tmux -L "$socket" new-session -d -x 200 -y 20 \
     "env -u SDL_VIDEODRIVER -u WAYLAND_DISPLAY $* XDG_RUNTIME_DIR='$work/runtime' '$demo'; echo demo-exited-\$?; sleep 60"
   tries=0
