@@ -195,6 +195,32 @@ void GlypharGridUpdate(SDL_Surface *surface, const GlypharFont *font, const Glyp
                        const GlypharCell *previous, int columns, int rows, int x, int y,
                        float size);
 
+#if SDL_MAJOR_VERSION >= 2
+/* Through an SDL_Renderer (SDL2 and SDL3 builds): the same arguments as the
+ * surface calls, drawn into the renderer's current target inside its
+ * viewport and clip rectangle, in one draw call per text or grid. Each text
+ * is drawn by the surface calls into a streaming texture of the renderer's
+ * own and copied texel for pixel, so at a render scale of 1 (and no logical
+ * presentation) the pixels are those the surface calls write into a surface
+ * of the target's size; at an integer scale k (render scale, or an
+ * integer-scaled logical presentation) those they write at size k * size,
+ * at k * (x, y); at any other scale the text is drawn at the logical size
+ * and the renderer scales it, nearest pixel. Draw colour, blend mode and
+ * target are left as they were; fg, and bg where it is not transparent,
+ * cover what is under them whatever the blend mode. */
+void GlypharRender(SDL_Renderer *renderer, const GlypharFont *font, const char *text, _rect box,
+                   float size, _color fg, _color bg, int flags);
+void GlypharRenderCodePoint(SDL_Renderer *renderer, const GlypharFont *font, uint32_t codepoint,
+                            int x, int y, float size, _color fg, _color bg);
+void GlypharRenderGrid(SDL_Renderer *renderer, const GlypharFont *font, const GlypharCell *cells,
+                       int columns, int rows, int x, int y, float size);
+/* Releases the texture glyphar keeps for a renderer; the next call makes it
+ * anew. On SDL2 call it before SDL_DestroyRenderer, which glyphar cannot
+ * see; on SDL3 the renderer releases it itself when destroyed. NULL and
+ * renderers glyphar never drew on are ignored. */
+void GlypharRenderForget(SDL_Renderer *renderer);
+#endif
+
 #ifdef __cplusplus
 }
 #endif

@@ -1,0 +1,471 @@
+// Text through an SDL_Renderer, on SDL2 and SDL3: the renderer path, the
+// one place besides GlypharSurface.h that calls SDL.
+//
+// A text is drawn by the surface calls into a streaming ARGB8888 texture the
+// renderer keeps for glyphar (cleared to alpha 0, so only painted pixels are
+// opaque), just the part of it that can show, and copied to where it goes
+// with one copy, blended: alpha is 0 or 255 only, so each pixel is either the
+// one the surface call wrote or the one already there, on every backend. The
+// copy places texels on pixels 1:1 at integer corners with nearest sampling,
+// which every backend draws exactly (pixel centres fall on texel centres).
+// At an integer scale k the texture holds the text drawn at k times the
+// size, in the target's own pixels, so the copy is still 1:1.
+
+#include "Glyphar.h"
+
+#if SDL_MAJOR_VERSION >= 2
+
+#include "GlypharFonts.h"
+#include "GlypharGeometry.h"
+#include "GlypharLayout.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <mutex>
+
+using namespace glyphar;
+
+namespace {
+
+// The texture a renderer keeps for glyphar, grown as texts need.
+struct RenderCache {
+    SDL_Renderer *renderer;
+    SDL_Texture *texture;
+    int width, height;
+    unsigned resets;  // deviceResets when the texture was made
+    RenderCache *next;
+};
+
+// Renderers with a cache. A list: a program has few renderers.
+std::mutex cachesLock;
+RenderCache *caches = nullptr;
+// Device resets seen (SDL's "all textures need to be recreated"): a cache
+// whose texture is older makes it anew.
+std::atomic<unsigned> deviceResets{0};
+
+// Pixel rectangles, half-open, in 64 bits: scaled boxes may pass int's range.
+struct Span {
+    int64_t left, top, right, bottom;
+    bool empty() const { return left >= right || top >= bottom; }
+};
+
+Span Intersect(Span a, Span b)
+{
+    return Span{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+                std::min(a.bottom, b.bottom)};
+}
+
+Span SpanOf(const SDL_Rect &r)
+{
+    return Span{r.x, r.y, int64_t{r.x} + r.w, int64_t{r.y} + r.h};
+}
+
+bool FitsInt(int64_t v)
+{
+    return v >= INT32_MIN && v <= INT32_MAX;
+}
+
+#if SDL_MAJOR_VERSION >= 3
+
+constexpr const char *kCacheProperty = "glyphar.render.cache";
+
+bool SDLCALL WatchResets(void *, SDL_Event *event)
+{
+    if (event->type == SDL_EVENT_RENDER_DEVICE_RESET)
+        deviceResets.fetch_add(1);
+    return true;
+}
+
+void StopWatchingResets()
+{
+    SDL_RemoveEventWatch(WatchResets, nullptr);
+}
+
+void SetNearest(SDL_Texture *texture)
+{
+    SDL_SetTextureScaleMode(texture, SDL_SCALEMODE_NEAREST);
+}
+
+int MaxTextureSize(SDL_Renderer *renderer)
+{
+    return static_cast<int>(SDL_GetNumberProperty(SDL_GetRendererProperties(renderer),
+                                                  SDL_PROP_RENDERER_MAX_TEXTURE_SIZE_NUMBER, 0));
+}
+
+// The render scale, times the logical presentation's where there is one: how
+// many of the target's pixels a unit of the renderer's coordinates spans.
+void OutputScale(SDL_Renderer *renderer, float *sx, float *sy)
+{
+    if (!SDL_GetRenderScale(renderer, sx, sy))
+        *sx = *sy = 1;
+    int w = 0, h = 0;
+    SDL_RendererLogicalPresentation mode = SDL_LOGICAL_PRESENTATION_DISABLED;
+    SDL_FRect shown;
+    if (SDL_GetRenderLogicalPresentation(renderer, &w, &h, &mode) &&
+        mode != SDL_LOGICAL_PRESENTATION_DISABLED && w > 0 && h > 0 &&
+        SDL_GetRenderLogicalPresentationRect(renderer, &shown)) {
+        *sx *= shown.w / static_cast<float>(w);
+        *sy *= shown.h / static_cast<float>(h);
+    }
+}
+
+// The viewport's size and the clip rectangle within it, in the renderer's
+// coordinates.
+void ViewOf(SDL_Renderer *renderer, SDL_Rect *viewport, SDL_Rect *clip, bool *clipped)
+{
+    if (!SDL_GetRenderViewport(renderer, viewport))
+        *viewport = SDL_Rect{0, 0, 0, 0};
+    *clipped = SDL_RenderClipEnabled(renderer) && SDL_GetRenderClipRect(renderer, clip);
+}
+
+bool LockToSurface(SDL_Texture *texture, const SDL_Rect &area, SDL_Surface **surface)
+{
+    if (!SDL_LockTextureToSurface(texture, &area, surface))
+        return false;
+    SDL_FillSurfaceRect(*surface, nullptr, 0);
+    return true;
+}
+
+void Copy(SDL_Renderer *renderer, SDL_Texture *texture, const SDL_Rect &from, const SDL_Rect &to)
+{
+    const SDL_FRect src{static_cast<float>(from.x), static_cast<float>(from.y),
+                        static_cast<float>(from.w), static_cast<float>(from.h)};
+    const SDL_FRect dst{static_cast<float>(to.x), static_cast<float>(to.y),
+                        static_cast<float>(to.w), static_cast<float>(to.h)};
+    SDL_RenderTexture(renderer, texture, &src, &dst);
+}
+
+bool ForgetWhenDestroyed(RenderCache *cache);
+
+#else
+
+int SDLCALL WatchResets(void *, SDL_Event *event)
+{
+    if (event->type == SDL_RENDER_DEVICE_RESET)
+        deviceResets.fetch_add(1);
+    return 1;
+}
+
+void StopWatchingResets()
+{
+    SDL_DelEventWatch(WatchResets, nullptr);
+}
+
+void SetNearest(SDL_Texture *texture)
+{
+    SDL_SetTextureScaleMode(texture, SDL_ScaleModeNearest);
+}
+
+int MaxTextureSize(SDL_Renderer *renderer)
+{
+    SDL_RendererInfo info;
+    if (SDL_GetRendererInfo(renderer, &info) != 0)
+        return 0;
+    return std::min(info.max_texture_width, info.max_texture_height);
+}
+
+// SDL2 keeps a logical size as the render scale itself.
+void OutputScale(SDL_Renderer *renderer, float *sx, float *sy)
+{
+    SDL_RenderGetScale(renderer, sx, sy);
+}
+
+void ViewOf(SDL_Renderer *renderer, SDL_Rect *viewport, SDL_Rect *clip, bool *clipped)
+{
+    SDL_RenderGetViewport(renderer, viewport);
+    *clipped = SDL_RenderIsClipEnabled(renderer) == SDL_TRUE;
+    if (*clipped)
+        SDL_RenderGetClipRect(renderer, clip);
+}
+
+bool LockToSurface(SDL_Texture *texture, const SDL_Rect &area, SDL_Surface **surface)
+{
+    if (SDL_LockTextureToSurface(texture, &area, surface) != 0)
+        return false;
+    SDL_FillRect(*surface, nullptr, 0);
+    return true;
+}
+
+void Copy(SDL_Renderer *renderer, SDL_Texture *texture, const SDL_Rect &from, const SDL_Rect &to)
+{
+    SDL_RenderCopy(renderer, texture, &from, &to);
+}
+
+#endif
+
+// The renderer's cache, made on its first use; nullptr where none can be.
+RenderCache *FindCache(SDL_Renderer *renderer)
+{
+    std::lock_guard<std::mutex> hold(cachesLock);
+    for (RenderCache *c = caches; c != nullptr; c = c->next)
+        if (c->renderer == renderer)
+            return c;
+    return nullptr;
+}
+
+RenderCache *CacheFor(SDL_Renderer *renderer)
+{
+    if (RenderCache *found = FindCache(renderer))
+        return found;
+    auto *cache = static_cast<RenderCache *>(std::calloc(1, sizeof(RenderCache)));
+    if (cache == nullptr)
+        return nullptr;
+    cache->renderer = renderer;
+    {
+        std::lock_guard<std::mutex> hold(cachesLock);
+        if (caches == nullptr)
+            SDL_AddEventWatch(WatchResets, nullptr);
+        cache->next = caches;
+        caches = cache;
+    }
+#if SDL_MAJOR_VERSION >= 3
+    // Where SDL cannot keep the property it has run the cleanup already.
+    if (!ForgetWhenDestroyed(cache))
+        return nullptr;
+#endif
+    return cache;
+}
+
+// Unlinks a cache and frees it; its texture is the caller's to release.
+void DropCache(RenderCache *cache)
+{
+    std::lock_guard<std::mutex> hold(cachesLock);
+    for (RenderCache **link = &caches; *link != nullptr; link = &(*link)->next) {
+        if (*link == cache) {
+            *link = cache->next;
+            break;
+        }
+    }
+    if (caches == nullptr)
+        StopWatchingResets();
+    std::free(cache);
+}
+
+#if SDL_MAJOR_VERSION >= 3
+
+// A destroyed renderer has released its textures, ours among them, before
+// its properties: only the cache itself is left to free.
+void SDLCALL ReleaseCache(void *, void *value)
+{
+    DropCache(static_cast<RenderCache *>(value));
+}
+
+bool ForgetWhenDestroyed(RenderCache *cache)
+{
+    return SDL_SetPointerPropertyWithCleanup(SDL_GetRendererProperties(cache->renderer),
+                                             kCacheProperty, cache, ReleaseCache, nullptr);
+}
+
+#endif
+
+// Sizes grow in steps, so that texts of slowly growing length do not make a
+// texture each.
+int GrownSize(int need, int had, int limit)
+{
+    constexpr int kStep = 256;
+    const int64_t grown = (int64_t{std::max(need, had)} + kStep - 1) / kStep * kStep;
+    return static_cast<int>(std::min<int64_t>(grown, limit));
+}
+
+// A texture of at least width x height, blended and sampled nearest.
+bool MakeRoom(RenderCache &cache, int width, int height, int limit)
+{
+    const unsigned resets = deviceResets.load();
+    if (cache.texture != nullptr && cache.resets == resets && cache.width >= width &&
+        cache.height >= height)
+        return true;
+    const bool reset = cache.resets != resets;
+    const int w = GrownSize(width, reset ? 0 : cache.width, limit);
+    const int h = GrownSize(height, reset ? 0 : cache.height, limit);
+    if (cache.texture != nullptr)
+        SDL_DestroyTexture(cache.texture);
+    cache.texture = SDL_CreateTexture(cache.renderer, SDL_PIXELFORMAT_ARGB8888,
+                                      SDL_TEXTUREACCESS_STREAMING, w, h);
+    cache.width = cache.texture != nullptr ? w : 0;
+    cache.height = cache.texture != nullptr ? h : 0;
+    cache.resets = resets;
+    if (cache.texture == nullptr)
+        return false;
+    SDL_SetTextureBlendMode(cache.texture, SDL_BLENDMODE_BLEND);
+    SetNearest(cache.texture);
+    return true;
+}
+
+// Where drawing lands: k target pixels a unit of the renderer's coordinates
+// (1 where the scale is not a whole number: the renderer scales the copy),
+// and the part of the viewport that shows, in those pixels.
+struct View {
+    int k;
+    Span visible;
+};
+
+bool ViewFor(SDL_Renderer *renderer, View *view)
+{
+    constexpr float kLargestScale = 1024;
+    float sx = 1, sy = 1;
+    OutputScale(renderer, &sx, &sy);
+    view->k = sx == sy && sx >= 1 && sx <= kLargestScale && sx == std::floor(sx)
+                  ? static_cast<int>(sx)
+                  : 1;
+    SDL_Rect viewport, clip;
+    bool clipped = false;
+    ViewOf(renderer, &viewport, &clip, &clipped);
+    Span visible{0, 0, viewport.w, viewport.h};
+    if (clipped)
+        visible = Intersect(visible, SpanOf(clip));
+    const int64_t k = view->k;
+    view->visible = Span{visible.left * k, visible.top * k, visible.right * k, visible.bottom * k};
+    return !view->visible.empty();
+}
+
+// Draws whatever `paint` puts on a surface whose origin is at (left, top) of
+// the target's pixels, for the part of `painted` that shows, then copies it
+// to the target: once, unless the part is larger than a texture can be.
+template <class Paint>
+void DrawThroughTexture(SDL_Renderer *renderer, const View &view, Span painted, Paint paint)
+{
+    Span area = Intersect(painted, view.visible);
+    if (area.empty())
+        return;
+    // The copy's corners must fall on whole units of the renderer's
+    // coordinates, and shades keep their pattern's phase (2 x 2 pixels) on
+    // the viewport's pixels: the top-left corner moves to a multiple of 2k,
+    // the bottom-right one to a multiple of k (the extra is clear).
+    const int64_t k = view.k;
+    area = Span{FloorDiv(area.left, 2 * k) * 2 * k, FloorDiv(area.top, 2 * k) * 2 * k,
+                -FloorDiv(-area.right, k) * k, -FloorDiv(-area.bottom, k) * k};
+    RenderCache *cache = CacheFor(renderer);
+    if (cache == nullptr)
+        return;
+    constexpr int kUnlimited = 16384;
+    const int maxSize = MaxTextureSize(renderer);
+    const int64_t tile = (maxSize > 0 ? std::min(maxSize, kUnlimited) : kUnlimited) / k * k;
+    if (tile <= 0)
+        return;
+    for (int64_t top = area.top; top < area.bottom; top += tile) {
+        for (int64_t left = area.left; left < area.right; left += tile) {
+            const int w = static_cast<int>(std::min(tile, area.right - left));
+            const int h = static_cast<int>(std::min(tile, area.bottom - top));
+            SDL_Surface *surface = nullptr;
+            if (!MakeRoom(*cache, w, h, static_cast<int>(tile)) ||
+                !LockToSurface(cache->texture, SDL_Rect{0, 0, w, h}, &surface))
+                return;
+            paint(surface, left, top);
+            SDL_UnlockTexture(cache->texture);
+            Copy(renderer, cache->texture, SDL_Rect{0, 0, w, h},
+                 SDL_Rect{static_cast<int>(left / k), static_cast<int>(top / k),
+                          static_cast<int>(w / k), static_cast<int>(h / k)});
+        }
+    }
+}
+
+int CellWidthOf(const GlypharFont *font)
+{
+    return GlypharFontGetMetrics(font).width;
+}
+
+int CellHeightOf(const GlypharFont *font)
+{
+    return GlypharFontGetMetrics(font).height;
+}
+
+}  // namespace
+
+extern "C" {
+
+void GlypharRender(SDL_Renderer *renderer, const GlypharFont *font, const char *text, _rect box,
+                   float size, _color fg, _color bg, int flags)
+{
+    View view;
+    if (renderer == nullptr || text == nullptr || !(size > 0) || !ViewFor(renderer, &view))
+        return;
+    const int64_t k = view.k;
+    const int64_t x = box.x * k, y = box.y * k, w = box.w * k, h = box.h * k;
+    if (!FitsInt(x) || !FitsInt(y) || !FitsInt(w) || !FitsInt(h))
+        return;
+    const float scaled = size * static_cast<float>(k);
+    _rect painted;
+    const _rect at{static_cast<int32_t>(x), static_cast<int32_t>(y), static_cast<int32_t>(w),
+                   static_cast<int32_t>(h)};
+    GlypharFontMeasure(font, text, at, scaled, flags, &painted);
+    DrawThroughTexture(renderer, view, SpanOf(SDL_Rect{painted.x, painted.y, painted.w, painted.h}),
+                       [&](SDL_Surface *surface, int64_t left, int64_t top) {
+                           if (!FitsInt(x - left) || !FitsInt(y - top))
+                               return;
+                           _rect moved = at;
+                           moved.x = static_cast<int32_t>(x - left);
+                           moved.y = static_cast<int32_t>(y - top);
+                           GlypharFontDraw(surface, font, text, moved, scaled, fg, bg, flags);
+                       });
+}
+
+void GlypharRenderCodePoint(SDL_Renderer *renderer, const GlypharFont *font, uint32_t codepoint,
+                            int x, int y, float size, _color fg, _color bg)
+{
+    View view;
+    if (renderer == nullptr || !(size > 0) || !ViewFor(renderer, &view))
+        return;
+    const int64_t k = view.k;
+    const float scaled = size * static_cast<float>(k);
+    const CellGeometry &g = GeometryFor(scaled, CellWidthOf(font), CellHeightOf(font));
+    const int64_t left = x * k, top = y * k;
+    const Span block{left, top, left + g.cols.extent(), top + g.rows.extent()};
+    DrawThroughTexture(renderer, view, block, [&](SDL_Surface *surface, int64_t l, int64_t t) {
+        if (FitsInt(left - l) && FitsInt(top - t))
+            GlypharFontCodePoint(surface, font, codepoint, static_cast<int>(left - l),
+                                 static_cast<int>(top - t), scaled, fg, bg);
+    });
+}
+
+void GlypharRenderGrid(SDL_Renderer *renderer, const GlypharFont *font, const GlypharCell *cells,
+                       int columns, int rows, int x, int y, float size)
+{
+    View view;
+    if (renderer == nullptr || cells == nullptr || columns < 1 || rows < 1 ||
+        static_cast<uint64_t>(columns) * static_cast<uint64_t>(rows) >
+            SIZE_MAX / sizeof(GlypharCell) ||
+        !(size > 0) || !ViewFor(renderer, &view))
+        return;
+    const int64_t k = view.k;
+    const float scaled = size * static_cast<float>(k);
+    const int64_t pitchX = CellPitch(CellWidthOf(font), scaled);
+    const int64_t pitchY = CellPitch(CellHeightOf(font), scaled);
+    if (pitchX == 0 || pitchY == 0)
+        return;
+    const CellGeometry &g = GeometryFor(scaled, CellWidthOf(font), CellHeightOf(font));
+    const int64_t left = x * k, top = y * k;
+    // Pitches reach up to 2^40: a grid that far across is clamped there.
+    const auto across = [](int64_t count, int64_t pitch) {
+        return pitch > kFar / count ? kFar : (count - 1) * pitch;
+    };
+    const Span grid{left, top, left + across(columns, pitchX) + g.cols.extent(),
+                    top + across(rows, pitchY) + g.rows.extent()};
+    DrawThroughTexture(renderer, view, grid, [&](SDL_Surface *surface, int64_t l, int64_t t) {
+        if (FitsInt(left - l) && FitsInt(top - t))
+            GlypharGrid(surface, font, cells, columns, rows, static_cast<int>(left - l),
+                        static_cast<int>(top - t), scaled);
+    });
+}
+
+void GlypharRenderForget(SDL_Renderer *renderer)
+{
+    RenderCache *cache = renderer != nullptr ? FindCache(renderer) : nullptr;
+    if (cache == nullptr)
+        return;
+    if (cache->texture != nullptr)
+        SDL_DestroyTexture(cache->texture);
+    cache->texture = nullptr;
+#if SDL_MAJOR_VERSION >= 3
+    // Clearing the property frees the cache through its cleanup.
+    SDL_ClearProperty(SDL_GetRendererProperties(renderer), kCacheProperty);
+#else
+    DropCache(cache);
+#endif
+}
+
+}  // extern "C"
+
+#endif  // SDL_MAJOR_VERSION >= 2
