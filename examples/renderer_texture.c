@@ -1,86 +1,112 @@
-/* renderer_texture: glyphar for programs that draw with an SDL_Renderer, on
- * SDL2 or SDL3. A streaming texture as large as the window, in a format the
- * window shows exactly, is locked as a surface, a page of text is drawn into it
- * with glyphar, and it is unlocked and presented. The page is drawn again
- * only when its text changes (a key press counts); an exposed window is
- * presented again from the texture as it is.
+/* renderer_texture: glyphar drawing straight through an SDL_Renderer, on SDL2
+ * or SDL3. Every frame draws moving shapes with the renderer, a label that
+ * follows each, a heads-up line with the frame count and a wrapped panel,
+ * each text one GlypharRender call where it goes: no texture of the program's
+ * own, no surface.
  *
- *   glyphar-example-renderer-sdl2 (or -sdl3)   the window; prints the
- *                                              texture's pixel format
- *   glyphar-example-renderer-sdl2 --offscreen FORMAT OUT.ppm
- *                                              the first page drawn on an
- *                                              offscreen surface of FORMAT
+ *   glyphar-example-renderer-sdl2 (or -sdl3) [--scale K] [--still]
+ *       the window, K times as large and drawn at render scale K (default 1);
+ *       --still holds the first frame. Once it shows, prints the window's
+ *       pixel format and the renderer's name. SDL_RENDER_DRIVER chooses the
+ *       renderer (software, opengl, opengles2, ...).
+ *   glyphar-example-renderer-sdl2 --offscreen FORMAT OUT.ppm [--scale K]
+ *       the first frame, drawn by SDL's software renderer on an offscreen
+ *       surface of FORMAT, saved as PPM
  */
 #include "window_common.h"
 
 enum { kWidth = 640, kHeight = 360 };
 
 static const _color kInk = {236, 240, 250};
-static const _color kNight = {24, 28, 44};
 static const _color kGold = {250, 200, 60};
-static const _color kCoral = {240, 110, 90};
-static const _color kPanel = {52, 60, 92};
+static const _color kHud = {16, 18, 30};
 static const _color kNoBackground = {-1, -1, -1};
 
-static int presses = 0;  /* what the page says changes with it */
+struct Shape {
+    const char *name;
+    int w, h, speedX, speedY;
+    Uint8 r, g, b;
+};
 
-static void DrawPage(SDL_Surface *s)
+static const struct Shape kShapes[] = {
+    {"coral square", 48, 48, 3, 2, 240, 110, 90},
+    {"teal bar", 120, 24, -2, 3, 60, 190, 170},
+    {"violet block", 64, 40, 4, -3, 150, 110, 230},
+};
+
+/* Back and forth between 0 and span: a triangle wave of the frame. */
+static int Bounce(int frame, int speed, int phase, int span)
 {
-    static const char paragraph[] =
-        "A streaming texture is locked as a surface, glyphar writes the text "
-        "into its pixels, and the renderer presents it: the same exact pixels "
-        "as on any surface, at any size, with no font file and no texture per "
-        "string. The page is drawn again only when its text changes.";
-    char counter[64];
-    const _rect whole = {0, 0, s->w, s->h};
-    _rect panel;
-    FillBox(s, whole, kNight);
-    GlypharEx(s, "On an SDL_Renderer", (_rect){0, 14, whole.w, 40}, 4.0f, kGold, kNoBackground,
-              GLYPHAR_ALIGN_CENTER);
-    Glyphar(s, "Size 2.5: glyphar", (_rect){20, 70, whole.w, 30}, 2.5f, kInk, kNoBackground);
-    Glyphar(s, "Size 1.5: 0123456789", (_rect){20, 100, whole.w, 20}, 1.5f, kCoral, kNoBackground);
-    GlypharMesure(paragraph, (_rect){60, 140, 520, 140}, 2.0f,
-                  GLYPHAR_WRAP_WORDS | GLYPHAR_ALIGN_CENTER, &panel);
-    panel.x -= 8;
-    panel.y -= 8;
-    panel.w += 16;
-    panel.h += 16;
-    FillBox(s, panel, kPanel);
-    GlypharEx(s, paragraph, (_rect){60, 140, 520, 140}, 2.0f, kInk, kNoBackground,
-              GLYPHAR_WRAP_WORDS | GLYPHAR_ALIGN_CENTER);
-    snprintf(counter, sizeof counter, "Keys pressed: %d", presses);
-    GlypharEx(s, counter, (_rect){0, 330, whole.w - 20, 20}, 1.0f, kInk, kNoBackground,
-              GLYPHAR_ALIGN_RIGHT);
+    int at = (phase + frame * (speed < 0 ? -speed : speed)) % (2 * span);
+    if (at < 0)
+        at += 2 * span;
+    return at <= span ? at : 2 * span - at;
 }
 
-/* Draws the page into the texture's pixels. */
-static int DrawIntoTexture(SDL_Texture *texture)
-{
-    SDL_Surface *s = NULL;
-    if (!CALL_OK(SDL_LockTextureToSurface(texture, NULL, &s)))
-        return Fail("SDL_LockTextureToSurface");
-    DrawPage(s);
-    SDL_UnlockTexture(texture);
-    return 0;
-}
-
-static int Show(SDL_Renderer *renderer, SDL_Texture *texture)
+static void FillRect(SDL_Renderer *r, int x, int y, int w, int h)
 {
 #if SDL_MAJOR_VERSION >= 3
-    if (!SDL_RenderTexture(renderer, texture, NULL, NULL))
-        return Fail("SDL_RenderTexture");
+    const SDL_FRect area = {(float)x, (float)y, (float)w, (float)h};
 #else
-    if (SDL_RenderCopy(renderer, texture, NULL, NULL) != 0)
-        return Fail("SDL_RenderCopy");
+    const SDL_Rect area = {x, y, w, h};
 #endif
-    SDL_RenderPresent(renderer);
-    return 0;
+    SDL_RenderFillRect(r, &area);
 }
 
-/* The texture format to draw in, which the window then shows exactly: on
- * SDL3 the one the renderer lists first (it presents from it without
- * converting), on SDL2 the window's own. */
-static Uint32 TextureFormat(SDL_Window *window, SDL_Renderer *renderer)
+static void DrawFrame(SDL_Renderer *r, int frame)
+{
+    static const char panel_text[] =
+        "Each text here is one GlypharRender call: glyphar draws it into a texture "
+        "of the renderer's own and copies it where it goes, texel for pixel, so "
+        "the pixels are exactly those its surface calls draw.";
+    const _rect panel_box = {150, 250, 340, 90};
+    char hud[96];
+    _rect panel;
+    size_t i;
+    SDL_SetRenderDrawColor(r, 24, 28, 44, 255);
+    SDL_RenderClear(r);
+    for (i = 0; i < sizeof kShapes / sizeof kShapes[0]; ++i) {
+        const struct Shape *s = &kShapes[i];
+        const int x = 10 + Bounce(frame, s->speedX, 70 * (int)i, kWidth - 20 - s->w);
+        const int y = 40 + Bounce(frame, s->speedY, 50 * (int)i, 190 - s->h);
+        SDL_SetRenderDrawColor(r, s->r, s->g, s->b, 255);
+        FillRect(r, x, y, s->w, s->h);
+        GlypharRender(r, NULL, s->name, (_rect){x, y + s->h + 3, 200, 10}, 1.0f, kInk,
+                      kNoBackground, 0);
+    }
+    GlypharFontMeasure(NULL, panel_text, panel_box, 1.5f,
+                       GLYPHAR_WRAP_WORDS | GLYPHAR_ALIGN_CENTER, &panel);
+    SDL_SetRenderDrawColor(r, 52, 60, 92, 255);
+    FillRect(r, panel.x - 8, panel.y - 8, panel.w + 16, panel.h + 16);
+    GlypharRender(r, NULL, panel_text, panel_box, 1.5f, kInk, kNoBackground,
+                  GLYPHAR_WRAP_WORDS | GLYPHAR_ALIGN_CENTER);
+    snprintf(hud, sizeof hud, " glyphar through an SDL_Renderer  frame %d ", frame);
+    GlypharRender(r, NULL, hud, (_rect){0, 4, kWidth, 20}, 2.0f, kGold, kHud,
+                  GLYPHAR_ALIGN_CENTER);
+}
+
+#if SDL_MAJOR_VERSION >= 3
+#define SetScale(r, k) SDL_SetRenderScale((r), (float)(k), (float)(k))
+#define FlushRenderer(r) SDL_FlushRenderer(r)
+#else
+#define SetScale(r, k) SDL_RenderSetScale((r), (float)(k), (float)(k))
+#define FlushRenderer(r) SDL_RenderFlush(r)
+#endif
+
+static const char *RendererName(SDL_Renderer *r)
+{
+#if SDL_MAJOR_VERSION >= 3
+    return SDL_GetRendererName(r);
+#else
+    SDL_RendererInfo info;
+    return SDL_GetRendererInfo(r, &info) == 0 ? info.name : "unknown";
+#endif
+}
+
+/* The format the window shows what the renderer draws in, exactly: on SDL3
+ * the one its renderer lists first (it draws and presents in it), on SDL2
+ * the window's own. */
+static Uint32 ShownRendererFormat(SDL_Window *window, SDL_Renderer *renderer)
 {
 #if SDL_MAJOR_VERSION >= 3
     const SDL_PixelFormat *formats = (const SDL_PixelFormat *)SDL_GetPointerProperty(
@@ -94,66 +120,115 @@ static Uint32 TextureFormat(SDL_Window *window, SDL_Renderer *renderer)
 #endif
 }
 
-static int RunLoop(SDL_Window *window, SDL_Renderer *renderer)
+static int RunLoop(SDL_Window *window, SDL_Renderer *renderer, int still)
 {
-    const Uint32 format = TextureFormat(window, renderer);
-    SDL_Texture *texture = SDL_CreateTexture(renderer, format, SDL_TEXTUREACCESS_STREAMING,
-                                             kWidth, kHeight);
+    int frame = 0, shown = 0;
     SDL_Event event;
-    int status;
-    if (texture == NULL)
-        return Fail("SDL_CreateTexture");
-    status = DrawIntoTexture(texture);
-    if (status == 0)
-        status = Show(renderer, texture);
-    if (status == 0)
-        SayFormat(format);
-    while (status == 0 && SDL_WaitEvent(&event)) {
-        if (IsQuit(&event))
-            break;
-        if (IsKeyDown(&event)) {
-            ++presses;
-            status = DrawIntoTexture(texture);
+    for (;;) {
+        while (SDL_PollEvent(&event))
+            if (IsQuit(&event))
+                return 0;
+        DrawFrame(renderer, frame);
+        SDL_RenderPresent(renderer);
+        if (!shown) {
+            shown = 1;
+            SayFormat(ShownRendererFormat(window, renderer));
+            printf("renderer %s\n", RendererName(renderer));
+            fflush(stdout);
         }
-        if (status == 0 && (IsKeyDown(&event) || IsExposed(&event)))
-            status = Show(renderer, texture);
+        if (still)
+            SDL_WaitEventTimeout(NULL, 100);
+        else
+            ++frame;
+        SDL_Delay(still ? 0 : 16);
     }
-    SDL_DestroyTexture(texture);
-    return status;
 }
 
-static int RunWindow(void)
+static int RunWindow(int scale, int still)
 {
     SDL_Window *window;
     SDL_Renderer *renderer;
     int status;
     if (!INIT_OK(SDL_Init(SDL_INIT_VIDEO)))
         return Fail("SDL_Init");
-    window = OpenWindow("glyphar on an SDL_Renderer", kWidth, kHeight);
+    window = OpenWindow("glyphar through an SDL_Renderer", kWidth * scale, kHeight * scale);
 #if SDL_MAJOR_VERSION >= 3
     renderer = window != NULL ? SDL_CreateRenderer(window, NULL) : NULL;
 #else
     renderer = window != NULL ? SDL_CreateRenderer(window, -1, 0) : NULL;
 #endif
-    status = window == NULL ? Fail("SDL_CreateWindow")
-             : renderer == NULL ? Fail("SDL_CreateRenderer")
-                                : RunLoop(window, renderer);
     if (renderer != NULL)
+        SetScale(renderer, scale);
+    status = window == NULL     ? Fail("SDL_CreateWindow")
+             : renderer == NULL ? Fail("SDL_CreateRenderer")
+                                : RunLoop(window, renderer, still);
+    if (renderer != NULL) {
+        GlypharRenderForget(renderer); /* SDL2 cannot tell glyphar itself */
         SDL_DestroyRenderer(renderer);
+    }
     if (window != NULL)
         SDL_DestroyWindow(window);
     SDL_Quit();
     return status;
 }
 
+/* The first frame through SDL's software renderer on a surface of FORMAT. */
+static int DrawOffscreenFrame(const char *format_number, const char *path, int scale)
+{
+    const Uint32 format = (Uint32)strtoul(format_number, NULL, 10);
+    SDL_Renderer *renderer;
+    int status;
+#if SDL_MAJOR_VERSION >= 3
+    SDL_Surface *s = SDL_CreateSurface(kWidth * scale, kHeight * scale, (SDL_PixelFormat)format);
+#else
+    SDL_Surface *s = SDL_CreateRGBSurfaceWithFormat(0, kWidth * scale, kHeight * scale,
+                                                    SDL_BITSPERPIXEL(format), format);
+#endif
+    if (s == NULL)
+        return Fail("making the offscreen surface");
+    renderer = SDL_CreateSoftwareRenderer(s);
+    if (renderer == NULL) {
+        FreeSurface(s);
+        return Fail("SDL_CreateSoftwareRenderer");
+    }
+    SetScale(renderer, scale);
+    DrawFrame(renderer, 0);
+    FlushRenderer(renderer);
+    status = WritePpm(s, path);
+    GlypharRenderForget(renderer);
+    SDL_DestroyRenderer(renderer);
+    FreeSurface(s);
+    return status;
+}
+
+static int Usage(void)
+{
+    fprintf(stderr, "usage: %s [--scale K] [--still] | --offscreen FORMAT OUT.ppm [--scale K]\n",
+            program_name);
+    return 2;
+}
+
 int main(int argc, char *argv[])
 {
+    int scale = 1, still = 0, i;
+    const char *format = NULL, *out = NULL;
     program_name = SDL_MAJOR_VERSION >= 3 ? "glyphar-example-renderer-sdl3"
                                           : "glyphar-example-renderer-sdl2";
-    if (argc == 1)
-        return RunWindow();
-    if (argc == 4 && strcmp(argv[1], "--offscreen") == 0)
-        return DrawOffscreen(DrawPage, kWidth, kHeight, argv[2], argv[3]);
-    fprintf(stderr, "usage: %s [--offscreen FORMAT OUT.ppm]\n", program_name);
-    return 2;
+    for (i = 1; i < argc; ++i) {
+        if (strcmp(argv[i], "--scale") == 0 && i + 1 < argc) {
+            scale = atoi(argv[++i]);
+            if (scale < 1 || scale > 4)
+                return Usage();
+        } else if (strcmp(argv[i], "--still") == 0) {
+            still = 1;
+        } else if (strcmp(argv[i], "--offscreen") == 0 && i + 2 < argc) {
+            format = argv[++i];
+            out = argv[++i];
+        } else {
+            return Usage();
+        }
+    }
+    if (format != NULL)
+        return DrawOffscreenFrame(format, out, scale);
+    return RunWindow(scale, still);
 }

@@ -13,10 +13,13 @@
 #       naming a server that refuses it; TERM unset too) the demo says why in
 #       one line on stderr, writes nothing on stdout and exits 1, fast.
 #   e2e.sh window EXAMPLE XPROBE DEPTH
-#       a window example (SDL2 or SDL3; a window surface, or a renderer's
-#       streaming texture, on the software renderer) at DEPTH: the window
-#       shows exactly what the example draws offscreen on a surface of the
-#       format it prints, and a window manager's close ends it with status 0.
+#       the window-surface example (SDL2 or SDL3) at DEPTH: the window shows
+#       exactly what the example draws offscreen on a surface of the format
+#       it prints, and a window manager's close ends it with status 0.
+#   e2e.sh renderer EXAMPLE XPROBE DEPTH DRIVER SCALE
+#       the same for the renderer example's first frame on SDL's DRIVER
+#       renderer (software, opengl, opengles2) at render scale SCALE, against
+#       that frame drawn offscreen by the software renderer.
 #   e2e.sh terminal DEMO [SDL_LIBDIR]
 #       the same failures in a real terminal (tmux): the line is still on the
 #       screen once the demo has exited.
@@ -62,7 +65,7 @@ start_xvfb() {
   n=20
   while [ $n -lt 100 ]; do
     if [ ! -e /tmp/.X$n-lock ] && [ ! -e /tmp/.X11-unix/X$n ]; then
-      Xvfb :$n -screen 0 1024x768x"$depth" -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
+      Xvfb :$n -screen 0 1600x900x"$depth" -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
       xvfb_pid=$!
       tries=0
       while [ $tries -lt 100 ]; do
@@ -264,12 +267,19 @@ nodisplay)
   expect_refusal "server refuses" "cannot open the display ':$refusing' that DISPLAY names: " \
     DISPLAY=:$refusing XAUTHORITY="$work/no-cookie"
   ;;
-window)
-  example=$2 xprobe=$3 depth=$4
+window|renderer)
+  # window EXAMPLE XPROBE DEPTH, or renderer EXAMPLE XPROBE DEPTH DRIVER SCALE
+  example=$2 xprobe=$3 depth=$4 driver=${5:-software} scale=${6:-1}
+  args="" name_check=""
+  if [ "$1" = renderer ]; then
+    args="--still --scale $scale"
+    name_check=$driver
+  fi
   start_xvfb "$depth"
   mkdir -m 700 "$work/runtime"
-  env -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER SDL_RENDER_DRIVER=software \
-    XDG_RUNTIME_DIR="$work/runtime" "$example" >"$work/example.out" 2>"$work/example.err" &
+  # shellcheck disable=SC2086
+  env -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER SDL_RENDER_DRIVER="$driver" \
+    XDG_RUNTIME_DIR="$work/runtime" "$example" $args >"$work/example.out" 2>"$work/example.err" &
   demo_pid=$!
   # The example says its pixels' format once it has shown the window; only
   # then is the window it shows looked up, as SDL may make and drop windows
@@ -280,17 +290,24 @@ window)
     [ $tries -lt 200 ] || fail "the example did not say its window's format: $(cat "$work/example.err")"
     sleep 0.05
   done
-  window=$("$xprobe" wait 640 360 10000) ||
-    fail "the example's 640x360 window did not appear: $(cat "$work/example.err")"
+  window=$("$xprobe" wait $((640 * scale)) $((360 * scale)) 10000) ||
+    fail "the example's window did not appear: $(cat "$work/example.err")"
   format=$(sed -n 's/^pixel format \([0-9]*\) (\(.*\))$/\1/p' "$work/example.out")
   name=$(sed -n 's/^pixel format [0-9]* (\(.*\))$/\1/p' "$work/example.out")
-  "$example" --offscreen "$format" "$work/offscreen.ppm" || fail "the offscreen drawing failed"
-  expect_frame "the window ($name)" "$work/offscreen.ppm" exact
+  if [ -n "$name_check" ]; then
+    sleep 0.1
+    grep -q "^renderer $name_check\$" "$work/example.out" ||
+      fail "the example did not draw with the $name_check renderer: $(cat "$work/example.out" "$work/example.err")"
+  fi
+  # shellcheck disable=SC2086
+  "$example" --offscreen "$format" "$work/offscreen.ppm" ${args#--still } ||
+    fail "the offscreen drawing failed"
+  expect_frame "the window ($name, $driver renderer)" "$work/offscreen.ppm" exact
   "$xprobe" close "$window" || fail "could not send WM_DELETE_WINDOW"
   wait_demo
   [ "$status" -eq 0 ] || fail "closed, the example exited with status $status"
-  echo "e2e: $(basename "$example") at depth $depth: the window ($name) equals the offscreen drawing;" \
-    "closed with status 0"
+  echo "e2e: $(basename "$example") at depth $depth, scale $scale: the window ($name, $driver" \
+    "renderer) equals the offscreen drawing; closed with status 0"
   ;;
 terminal)
   demo=$2 sdl_libdir=${3:-}
@@ -303,7 +320,7 @@ terminal)
   in_terminal "TERM unset" "glyphar-demo: no display: DISPLAY is not set" -u DISPLAY -u TERM
   ;;
 *)
-  echo "usage: e2e.sh check|capture|nodisplay|window|terminal ..." >&2
+  echo "usage: e2e.sh check|capture|nodisplay|window|renderer|terminal ..." >&2
   exit 2
   ;;
 esac
