@@ -261,36 +261,19 @@ void GlypharGridUpdate(SDL_Surface *surface, const GlypharFont *font, const Glyp
 size_t GlypharFontMeasure(const GlypharFont *font, const char *text, _rect box, float size,
                           int flags, _rect *painted)
 {
-    Grid grid;
-    int64_t left = INT64_MAX, top = INT64_MAX, right = INT64_MIN, bottom = INT64_MIN;
-    size_t used = 0;
-    if (text != nullptr && size > 0 &&
-        MakeGrid(box, size, flags, CellWidthOf(font), CellHeightOf(font), &grid)) {
-        // A cell paints the block the drawing's geometry gives it.
-        const CellGeometry &g = GeometryFor(size, CellWidthOf(font), CellHeightOf(font));
-        const int64_t blockWidth = g.cols.extent(), blockHeight = g.rows.extent();
-        used = LayOut(reinterpret_cast<const unsigned char *>(text), grid, grid.lastRow,
-                      [&](const TextRow &row) {
-                          const int64_t x = box.x + row.shift;
-                          const int64_t y = box.y + row.index * grid.cellHeight;
-                          left = std::min(left, x);
-                          top = std::min(top, y);
-                          right = std::max(right, x + (row.count - 1) * grid.cellWidth + blockWidth);
-                          bottom = std::max(bottom, y + blockHeight);
-                      });
-    }
+    const TextArea area = MeasureText(font, text, box, size, flags);
     if (painted != nullptr) {
-        if (left > right) {
+        if (area.left > area.right) {
             *painted = {box.x, box.y, 0, 0};
         } else {
             const auto saturate = [](int64_t v) {
                 return static_cast<int32_t>(std::min<int64_t>(v, INT32_MAX));
             };
-            *painted = {static_cast<int32_t>(left), static_cast<int32_t>(top),
-                        saturate(right - left), saturate(bottom - top)};
+            *painted = {static_cast<int32_t>(area.left), static_cast<int32_t>(area.top),
+                        saturate(area.right - area.left), saturate(area.bottom - area.top)};
         }
     }
-    return used;
+    return area.used;
 }
 
 size_t GlypharMesure(const char *text, _rect box, float size, int flags, _rect *painted)

@@ -731,4 +731,38 @@ void DrawGridRow(const Target &t, const CellGeometry &g, const GlypharFont *font
     }
 }
 
+TextArea MeasureText(const GlypharFont *font, const char *text, _rect box, float size, int flags)
+{
+    TextArea area{INT64_MAX, INT64_MAX, INT64_MIN, INT64_MIN, true, 0};
+    const int width = font != nullptr ? font->face.width : kGlyphCols;
+    const int height = font != nullptr ? font->face.height : kGlyphRows;
+    Grid grid;
+    if (text == nullptr || !(size > 0) || !MakeGrid(box, size, flags, width, height, &grid)) {
+        area.covered = false;
+        return area;
+    }
+    // A cell paints the block the drawing's geometry gives it; blocks are at
+    // least a pitch large, so a row's cells, and rows that follow each
+    // other, leave no gap. Rows of one start and length cover a rectangle.
+    const CellGeometry &g = GeometryFor(size, width, height);
+    const int64_t blockWidth = g.cols.extent(), blockHeight = g.rows.extent();
+    int64_t lastIndex = -1;
+    area.used = LayOut(reinterpret_cast<const unsigned char *>(text), grid, grid.lastRow,
+                       [&](const TextRow &row) {
+                           const int64_t x = box.x + row.shift;
+                           const int64_t y = box.y + row.index * grid.cellHeight;
+                           const int64_t right = x + (row.count - 1) * grid.cellWidth + blockWidth;
+                           if (lastIndex >= 0 && (row.index != lastIndex + 1 ||
+                                                  x != area.left || right != area.right))
+                               area.covered = false;
+                           lastIndex = row.index;
+                           area.left = std::min(area.left, x);
+                           area.top = std::min(area.top, y);
+                           area.right = std::max(area.right, right);
+                           area.bottom = std::max(area.bottom, y + blockHeight);
+                       });
+    area.covered = area.covered && lastIndex >= 0;
+    return area;
+}
+
 }  // namespace glyphar

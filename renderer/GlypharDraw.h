@@ -191,6 +191,17 @@ GLYPHAR_ALWAYS_INLINE void DrawBuiltinCharacter(const Target &t, const CellGeome
     DrawNarrowCell(t, g, ink, font[glyph], nullptr, x, y);
 }
 
+// What a text's opaque drawing paints: the smallest rectangle holding every
+// cell's block (half-open; empty, left > right, where no cell is placed),
+// whether the blocks cover all of it, and the bytes the rows took.
+struct TextArea {
+    int64_t left, top, right, bottom;
+    bool covered;
+    size_t used;
+};
+
+TextArea MeasureText(const GlypharFont *font, const char *text, _rect box, float size, int flags);
+
 }  // namespace glyphar
 
 #endif  // GLYPHAR_DRAW_H

@@ -15,6 +15,7 @@
 
 #if SDL_MAJOR_VERSION >= 2
 
+#include "GlypharDraw.h"
 #include "GlypharFonts.h"
 #include "GlypharGeometry.h"
 #include "GlypharLayout.h"
@@ -36,6 +37,7 @@ struct RenderCache {
     SDL_Texture *texture;
     int width, height;
     unsigned resets;  // deviceResets when the texture was made
+    SDL_BlendMode blend;
     RenderCache *next;
 };
 
@@ -121,11 +123,12 @@ void ViewOf(SDL_Renderer *renderer, SDL_Rect *viewport, SDL_Rect *clip, bool *cl
     *clipped = SDL_RenderClipEnabled(renderer) && SDL_GetRenderClipRect(renderer, clip);
 }
 
-bool LockToSurface(SDL_Texture *texture, const SDL_Rect &area, SDL_Surface **surface)
+bool LockToSurface(SDL_Texture *texture, const SDL_Rect &area, bool clear, SDL_Surface **surface)
 {
     if (!SDL_LockTextureToSurface(texture, &area, surface))
         return false;
-    SDL_FillSurfaceRect(*surface, nullptr, 0);
+    if (clear)
+        SDL_FillSurfaceRect(*surface, nullptr, 0);
     return true;
 }
 
@@ -181,11 +184,12 @@ void ViewOf(SDL_Renderer *renderer, SDL_Rect *viewport, SDL_Rect *clip, bool *cl
         SDL_RenderGetClipRect(renderer, clip);
 }
 
-bool LockToSurface(SDL_Texture *texture, const SDL_Rect &area, SDL_Surface **surface)
+bool LockToSurface(SDL_Texture *texture, const SDL_Rect &area, bool clear, SDL_Surface **surface)
 {
     if (SDL_LockTextureToSurface(texture, &area, surface) != 0)
         return false;
-    SDL_FillRect(*surface, nullptr, 0);
+    if (clear)
+        SDL_FillRect(*surface, nullptr, 0);
     return true;
 }
 
@@ -290,6 +294,7 @@ bool MakeRoom(RenderCache &cache, int width, int height, int limit)
     if (cache.texture == nullptr)
         return false;
     SDL_SetTextureBlendMode(cache.texture, SDL_BLENDMODE_BLEND);
+    cache.blend = SDL_BLENDMODE_BLEND;
     SetNearest(cache.texture);
     return true;
 }
@@ -324,38 +329,53 @@ bool ViewFor(SDL_Renderer *renderer, View *view)
 // Draws whatever `paint` puts on a surface whose origin is at (left, top) of
 // the target's pixels, for the part of `painted` that shows, then copies it
 // to the target: once, unless the part is larger than a texture can be.
+// Where the drawing covers all of `painted` (opaque text whose rows fill
+// it), the texture needs no clearing and the copy no blending.
 template <class Paint>
-void DrawThroughTexture(SDL_Renderer *renderer, const View &view, Span painted, Paint paint)
+void DrawThroughTexture(SDL_Renderer *renderer, const View &view, Span painted, bool covered,
+                        Paint paint)
 {
-    Span area = Intersect(painted, view.visible);
-    if (area.empty())
+    const Span shown = Intersect(painted, view.visible);
+    if (shown.empty())
         return;
     // The copy's corners must fall on whole units of the renderer's
-    // coordinates, and shades keep their pattern's phase (2 x 2 pixels) on
-    // the viewport's pixels: the top-left corner moves to a multiple of 2k,
-    // the bottom-right one to a multiple of k (the extra is clear).
+    // coordinates: the extra pixels are clear.
     const int64_t k = view.k;
-    area = Span{FloorDiv(area.left, 2 * k) * 2 * k, FloorDiv(area.top, 2 * k) * 2 * k,
-                -FloorDiv(-area.right, k) * k, -FloorDiv(-area.bottom, k) * k};
+    const Span area{FloorDiv(shown.left, k) * k, FloorDiv(shown.top, k) * k,
+                    -FloorDiv(-shown.right, k) * k, -FloorDiv(-shown.bottom, k) * k};
+    covered = covered && area.left == shown.left && area.top == shown.top &&
+              area.right == shown.right && area.bottom == shown.bottom;
     RenderCache *cache = CacheFor(renderer);
     if (cache == nullptr)
         return;
     constexpr int kUnlimited = 16384;
     const int maxSize = MaxTextureSize(renderer);
-    const int64_t tile = (maxSize > 0 ? std::min(maxSize, kUnlimited) : kUnlimited) / k * k;
+    // Tiles a multiple of 2k, with a pixel to spare: see the pad below.
+    const int64_t limit = maxSize > 0 ? std::min(maxSize, kUnlimited) : kUnlimited;
+    const int64_t tile = (limit - 1) / (2 * k) * (2 * k);
     if (tile <= 0)
         return;
+    const SDL_BlendMode blend = covered ? SDL_BLENDMODE_NONE : SDL_BLENDMODE_BLEND;
     for (int64_t top = area.top; top < area.bottom; top += tile) {
         for (int64_t left = area.left; left < area.right; left += tile) {
             const int w = static_cast<int>(std::min(tile, area.right - left));
             const int h = static_cast<int>(std::min(tile, area.bottom - top));
+            // Shades keep their pattern's phase (2 x 2 pixels) on the
+            // viewport's pixels: the surface starts a pixel early where the
+            // part starts on an odd one, and that pixel is not copied.
+            const int padX = static_cast<int>(left & 1), padY = static_cast<int>(top & 1);
             SDL_Surface *surface = nullptr;
-            if (!MakeRoom(*cache, w, h, static_cast<int>(tile)) ||
-                !LockToSurface(cache->texture, SDL_Rect{0, 0, w, h}, &surface))
+            if (!MakeRoom(*cache, w + padX, h + padY, static_cast<int>(limit)) ||
+                !LockToSurface(cache->texture, SDL_Rect{0, 0, w + padX, h + padY}, !covered,
+                               &surface))
                 return;
-            paint(surface, left, top);
+            paint(surface, left - padX, top - padY);
             SDL_UnlockTexture(cache->texture);
-            Copy(renderer, cache->texture, SDL_Rect{0, 0, w, h},
+            if (cache->blend != blend) {
+                SDL_SetTextureBlendMode(cache->texture, blend);
+                cache->blend = blend;
+            }
+            Copy(renderer, cache->texture, SDL_Rect{padX, padY, w, h},
                  SDL_Rect{static_cast<int>(left / k), static_cast<int>(top / k),
                           static_cast<int>(w / k), static_cast<int>(h / k)});
         }
@@ -387,11 +407,11 @@ void GlypharRender(SDL_Renderer *renderer, const GlypharFont *font, const char *
     if (!FitsInt(x) || !FitsInt(y) || !FitsInt(w) || !FitsInt(h))
         return;
     const float scaled = size * static_cast<float>(k);
-    _rect painted;
     const _rect at{static_cast<int32_t>(x), static_cast<int32_t>(y), static_cast<int32_t>(w),
                    static_cast<int32_t>(h)};
-    GlypharFontMeasure(font, text, at, scaled, flags, &painted);
-    DrawThroughTexture(renderer, view, SpanOf(SDL_Rect{painted.x, painted.y, painted.w, painted.h}),
+    const TextArea area = MeasureText(font, text, at, scaled, flags);
+    DrawThroughTexture(renderer, view, Span{area.left, area.top, area.right, area.bottom},
+                       !IsTransparent(bg) && area.covered,
                        [&](SDL_Surface *surface, int64_t left, int64_t top) {
                            if (!FitsInt(x - left) || !FitsInt(y - top))
                                return;
@@ -413,11 +433,12 @@ void GlypharRenderCodePoint(SDL_Renderer *renderer, const GlypharFont *font, uin
     const CellGeometry &g = GeometryFor(scaled, CellWidthOf(font), CellHeightOf(font));
     const int64_t left = x * k, top = y * k;
     const Span block{left, top, left + g.cols.extent(), top + g.rows.extent()};
-    DrawThroughTexture(renderer, view, block, [&](SDL_Surface *surface, int64_t l, int64_t t) {
-        if (FitsInt(left - l) && FitsInt(top - t))
-            GlypharFontCodePoint(surface, font, codepoint, static_cast<int>(left - l),
-                                 static_cast<int>(top - t), scaled, fg, bg);
-    });
+    DrawThroughTexture(
+        renderer, view, block, !IsTransparent(bg), [&](SDL_Surface *surface, int64_t l, int64_t t) {
+            if (FitsInt(left - l) && FitsInt(top - t))
+                GlypharFontCodePoint(surface, font, codepoint, static_cast<int>(left - l),
+                                     static_cast<int>(top - t), scaled, fg, bg);
+        });
 }
 
 void GlypharRenderGrid(SDL_Renderer *renderer, const GlypharFont *font, const GlypharCell *cells,
@@ -443,11 +464,17 @@ void GlypharRenderGrid(SDL_Renderer *renderer, const GlypharFont *font, const Gl
     };
     const Span grid{left, top, left + across(columns, pitchX) + g.cols.extent(),
                     top + across(rows, pitchY) + g.rows.extent()};
-    DrawThroughTexture(renderer, view, grid, [&](SDL_Surface *surface, int64_t l, int64_t t) {
-        if (FitsInt(left - l) && FitsInt(top - t))
-            GlypharGrid(surface, font, cells, columns, rows, static_cast<int>(left - l),
-                        static_cast<int>(top - t), scaled);
+    // Opaque cells cover the grid's whole area, overlapping or not.
+    const size_t count = static_cast<size_t>(columns) * static_cast<size_t>(rows);
+    const bool opaque = std::none_of(cells, cells + count, [](const GlypharCell &cell) {
+        return cell.bg == GLYPHAR_TRANSPARENT;
     });
+    DrawThroughTexture(
+        renderer, view, grid, opaque, [&](SDL_Surface *surface, int64_t l, int64_t t) {
+            if (FitsInt(left - l) && FitsInt(top - t))
+                GlypharGrid(surface, font, cells, columns, rows, static_cast<int>(left - l),
+                            static_cast<int>(top - t), scaled);
+        });
 }
 
 void GlypharRenderForget(SDL_Renderer *renderer)

@@ -217,6 +217,12 @@ Case RandomCase(std::mt19937 &random, const GlypharFont *font)
     c.kind = static_cast<int>(random() % 3);
     c.font = font;
     c.text = RandomText(random);
+    // Rows of one length, which an opaque background covers without a gap.
+    if (random() % 4 == 0) {
+        c.text.clear();
+        for (int row = 0, rows = 1 + static_cast<int>(random() % 4); row < rows; ++row)
+            c.text += (row > 0 ? "\n" : "") + std::string(4, static_cast<char>('a' + row));
+    }
     c.codepoint = random() % 2 ? 0x20 + random() % 0x60 : 0x2500 + random() % 0xA0;
     c.columns = 1 + static_cast<int>(random() % 12);
     c.rows = 1 + static_cast<int>(random() % 5);
@@ -314,6 +320,32 @@ TEST(Render, SoftwareRendererDrawsTheSurfacePixels)
             << (logical ? " (logical)" : "") << ", size " << c.size << ", text \"" << c.text
             << "\"";
     }
+}
+
+// Opaque texts whose rows fill their rectangle are copied without blending;
+// rows of other lengths, starts or gaps leave what is under them.
+TEST(Render, OpaqueRowsOfEveryShapeOverNoise)
+{
+    const char *const kTexts[] = {"abcd\nabcd\nabcd", "ab\nabcdef",       "abcdef\nab",
+                                  "abc\n\nabc",       "wrap these words", "x"};
+    std::mt19937 random(11);
+    for (const char *text : kTexts)
+        for (int flags : {0, GLYPHAR_ALIGN_CENTER, GLYPHAR_ALIGN_RIGHT, GLYPHAR_WRAP_WORDS})
+            for (float size : {1.0f, 1.5f}) {
+                SurfacePtr through = MakeTarget(32, 64, 48), expected = MakeTarget(32, 64, 48);
+                FillNoise(through.get(), random);
+                std::memcpy(expected->pixels, through->pixels,
+                            static_cast<size_t>(through->pitch) * through->h);
+                const _rect box{1, 1, 40, 40};
+                Renderer renderer(through.get());
+                GlypharRender(renderer.r, nullptr, text, box, size, {250, 250, 250}, {10, 20, 30},
+                              flags);
+                Flush(renderer.r);
+                GlypharFontDraw(expected.get(), nullptr, text, box, size, {250, 250, 250},
+                                {10, 20, 30}, flags);
+                EXPECT_TRUE(SamePixels(through.get(), expected.get()))
+                    << text << ", flags " << flags << ", size " << size;
+            }
 }
 
 TEST(Render, OneCopyPerTextGridOrCharacter)
