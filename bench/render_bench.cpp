@@ -1,8 +1,9 @@
 // glyphar-render-bench: text through an SDL_Renderer (SDL2 and SDL3 builds).
 // Each frame is an 800 x 600 screen of size-1 text, rendered and read back
-// (SDL_RenderReadPixels waits for the renderer to finish), on SDL's software
-// renderer (offscreen, over a surface) and, where a window can be made, on
-// OpenGL (Mesa's llvmpipe under Xvfb in `make bench`). Against:
+// (SDL_RenderReadPixels waits for the renderer to finish), in a window on
+// SDL's software renderer and on OpenGL (Mesa's llvmpipe under Xvfb in `make
+// bench`), or on the software renderer over an offscreen surface where there
+// is no display. Against:
 // - the streaming-texture way: the screen's text drawn by GlypharFontDraw
 //   into a locked streaming texture of the screen, then copied;
 // - SDL3's SDL_RenderDebugText, 8 x 8 cells, and SDL2_gfx's stringRGBA (its
@@ -208,40 +209,58 @@ void Run(std::vector<Case> &cases)
 
 // The cases on SDL's software renderer over an offscreen surface, and on a
 // window's OpenGL renderer where there is a display.
-std::vector<Case> Measure()
+// The cases on one of SDL's renderers in a window of its own: the window's
+// format for the streaming texture, as a program would choose it.
+void MeasureOn(const char *driver, std::vector<Case> *all)
 {
-    std::vector<Case> all;
+    SDL_Window *window = MakeWindow();
+    SDL_Renderer *r = window != nullptr ? MakeRenderer(window, driver) : nullptr;
+    if (r == nullptr) {
+        std::fprintf(stderr, "glyphar-render-bench: no %s renderer (%s): left out\n", driver,
+                     SDL_GetError());
+    } else {
+        const auto format = SDL_GetWindowPixelFormat(window);
+        std::fprintf(stderr, "glyphar-render-bench: %s renderer, window format %s\n", NameOf(r),
+                     SDL_GetPixelFormatName(format));
+        SDL_Texture *streaming =
+            SDL_CreateTexture(r, format, SDL_TEXTUREACCESS_STREAMING, kWidth, kHeight);
+        std::vector<Case> cases = CasesFor(r, driver, streaming);
+        Run(cases);
+        all->insert(all->end(), cases.begin(), cases.end());
+        GlypharRenderForget(r);
+        SDL_DestroyRenderer(r);
+    }
+    if (window != nullptr)
+        SDL_DestroyWindow(window);
+}
+
+// The software renderer over an offscreen surface, where there is no display.
+void MeasureOffscreen(std::vector<Case> *all)
+{
 #if SDL_MAJOR_VERSION >= 3
-    SDL_Surface *target = SDL_CreateSurface(kWidth, kHeight, SDL_PIXELFORMAT_XRGB8888);
+    SDL_Surface *target = SDL_CreateSurface(kWidth, kHeight, kFormat);
 #else
     SDL_Surface *target = SDL_CreateRGBSurfaceWithFormat(0, kWidth, kHeight, 32, kFormat);
 #endif
     SDL_Renderer *software = SDL_CreateSoftwareRenderer(target);
     SDL_Texture *streaming =
         SDL_CreateTexture(software, kFormat, SDL_TEXTUREACCESS_STREAMING, kWidth, kHeight);
-    std::vector<Case> cases = CasesFor(software, "software", streaming);
+    std::vector<Case> cases = CasesFor(software, "software (offscreen)", streaming);
     Run(cases);
-    all.insert(all.end(), cases.begin(), cases.end());
+    all->insert(all->end(), cases.begin(), cases.end());
     GlypharRenderForget(software);
     SDL_DestroyRenderer(software);
+}
 
-    SDL_Window *window = MakeWindow();
-    SDL_Renderer *gl = window != nullptr ? MakeRenderer(window, "opengl") : nullptr;
-    if (gl == nullptr) {
-        std::fprintf(stderr, "glyphar-render-bench: no OpenGL renderer (%s): left out\n",
-                     SDL_GetError());
-    } else {
-        std::fprintf(stderr, "glyphar-render-bench: OpenGL through %s\n", NameOf(gl));
-        SDL_Texture *glStreaming =
-            SDL_CreateTexture(gl, kFormat, SDL_TEXTUREACCESS_STREAMING, kWidth, kHeight);
-        cases = CasesFor(gl, "opengl", glStreaming);
-        Run(cases);
-        all.insert(all.end(), cases.begin(), cases.end());
-        GlypharRenderForget(gl);
-        SDL_DestroyRenderer(gl);
+std::vector<Case> Measure(bool video)
+{
+    std::vector<Case> all;
+    if (!video) {
+        MeasureOffscreen(&all);
+        return all;
     }
-    if (window != nullptr)
-        SDL_DestroyWindow(window);
+    MeasureOn("software", &all);
+    MeasureOn("opengl", &all);
     return all;
 }
 
@@ -290,7 +309,7 @@ int main(int argc, char **argv)
     if (!video)
         std::fprintf(stderr, "glyphar-render-bench: no video (%s): software renderer only\n",
                      SDL_GetError());
-    const std::vector<Case> cases = Measure();
+    const std::vector<Case> cases = Measure(video);
     Report(cases, stdout);
     if (markdown != nullptr) {
         FILE *out = std::fopen(markdown, "a");

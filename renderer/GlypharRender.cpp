@@ -31,13 +31,20 @@ using namespace glyphar;
 
 namespace {
 
-// The texture a renderer keeps for glyphar, grown as texts need.
-struct RenderCache {
-    SDL_Renderer *renderer;
+// A texture a renderer keeps for glyphar, grown as texts need.
+struct Slot {
     SDL_Texture *texture;
+    Uint32 format;
     int width, height;
     unsigned resets;  // deviceResets when the texture was made
-    SDL_BlendMode blend;
+};
+
+// Two per renderer: one with alpha, blended, for texts that leave pixels
+// under them; one in the target's own format where it can be, copied as it
+// is, for texts that cover their rectangle.
+struct RenderCache {
+    SDL_Renderer *renderer;
+    Slot blended, solid;
     RenderCache *next;
 };
 
@@ -123,6 +130,27 @@ void ViewOf(SDL_Renderer *renderer, SDL_Rect *viewport, SDL_Rect *clip, bool *cl
     *clipped = SDL_RenderClipEnabled(renderer) && SDL_GetRenderClipRect(renderer, clip);
 }
 
+// The format of the target texture, or the first the renderer lists: on
+// SDL3 the one it draws in (a software renderer's surface, say).
+Uint32 TargetFormat(SDL_Renderer *renderer)
+{
+    if (SDL_Texture *target = SDL_GetRenderTarget(renderer))
+        return target->format;
+    const auto *formats = static_cast<const SDL_PixelFormat *>(SDL_GetPointerProperty(
+        SDL_GetRendererProperties(renderer), SDL_PROP_RENDERER_TEXTURE_FORMATS_POINTER, nullptr));
+    return formats != nullptr ? formats[0] : 0;
+}
+
+bool TakesFormat(SDL_Renderer *renderer, Uint32 format)
+{
+    const auto *formats = static_cast<const SDL_PixelFormat *>(SDL_GetPointerProperty(
+        SDL_GetRendererProperties(renderer), SDL_PROP_RENDERER_TEXTURE_FORMATS_POINTER, nullptr));
+    for (; formats != nullptr && *formats != SDL_PIXELFORMAT_UNKNOWN; ++formats)
+        if (*formats == format)
+            return true;
+    return false;
+}
+
 bool LockToSurface(SDL_Texture *texture, const SDL_Rect &area, bool clear, SDL_Surface **surface)
 {
     if (!SDL_LockTextureToSurface(texture, &area, surface))
@@ -182,6 +210,28 @@ void ViewOf(SDL_Renderer *renderer, SDL_Rect *viewport, SDL_Rect *clip, bool *cl
     *clipped = SDL_RenderIsClipEnabled(renderer) == SDL_TRUE;
     if (*clipped)
         SDL_RenderGetClipRect(renderer, clip);
+}
+
+// The format of the target texture, or of the window: SDL2 tells no other.
+Uint32 TargetFormat(SDL_Renderer *renderer)
+{
+    Uint32 format = 0;
+    if (SDL_Texture *target = SDL_GetRenderTarget(renderer))
+        SDL_QueryTexture(target, &format, nullptr, nullptr, nullptr);
+    else if (SDL_Window *window = SDL_RenderGetWindow(renderer))
+        format = SDL_GetWindowPixelFormat(window);
+    return format;
+}
+
+bool TakesFormat(SDL_Renderer *renderer, Uint32 format)
+{
+    SDL_RendererInfo info;
+    if (SDL_GetRendererInfo(renderer, &info) != 0)
+        return false;
+    for (Uint32 i = 0; i < info.num_texture_formats; ++i)
+        if (info.texture_formats[i] == format)
+            return true;
+    return false;
 }
 
 bool LockToSurface(SDL_Texture *texture, const SDL_Rect &area, bool clear, SDL_Surface **surface)
@@ -274,29 +324,52 @@ int GrownSize(int need, int had, int limit)
     return static_cast<int>(std::min<int64_t>(grown, limit));
 }
 
-// A texture of at least width x height, blended and sampled nearest.
-bool MakeRoom(RenderCache &cache, int width, int height, int limit)
+// A texture of at least width x height in `format`, sampled nearest.
+bool MakeRoom(SDL_Renderer *renderer, Slot &slot, Uint32 format, SDL_BlendMode blend, int width,
+              int height, int limit)
 {
     const unsigned resets = deviceResets.load();
-    if (cache.texture != nullptr && cache.resets == resets && cache.width >= width &&
-        cache.height >= height)
+    const bool same = slot.resets == resets && slot.format == format;
+    if (slot.texture != nullptr && same && slot.width >= width && slot.height >= height)
         return true;
-    const bool reset = cache.resets != resets;
-    const int w = GrownSize(width, reset ? 0 : cache.width, limit);
-    const int h = GrownSize(height, reset ? 0 : cache.height, limit);
-    if (cache.texture != nullptr)
-        SDL_DestroyTexture(cache.texture);
-    cache.texture = SDL_CreateTexture(cache.renderer, SDL_PIXELFORMAT_ARGB8888,
-                                      SDL_TEXTUREACCESS_STREAMING, w, h);
-    cache.width = cache.texture != nullptr ? w : 0;
-    cache.height = cache.texture != nullptr ? h : 0;
-    cache.resets = resets;
-    if (cache.texture == nullptr)
+    const int w = GrownSize(width, same ? slot.width : 0, limit);
+    const int h = GrownSize(height, same ? slot.height : 0, limit);
+    if (slot.texture != nullptr)
+        SDL_DestroyTexture(slot.texture);
+#if SDL_MAJOR_VERSION >= 3
+    const auto pixelFormat = static_cast<SDL_PixelFormat>(format);
+#else
+    const Uint32 pixelFormat = format;
+#endif
+    slot.texture = SDL_CreateTexture(renderer, pixelFormat, SDL_TEXTUREACCESS_STREAMING, w, h);
+    slot.format = format;
+    slot.width = slot.texture != nullptr ? w : 0;
+    slot.height = slot.texture != nullptr ? h : 0;
+    slot.resets = resets;
+    if (slot.texture == nullptr)
         return false;
-    SDL_SetTextureBlendMode(cache.texture, SDL_BLENDMODE_BLEND);
-    cache.blend = SDL_BLENDMODE_BLEND;
-    SetNearest(cache.texture);
+    SDL_SetTextureBlendMode(slot.texture, blend);
+    SetNearest(slot.texture);
     return true;
+}
+
+void Release(Slot &slot)
+{
+    if (slot.texture != nullptr)
+        SDL_DestroyTexture(slot.texture);
+    slot = Slot{};
+}
+
+// The target's format where a texture in it copies exactly (4 bytes, 8 bits a
+// channel, one the renderer takes): the copy is then a plain one. ARGB8888
+// otherwise.
+Uint32 SolidFormat(SDL_Renderer *renderer)
+{
+    const Uint32 format = TargetFormat(renderer);
+    const bool plain = format != 0 && !SDL_ISPIXELFORMAT_FOURCC(format) &&
+                       !SDL_ISPIXELFORMAT_INDEXED(format) && SDL_BYTESPERPIXEL(format) == 4 &&
+                       (SDL_PIXELLAYOUT(format) == SDL_PACKEDLAYOUT_8888);
+    return plain && TakesFormat(renderer, format) ? format : Uint32{SDL_PIXELFORMAT_ARGB8888};
 }
 
 // Where drawing lands: k target pixels a unit of the renderer's coordinates
@@ -355,6 +428,8 @@ void DrawThroughTexture(SDL_Renderer *renderer, const View &view, Span painted, 
     const int64_t tile = (limit - 1) / (2 * k) * (2 * k);
     if (tile <= 0)
         return;
+    Slot &slot = covered ? cache->solid : cache->blended;
+    const Uint32 format = covered ? SolidFormat(renderer) : Uint32{SDL_PIXELFORMAT_ARGB8888};
     const SDL_BlendMode blend = covered ? SDL_BLENDMODE_NONE : SDL_BLENDMODE_BLEND;
     for (int64_t top = area.top; top < area.bottom; top += tile) {
         for (int64_t left = area.left; left < area.right; left += tile) {
@@ -365,17 +440,14 @@ void DrawThroughTexture(SDL_Renderer *renderer, const View &view, Span painted, 
             // part starts on an odd one, and that pixel is not copied.
             const int padX = static_cast<int>(left & 1), padY = static_cast<int>(top & 1);
             SDL_Surface *surface = nullptr;
-            if (!MakeRoom(*cache, w + padX, h + padY, static_cast<int>(limit)) ||
-                !LockToSurface(cache->texture, SDL_Rect{0, 0, w + padX, h + padY}, !covered,
+            if (!MakeRoom(renderer, slot, format, blend, w + padX, h + padY,
+                          static_cast<int>(limit)) ||
+                !LockToSurface(slot.texture, SDL_Rect{0, 0, w + padX, h + padY}, !covered,
                                &surface))
                 return;
             paint(surface, left - padX, top - padY);
-            SDL_UnlockTexture(cache->texture);
-            if (cache->blend != blend) {
-                SDL_SetTextureBlendMode(cache->texture, blend);
-                cache->blend = blend;
-            }
-            Copy(renderer, cache->texture, SDL_Rect{padX, padY, w, h},
+            SDL_UnlockTexture(slot.texture);
+            Copy(renderer, slot.texture, SDL_Rect{padX, padY, w, h},
                  SDL_Rect{static_cast<int>(left / k), static_cast<int>(top / k),
                           static_cast<int>(w / k), static_cast<int>(h / k)});
         }
@@ -482,9 +554,8 @@ void GlypharRenderForget(SDL_Renderer *renderer)
     RenderCache *cache = renderer != nullptr ? FindCache(renderer) : nullptr;
     if (cache == nullptr)
         return;
-    if (cache->texture != nullptr)
-        SDL_DestroyTexture(cache->texture);
-    cache->texture = nullptr;
+    Release(cache->blended);
+    Release(cache->solid);
 #if SDL_MAJOR_VERSION >= 3
     // Clearing the property frees the cache through its cleanup.
     SDL_ClearProperty(SDL_GetRendererProperties(renderer), kCacheProperty);
