@@ -11,14 +11,16 @@
 #                   SDL3_PREFIX (scripts/install-deps sdl3)
 #   make check-cross the unit tests built for 64-bit ARM and for s390x (big-
 #                   endian) with Debian's cross compilers, run under qemu-user
-#   make sanitize   the unit tests again, built with ASan and UBSan, without
-#                   masked stores, so the portable writers are tested on
-#                   every CPU, and without zlib
+#   make sanitize   the unit tests again, built with ASan (LeakSanitizer
+#                   included) and UBSan on SDL3, so that the renderer path
+#                   is checked too, without masked stores, so the portable
+#                   writers are tested on every CPU, and without zlib
 #   make fuzz       the two fuzzers (drawing, font loading), sharing
 #                   FUZZ_SECONDS (default 120), each from its own seeds
 #   make bench      build the benchmarks at -O3 (Release) and -O2
-#                   (RelWithDebInfo) and run them; the table
-#                   lands in build-release/benchmarks.md
+#                   (RelWithDebInfo) and run them, then the SDL_Renderer
+#                   benchmark on SDL3 and SDL2 under Xvfb; the tables
+#                   land in build-release/benchmarks.md
 #   make bench-docs the same, written to docs/benchmarks.md
 #   make screenshot capture the demo window anew: docs/demo.png and the
 #                   end-to-end tests' golden image
@@ -83,10 +85,11 @@ check-cross:
 
 sanitize:
 	scripts/install-deps test
-	$(CONFIGURE) -B $(BUILD_DIR)-sanitize -DGLYPHAR_BUILD_TESTS=ON -DGLYPHAR_SANITIZE=ON \
-	  -DGLYPHAR_VECTOR=OFF -DGLYPHAR_ZLIB=OFF
-	cmake --build $(BUILD_DIR)-sanitize --parallel $(JOBS)
-	$(CTEST) $(BUILD_DIR)-sanitize -L unit
+	$(SDL3_ENV) scripts/install-deps sdl3
+	$(SDL3_ENV) $(CONFIGURE) -B $(BUILD_DIR)-sanitize -DGLYPHAR_SDL=3 -DGLYPHAR_BUILD_TESTS=ON \
+	  -DGLYPHAR_SANITIZE=ON -DGLYPHAR_VECTOR=OFF -DGLYPHAR_ZLIB=OFF
+	$(SDL3_ENV) cmake --build $(BUILD_DIR)-sanitize --parallel $(JOBS)
+	$(SDL3_ENV) $(CTEST) $(BUILD_DIR)-sanitize -L unit
 
 fuzz:
 	scripts/install-deps fuzz
@@ -100,11 +103,13 @@ fuzz:
 
 bench:
 	scripts/install-deps bench
-	bench/report.sh $(BUILD_DIR)-release $(BUILD_DIR)-release/benchmarks.md
+	$(SDL3_ENV) scripts/install-deps sdl3
+	$(SDL3_ENV) bench/report.sh $(BUILD_DIR)-release $(BUILD_DIR)-release/benchmarks.md
 
 bench-docs:
 	scripts/install-deps bench
-	bench/report.sh $(BUILD_DIR)-release docs/benchmarks.md
+	$(SDL3_ENV) scripts/install-deps sdl3
+	$(SDL3_ENV) bench/report.sh $(BUILD_DIR)-release docs/benchmarks.md
 
 screenshot:
 	scripts/install-deps screenshot

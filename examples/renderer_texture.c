@@ -53,6 +53,40 @@ static void FillRect(SDL_Renderer *r, int x, int y, int w, int h)
     SDL_RenderFillRect(r, &area);
 }
 
+/* A framed status box as a terminal grid, one GlypharRenderGrid call: box
+ * drawing joins across cells; the bar fills with the frame count. */
+static void DrawStatusGrid(SDL_Renderer *r, int frame)
+{
+    enum { kColumns = 24, kRows = 3 };
+    static const char label[] = "frames";
+    GlypharCell cells[kColumns * kRows];
+    const int filled = frame % 13;
+    int c, row;
+    for (row = 0; row < kRows; ++row)
+        for (c = 0; c < kColumns; ++c) {
+            GlypharCell *cell = &cells[row * kColumns + c];
+            const int edgeX = c == 0 || c == kColumns - 1, edgeY = row == 0 || row == kRows - 1;
+            cell->fg = 0x8CA0D0;
+            cell->bg = 0x101424;
+            if (edgeX && edgeY)
+                cell->codepoint =
+                    row == 0 ? (c == 0 ? 0x256D : 0x256E) : (c == 0 ? 0x2570 : 0x256F);
+            else if (edgeY)
+                cell->codepoint = 0x2500;
+            else if (edgeX)
+                cell->codepoint = 0x2502;
+            else if (c >= 2 && c < 2 + (int)sizeof label - 1)
+                cell->codepoint = (uint32_t)label[c - 2];
+            else if (c >= 9 && c < 9 + 13)
+                cell->codepoint = c - 9 <= filled ? 0x2588 : 0x2591;
+            else
+                cell->codepoint = ' ';
+            if (cell->codepoint == 0x2588 || cell->codepoint == 0x2591)
+                cell->fg = 0xFAC83C;
+        }
+    GlypharRenderGrid(r, NULL, cells, kColumns, kRows, 380, 150, 1.5f);
+}
+
 static void DrawFrame(SDL_Renderer *r, int frame)
 {
     static const char panel_text[] =
@@ -72,17 +106,18 @@ static void DrawFrame(SDL_Renderer *r, int frame)
         SDL_SetRenderDrawColor(r, s->r, s->g, s->b, 255);
         FillRect(r, x, y, s->w, s->h);
         GlypharRender(r, NULL, s->name, (_rect){x, y + s->h + 3, 200, 10}, 1.0f, kInk,
-                      kNoBackground, 0);
+                      kNoBackground, GLYPHAR_UTF8);
     }
     GlypharFontMeasure(NULL, panel_text, panel_box, 1.5f,
-                       GLYPHAR_WRAP_WORDS | GLYPHAR_ALIGN_CENTER, &panel);
+                       GLYPHAR_WRAP_WORDS | GLYPHAR_ALIGN_CENTER | GLYPHAR_UTF8, &panel);
     SDL_SetRenderDrawColor(r, 52, 60, 92, 255);
     FillRect(r, panel.x - 8, panel.y - 8, panel.w + 16, panel.h + 16);
     GlypharRender(r, NULL, panel_text, panel_box, 1.5f, kInk, kNoBackground,
-                  GLYPHAR_WRAP_WORDS | GLYPHAR_ALIGN_CENTER);
+                  GLYPHAR_WRAP_WORDS | GLYPHAR_ALIGN_CENTER | GLYPHAR_UTF8);
+    DrawStatusGrid(r, frame);
     snprintf(hud, sizeof hud, " glyphar through an SDL_Renderer  frame %d ", frame);
     GlypharRender(r, NULL, hud, (_rect){0, 4, kWidth, 20}, 2.0f, kGold, kHud,
-                  GLYPHAR_ALIGN_CENTER);
+                  GLYPHAR_ALIGN_CENTER | GLYPHAR_UTF8);
 }
 
 #if SDL_MAJOR_VERSION >= 3
@@ -113,7 +148,7 @@ static Uint32 ShownRendererFormat(SDL_Window *window, SDL_Renderer *renderer)
         SDL_GetRendererProperties(renderer), SDL_PROP_RENDERER_TEXTURE_FORMATS_POINTER, NULL);
     (void)window;
     return formats != NULL && formats[0] != SDL_PIXELFORMAT_UNKNOWN ? (Uint32)formats[0]
-                                                                      : SDL_PIXELFORMAT_XRGB8888;
+                                                                    : SDL_PIXELFORMAT_XRGB8888;
 #else
     (void)renderer;
     return SDL_GetWindowPixelFormat(window);
@@ -212,8 +247,8 @@ int main(int argc, char *argv[])
 {
     int scale = 1, still = 0, i;
     const char *format = NULL, *out = NULL;
-    program_name = SDL_MAJOR_VERSION >= 3 ? "glyphar-example-renderer-sdl3"
-                                          : "glyphar-example-renderer-sdl2";
+    program_name =
+        SDL_MAJOR_VERSION >= 3 ? "glyphar-example-renderer-sdl3" : "glyphar-example-renderer-sdl2";
     for (i = 1; i < argc; ++i) {
         if (strcmp(argv[i], "--scale") == 0 && i + 1 < argc) {
             scale = atoi(argv[++i]);
