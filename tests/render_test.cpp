@@ -61,51 +61,26 @@ SDL_Texture *__wrap_SDL_CreateTexture(SDL_Renderer *r, Uint32 format, int access
 namespace glyphar_test {
 namespace {
 
-// The few renderer calls the tests make, in SDL2's form.
-#if SDL_MAJOR_VERSION >= 3
-void Flush(SDL_Renderer *r)
-{
-    SDL_FlushRenderer(r);
-}
-void SetScale(SDL_Renderer *r, float k)
-{
-    SDL_SetRenderScale(r, k, k);
-}
-void SetViewport(SDL_Renderer *r, const SDL_Rect *v)
-{
-    SDL_SetRenderViewport(r, v);
-}
-void SetClip(SDL_Renderer *r, const SDL_Rect *c)
-{
-    SDL_SetRenderClipRect(r, c);
-}
-void SetLogical(SDL_Renderer *r, int w, int h)
-{
-    SDL_SetRenderLogicalPresentation(r, w, h, SDL_LOGICAL_PRESENTATION_INTEGER_SCALE);
-}
-#else
 void Flush(SDL_Renderer *r)
 {
     SDL_RenderFlush(r);
 }
+
 void SetScale(SDL_Renderer *r, float k)
 {
     SDL_RenderSetScale(r, k, k);
 }
-void SetViewport(SDL_Renderer *r, const SDL_Rect *v)
-{
-    SDL_RenderSetViewport(r, v);
-}
-void SetClip(SDL_Renderer *r, const SDL_Rect *c)
-{
-    SDL_RenderSetClipRect(r, c);
-}
+
+// An integer-scaled logical presentation, centred in the target.
 void SetLogical(SDL_Renderer *r, int w, int h)
 {
+#if SDL_MAJOR_VERSION >= 3
+    SDL_SetRenderLogicalPresentation(r, w, h, SDL_LOGICAL_PRESENTATION_INTEGER_SCALE);
+#else
     SDL_RenderSetLogicalSize(r, w, h);
     SDL_RenderSetIntegerScale(r, SDL_TRUE);
-}
 #endif
+}
 
 const SDL_BlendMode kBlendModes[] = {SDL_BLENDMODE_NONE, SDL_BLENDMODE_BLEND, SDL_BLENDMODE_ADD,
                                      SDL_BLENDMODE_MOD};
@@ -288,13 +263,13 @@ TEST(Render, SoftwareRendererDrawsTheSurfacePixels)
         if (!logical && random() % 2) {
             viewport = {2 * static_cast<int>(random() % 10), 2 * static_cast<int>(random() % 8),
                         static_cast<int>(20 + random() % 60), static_cast<int>(10 + random() % 40)};
-            SetViewport(renderer.r, &viewport);
+            SDL_RenderSetViewport(renderer.r, &viewport);
         }
         const bool clipped = random() % 2;
         if (clipped) {
             clip = {static_cast<int>(random() % 30) - 5, static_cast<int>(random() % 20) - 5,
                     static_cast<int>(random() % 70), static_cast<int>(random() % 40)};
-            SetClip(renderer.r, &clip);
+            SDL_RenderSetClipRect(renderer.r, &clip);
         }
         c.Render(renderer.r);
         Flush(renderer.r);
@@ -494,7 +469,7 @@ TEST(Render, FractionalScaleStaysInsideTheClip)
     Renderer renderer(target.get());
     SetScale(renderer.r, 1.5f);
     const SDL_Rect clip{10, 10, 40, 20};  // pixels 15..75 x 15..45
-    SetClip(renderer.r, &clip);
+    SDL_RenderSetClipRect(renderer.r, &clip);
     GlypharRender(renderer.r, nullptr, "Scaled by 1.5 through the renderer", {0, 0, 100, 60}, 1,
                   {255, 255, 255}, {0, 0, 0}, GLYPHAR_WRAP_WORDS);
     Flush(renderer.r);

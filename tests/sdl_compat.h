@@ -39,6 +39,26 @@ inline void SDL_SetClipRect(SDL_Surface *s, const SDL_Rect *r)
     SDL_SetSurfaceClipRect(s, r);
 }
 
+inline int SDL_RenderFlush(SDL_Renderer *r)
+{
+    return SDL_FlushRenderer(r) ? 0 : -1;
+}
+
+inline int SDL_RenderSetScale(SDL_Renderer *r, float x, float y)
+{
+    return SDL_SetRenderScale(r, x, y) ? 0 : -1;
+}
+
+inline int SDL_RenderSetViewport(SDL_Renderer *r, const SDL_Rect *v)
+{
+    return SDL_SetRenderViewport(r, v) ? 0 : -1;
+}
+
+inline int SDL_RenderSetClipRect(SDL_Renderer *r, const SDL_Rect *c)
+{
+    return SDL_SetRenderClipRect(r, c) ? 0 : -1;
+}
+
 #endif
 
 namespace glyphar_test {
