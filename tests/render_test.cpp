@@ -363,6 +363,52 @@ TEST(Render, OneCopyPerTextGridOrCharacter)
     }
 }
 
+// Into a target texture, which the renderer draws on in the texture's own
+// format: read back, the pixels the surface calls write on a surface of it.
+TEST(Render, IntoATargetTexture)
+{
+    SurfacePtr screen = MakeTarget(32, 8, 8);
+    Renderer renderer(screen.get());
+    std::mt19937 random(3);
+    for (int bpp : {32, 16}) {
+        SurfacePtr expected = MakeTarget(bpp, 96, 40), through = MakeTarget(bpp, 96, 40);
+        FillNoise(expected.get(), random);
+#if SDL_MAJOR_VERSION >= 3
+        const SDL_PixelFormat format = expected->format;
+#else
+        const Uint32 format = expected->format->format;
+#endif
+        SDL_Texture *target =
+            SDL_CreateTexture(renderer.r, format, SDL_TEXTUREACCESS_TARGET, 96, 40);
+        ASSERT_NE(target, nullptr) << SDL_GetError();
+        SDL_UpdateTexture(target, nullptr, expected->pixels, expected->pitch);
+        SDL_SetRenderTarget(renderer.r, target);
+        const _color ink{240, 200, 40}, paper{20, 40, 160};
+        GlypharRender(renderer.r, nullptr, "covered\nrow\u2591\u2591\u2591\u2591", {3, 2, 90, 40},
+                      1.5f, ink, paper, GLYPHAR_UTF8);
+        GlypharRender(renderer.r, nullptr, "over it", {20, 20, 90, 40}, 1, ink, {-1, -1, -1}, 0);
+        GlypharFontDraw(expected.get(), nullptr, "covered\nrow\u2591\u2591\u2591\u2591",
+                        {3, 2, 90, 40}, 1.5f, ink, paper, GLYPHAR_UTF8);
+        GlypharFontDraw(expected.get(), nullptr, "over it", {20, 20, 90, 40}, 1, ink, {-1, -1, -1},
+                        0);
+#if SDL_MAJOR_VERSION >= 3
+        SDL_Surface *read = SDL_RenderReadPixels(renderer.r, nullptr);
+        ASSERT_NE(read, nullptr) << SDL_GetError();
+        SDL_Surface *converted = SDL_ConvertSurface(read, format);
+        std::memcpy(through->pixels, converted->pixels, static_cast<size_t>(through->pitch) * 40);
+        SDL_DestroySurface(converted);
+        SDL_DestroySurface(read);
+#else
+        ASSERT_EQ(
+            SDL_RenderReadPixels(renderer.r, nullptr, format, through->pixels, through->pitch), 0)
+            << SDL_GetError();
+#endif
+        SDL_SetRenderTarget(renderer.r, nullptr);
+        SDL_DestroyTexture(target);
+        EXPECT_TRUE(SamePixels(through.get(), expected.get())) << bpp << " bits";
+    }
+}
+
 TEST(Render, LeavesTheRenderersStateAsItWas)
 {
     SurfacePtr target = MakeTarget(32, 200, 100);
