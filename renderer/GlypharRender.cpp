@@ -5,11 +5,14 @@
 // renderer keeps for glyphar (cleared to alpha 0, so only painted pixels are
 // opaque), just the part of it that can show, and copied to where it goes
 // with one copy, blended: alpha is 0 or 255 only, so each pixel is either the
-// one the surface call wrote or the one already there, on every backend. The
-// copy places texels on pixels 1:1 at integer corners with nearest sampling,
-// which every backend draws exactly (pixel centres fall on texel centres).
-// At an integer scale k the texture holds the text drawn at k times the
-// size, in the target's own pixels, so the copy is still 1:1.
+// one the surface call wrote or the one already there, on every backend. A
+// text that paints all of its rectangle needs neither the clearing nor the
+// blending, and goes through a second texture, in the target's own format
+// where it can be, copied as it is. The copy places texels on pixels 1:1 at
+// integer corners with nearest sampling, which every backend draws exactly
+// (pixel centres fall on texel centres). At an integer scale k the texture
+// holds the text drawn at k times the size, in the target's own pixels, so
+// the copy is still 1:1.
 
 #include "Glyphar.h"
 
@@ -250,7 +253,7 @@ void Copy(SDL_Renderer *renderer, SDL_Texture *texture, const SDL_Rect &from, co
 
 #endif
 
-// The renderer's cache, made on its first use; nullptr where none can be.
+// The renderer's cache, where it has one.
 RenderCache *FindCache(SDL_Renderer *renderer)
 {
     std::lock_guard<std::mutex> hold(cachesLock);
@@ -260,6 +263,7 @@ RenderCache *FindCache(SDL_Renderer *renderer)
     return nullptr;
 }
 
+// The renderer's cache, made on its first use; nullptr where none can be.
 RenderCache *CacheFor(SDL_Renderer *renderer)
 {
     if (RenderCache *found = FindCache(renderer))
@@ -283,7 +287,7 @@ RenderCache *CacheFor(SDL_Renderer *renderer)
     return cache;
 }
 
-// Unlinks a cache and frees it; its texture is the caller's to release.
+// Unlinks a cache and frees it; its textures are the caller's to release.
 void DropCache(RenderCache *cache)
 {
     std::lock_guard<std::mutex> hold(cachesLock);
@@ -300,8 +304,8 @@ void DropCache(RenderCache *cache)
 
 #if SDL_MAJOR_VERSION >= 3
 
-// A destroyed renderer has released its textures, ours among them, before
-// its properties: only the cache itself is left to free.
+// A destroyed renderer releases its textures, ours among them, itself:
+// only the cache is left to free.
 void SDLCALL ReleaseCache(void *, void *value)
 {
     DropCache(static_cast<RenderCache *>(value));
