@@ -345,22 +345,47 @@ void GatherUnscaledX86(uint64_t *rows, int64_t stride, const uint8_t (*font)[16]
 
 namespace {
 
+// A whole word, 64 pixels, of a colour per pixel: its stores unrolled.
+template <int Bytes, bool Opaque>
+GLYPHAR_AVX2 inline void ColouredWord256(uint8_t *dst, uint64_t word, const uint8_t *fgLine,
+                                         const uint8_t *bgLine)
+{
+    constexpr int kPixels = 32 / Bytes;
+    constexpr uint64_t kLow = (uint64_t{1} << kPixels) - 1;
+    GLYPHAR_UNROLL(8)
+    for (int k = 0; k < 2 * Bytes; ++k) {
+        const uint32_t bits = static_cast<uint32_t>(word >> (k * kPixels % 64) & kLow);
+        const __m256i lit = LaneMasks256<Bytes>(bits);
+        const __m256i fg = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(fgLine + 32 * k));
+        if (!Opaque) {
+            if (bits != 0)
+                _mm256_maskstore_epi32(reinterpret_cast<int *>(dst + 32 * k), lit, fg);
+            continue;
+        }
+        const __m256i bg = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(bgLine + 32 * k));
+        _mm256_storeu_si256(reinterpret_cast<__m256i *>(dst + 32 * k),
+                            _mm256_blendv_epi8(bg, fg, lit));
+    }
+}
+
 // Rows with a colour per pixel, 32 bytes a store, each store's pixels
-// loaded from the lines. Transparent ones only with 4-byte lanes, which the
-// masked store has.
+// loaded from the lines: whole words unrolled, then the partial one.
+// Transparent ones only with 4-byte lanes, which the masked store has.
 template <int Bytes, bool Opaque>
 GLYPHAR_AVX2 void Coloured256(uint8_t *dst, int64_t pitch, const RowRuns &runs, const RowSpan &span,
                               const uint8_t *fgLine, const uint8_t *bgLine)
 {
     constexpr int kPixels = 32 / Bytes;
-    const int64_t pixels = 64 * span.words + span.partialPixels();
+    const int64_t whole = 64 * span.words, pixels = whole + span.partialPixels();
     const RowRuns local = runs;  // which the stores cannot alias
     for (int r = local.first; r <= local.last; ++r) {
         const uint64_t *bits = local.BitsOf(r);
         for (int64_t n = local.height[r]; n > 0; --n, dst += pitch) {
-            for (int64_t p = 0; p < pixels; p += kPixels) {
-                const int shift = static_cast<int>(p & 63);
-                const uint32_t word = static_cast<uint32_t>(bits[p >> 6] >> shift);
+            for (int64_t p = 0; p < whole; p += 64)
+                ColouredWord256<Bytes, Opaque>(dst + p * Bytes, bits[p >> 6], fgLine + p * Bytes,
+                                               bgLine + p * Bytes);
+            for (int64_t p = whole; p < pixels; p += kPixels) {  // the last, partial word
+                const uint32_t word = static_cast<uint32_t>(bits[p >> 6] >> (p & 63));
                 const int64_t bytes = std::min<int64_t>(32, (pixels - p) * Bytes);
                 const uint32_t shown =
                     bytes == 32 ? ~0u : (1u << (bytes / Bytes)) - 1;  // bytes < 32: fewer pixels
@@ -512,7 +537,10 @@ GLYPHAR_AVX2 void CellsLine256(uint8_t *line, const uint32_t *pixel, int64_t cou
         const __m256i colours = _mm256_permutevar8x32_epi32(
             _mm256_maskload_epi32(reinterpret_cast<const int *>(pixel + k), in),
             _mm256_min_epi32(lanes, _mm256_set1_epi32(n - 1)));
-        const int64_t stores = (n * pitch + 8 + kPixels - 1) / kPixels;
+        // The next eight's stores start where these cells end; the last
+        // eight's run eight pixels on, past the last cell.
+        const int64_t tail = k + 8 < count ? 0 : 8;
+        const int64_t stores = (n * pitch + tail + kPixels - 1) / kPixels;
         for (int64_t store = 0; store < stores; ++store) {
             __m256i out;
             if (Bytes == 4)

@@ -334,7 +334,10 @@ GLYPHAR_AVX512 void CellsLine512(uint8_t *line, const uint32_t *pixel, int64_t c
             _mm512_maskz_loadu_epi32(static_cast<__mmask16>((1u << n) - 1), pixel + k));
         if (Bytes == 2)
             colours = _mm512_castsi256_si512(_mm512_maskz_cvtepi32_epi16(0xFFFF, colours));
-        const int64_t stores = (n * pitch + 8 + kLanes - 1) / kLanes;
+        // The next sixteen's stores start where these cells end; the last
+        // sixteen's run eight pixels on, past the last cell.
+        const int64_t tail = k + 16 < count ? 0 : 8;
+        const int64_t stores = (n * pitch + tail + kLanes - 1) / kLanes;
         for (int64_t store = 0; store < stores && store < 8; ++store) {
             const __m512i at = _mm512_load_si512(
                 Bytes == 2 ? static_cast<const void *>(kCellOfLane16.at[pitch][store])
