@@ -545,6 +545,9 @@ GLYPHAR_AVX2 void CellsLine256(uint8_t *line, const uint32_t *pixel, int64_t cou
             __m256i out;
             if (Bytes == 4)
                 out = SpreadEight256(colours, pitch, store);
+            else if (pitch % 2 == 0)  // both pixels of a pair in one cell: spread pairs
+                out = SpreadEight256(_mm256_or_si256(colours, _mm256_slli_epi32(colours, 16)),
+                                     pitch / 2, store);
             else  // pack pairs of eights; the pack works within halves
                 out = _mm256_permute4x64_epi64(
                     _mm256_packus_epi32(SpreadEight256(colours, pitch, 2 * store),
