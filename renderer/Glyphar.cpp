@@ -24,17 +24,6 @@ using namespace glyphar;
 
 namespace {
 
-// The built-in font's cell, or a loaded font's.
-int CellWidthOf(const GlypharFont *font)
-{
-    return font != nullptr ? font->face.width : kGlyphCols;
-}
-
-int CellHeightOf(const GlypharFont *font)
-{
-    return font != nullptr ? font->face.height : kGlyphRows;
-}
-
 // A grid's rows that reach into the clip rectangle, and whether any
 // neighbouring blocks overlap.
 struct GridPlace {

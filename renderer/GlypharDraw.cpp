@@ -734,8 +734,7 @@ void DrawGridRow(const Target &t, const CellGeometry &g, const GlypharFont *font
 TextArea MeasureText(const GlypharFont *font, const char *text, _rect box, float size, int flags)
 {
     TextArea area{INT64_MAX, INT64_MAX, INT64_MIN, INT64_MIN, true, 0};
-    const int width = font != nullptr ? font->face.width : kGlyphCols;
-    const int height = font != nullptr ? font->face.height : kGlyphRows;
+    const int width = CellWidthOf(font), height = CellHeightOf(font);
     Grid grid;
     if (text == nullptr || !(size > 0) || !MakeGrid(box, size, flags, width, height, &grid)) {
         area.covered = false;

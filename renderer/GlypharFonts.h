@@ -118,6 +118,17 @@ inline uint32_t EntryOf(const GlypharFont &font, uint32_t codepoint)
     return font.pages[font.pageOf[codepoint >> 8]][codepoint & 0xFF];
 }
 
+// A font's cell at size 1: the built-in font's (null), or a loaded one's.
+inline int CellWidthOf(const GlypharFont *font)
+{
+    return font != nullptr ? font->face.width : kGlyphCols;
+}
+
+inline int CellHeightOf(const GlypharFont *font)
+{
+    return font != nullptr ? font->face.height : kGlyphRows;
+}
+
 inline uint32_t GlyphOf(const GlypharFont &font, uint32_t codepoint)
 {
     return EntryOf(font, codepoint) & kGlyphIndex;

@@ -458,16 +458,6 @@ void DrawThroughTexture(SDL_Renderer *renderer, const View &view, Span painted, 
     }
 }
 
-int CellWidthOf(const GlypharFont *font)
-{
-    return GlypharFontGetMetrics(font).width;
-}
-
-int CellHeightOf(const GlypharFont *font)
-{
-    return GlypharFontGetMetrics(font).height;
-}
-
 }  // namespace
 
 extern "C" {

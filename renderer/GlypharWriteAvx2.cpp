@@ -140,6 +140,29 @@ GLYPHAR_AVX2 inline void Word256(uint8_t *dst, uint64_t word, int bytes,
     }
 }
 
+// 32 bytes of pixels under `bits`: fg where lit and bg elsewhere (opaque),
+// or only the lit ones (transparent, 4-byte lanes).
+template <int Bytes, bool Opaque>
+GLYPHAR_AVX2 inline void Store32Bytes256(uint8_t *dst, uint32_t bits, __m256i fg, __m256i bg)
+{
+    const __m256i lit = LaneMasks256<Bytes>(bits);
+    if (!Opaque) {
+        if (bits != 0)
+            _mm256_maskstore_epi32(reinterpret_cast<int *>(dst), lit, fg);
+    } else {
+        _mm256_storeu_si256(reinterpret_cast<__m256i *>(dst), _mm256_blendv_epi8(bg, fg, lit));
+    }
+}
+
+// Store k's bits of a word: 32 bytes of pixels each.
+template <int Bytes>
+GLYPHAR_AVX2 inline uint32_t StoreBits256(uint64_t word, int k)
+{
+    constexpr int kPixels = 32 / Bytes;
+    constexpr uint64_t kLow = (uint64_t{1} << kPixels) - 1;
+    return static_cast<uint32_t>(word >> (k * kPixels % 64) & kLow);
+}
+
 // A whole word, 64 pixels: its stores unrolled, whatever the optimizer.
 template <int Bytes, bool Opaque>
 GLYPHAR_AVX2 inline void WholeWord256(uint8_t *dst, uint64_t word, __m256i fg, __m256i bg)
@@ -148,20 +171,9 @@ GLYPHAR_AVX2 inline void WholeWord256(uint8_t *dst, uint64_t word, __m256i fg, _
         PairsWord256(dst, word, fg, static_cast<uint32_t>(_mm256_extract_epi32(fg, 0)));
         return;
     }
-    constexpr int kPixels = 32 / Bytes;
-    constexpr uint64_t kLow = (uint64_t{1} << kPixels) - 1;
     GLYPHAR_UNROLL(8)
-    for (int k = 0; k < 2 * Bytes; ++k) {
-        const uint32_t bits = static_cast<uint32_t>(word >> (k * kPixels % 64) & kLow);
-        const __m256i lit = LaneMasks256<Bytes>(bits);
-        if (!Opaque) {
-            if (bits != 0)
-                _mm256_maskstore_epi32(reinterpret_cast<int *>(dst + 32 * k), lit, fg);
-        } else {
-            _mm256_storeu_si256(reinterpret_cast<__m256i *>(dst + 32 * k),
-                                _mm256_blendv_epi8(bg, fg, lit));
-        }
-    }
+    for (int k = 0; k < 2 * Bytes; ++k)
+        Store32Bytes256<Bytes, Opaque>(dst + 32 * k, StoreBits256<Bytes>(word, k), fg, bg);
 }
 
 template <int Bytes, bool Opaque>
@@ -350,21 +362,12 @@ template <int Bytes, bool Opaque>
 GLYPHAR_AVX2 inline void ColouredWord256(uint8_t *dst, uint64_t word, const uint8_t *fgLine,
                                          const uint8_t *bgLine)
 {
-    constexpr int kPixels = 32 / Bytes;
-    constexpr uint64_t kLow = (uint64_t{1} << kPixels) - 1;
     GLYPHAR_UNROLL(8)
     for (int k = 0; k < 2 * Bytes; ++k) {
-        const uint32_t bits = static_cast<uint32_t>(word >> (k * kPixels % 64) & kLow);
-        const __m256i lit = LaneMasks256<Bytes>(bits);
         const __m256i fg = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(fgLine + 32 * k));
-        if (!Opaque) {
-            if (bits != 0)
-                _mm256_maskstore_epi32(reinterpret_cast<int *>(dst + 32 * k), lit, fg);
-            continue;
-        }
-        const __m256i bg = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(bgLine + 32 * k));
-        _mm256_storeu_si256(reinterpret_cast<__m256i *>(dst + 32 * k),
-                            _mm256_blendv_epi8(bg, fg, lit));
+        const __m256i bg =
+            Opaque ? _mm256_loadu_si256(reinterpret_cast<const __m256i *>(bgLine + 32 * k)) : fg;
+        Store32Bytes256<Bytes, Opaque>(dst + 32 * k, StoreBits256<Bytes>(word, k), fg, bg);
     }
 }
 
