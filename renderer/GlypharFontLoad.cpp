@@ -1,12 +1,14 @@
-// Font loading: PSF version 1 and 2, the Linux console's format, plain or
-// gzip-compressed (through zlib where the build has it). Every size, count
-// and offset is checked against the data before it is used, with 64-bit
-// arithmetic; nothing is read outside the data, and nothing allocated past
-// the limits.
+// Font loading: the format told by its first bytes, PSF version 1 and 2 (the
+// Linux console's format) here, BDF, .hex and PCF in files of their own;
+// plain or gzip-compressed (through zlib where the build has it). Every
+// size, count and offset is checked against the data before it is used,
+// with 64-bit arithmetic; nothing is read outside the data, and nothing
+// allocated past the limits.
 
 #include "GlypharFontLoad.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
@@ -19,11 +21,6 @@
 
 namespace glyphar {
 
-namespace {
-
-#if defined(__GNUC__)
-__attribute__((format(printf, 2, 3)))
-#endif
 void Say(Reason why, const char *format, ...)
 {
     if (why.text == nullptr || why.size == 0)
@@ -33,6 +30,148 @@ void Say(Reason why, const char *format, ...)
     std::vsnprintf(why.text, why.size, format, args);
     va_end(args);
 }
+
+GlypharFont *OutOfMemory(Reason why, const char *where)
+{
+    Say(why, "%sout of memory", where);
+    return nullptr;
+}
+
+GlypharFont *HandOver(GlypharFont *font, Reason why, const char *where, uint32_t fallback)
+{
+    if (!FinishFont(font, fallback)) {
+        FreeFont(font);
+        return OutOfMemory(why, where);
+    }
+    return font;
+}
+
+//----------------------------------------------------------------------------
+// Fonts whose glyphs have metrics of their own.
+//----------------------------------------------------------------------------
+
+GlyphList::~GlyphList()
+{
+    std::free(metrics);
+    std::free(codepoints);
+    std::free(bitmaps);
+}
+
+bool GlyphList::Add(const GlyphMetrics &m, uint32_t codepoint, size_t bitmap)
+{
+    if (count == room) {
+        const int more = room == 0 ? 256 : 2 * room;
+        const size_t n = static_cast<size_t>(more);
+        void *a = std::realloc(metrics, n * sizeof *metrics);
+        if (a != nullptr)
+            metrics = static_cast<GlyphMetrics *>(a);
+        void *b = std::realloc(codepoints, n * sizeof *codepoints);
+        if (b != nullptr)
+            codepoints = static_cast<uint32_t *>(b);
+        void *c = std::realloc(bitmaps, n * sizeof *bitmaps);
+        if (c != nullptr)
+            bitmaps = static_cast<size_t *>(c);
+        if (a == nullptr || b == nullptr || c == nullptr)
+            return false;
+        room = more;
+    }
+    metrics[count] = m;
+    codepoints[count] = codepoint;
+    bitmaps[count] = bitmap;
+    ++count;
+    return true;
+}
+
+namespace {
+
+// Far enough for any glyph of a font within the limits, near enough that
+// sums of them never overflow.
+constexpr int kMaxOffset = 1 << 16;
+
+bool Within(int v, int low, int high)
+{
+    return v >= low && v <= high;
+}
+
+}  // namespace
+
+bool MetricsFit(const GlyphMetrics &m, Reason why, const char *where, const char *glyph)
+{
+    const char *bad = !Within(m.advance, 0, kMaxOffset)           ? "advance"
+                      : !Within(m.width, 0, kMaxCellWidth)        ? "width"
+                      : !Within(m.height, 0, kMaxCellHeight)      ? "height"
+                      : !Within(m.left, -kMaxOffset, kMaxOffset)  ? "left offset"
+                      : !Within(m.top, -kMaxOffset, kMaxOffset)   ? "top"
+                                                                  : nullptr;
+    if (bad == nullptr)
+        return true;
+    Say(why, "%s%s: ink box %d x %d at (%d, %d), advance %d: its %s is past glyphar's limits "
+        "(%d x %d pixels, advances and offsets up to %d)", where, glyph, m.width, m.height,
+        m.left, m.top, m.advance, bad, kMaxCellWidth, kMaxCellHeight, kMaxOffset);
+    return false;
+}
+
+GlypharFont *FontOfList(const GlyphList &list, int ascent, int descent, Reason why,
+                        const char *where, const char *format)
+{
+    if (list.count < 1) {
+        Say(why, "%s%s font without a glyph glyphar can use", where, format);
+        return nullptr;
+    }
+    if (!Within(ascent, -kMaxOffset, kMaxOffset) || !Within(descent, -kMaxOffset, kMaxOffset) ||
+        !Within(ascent + descent, 1, kMaxCellHeight)) {
+        Say(why, "%s%s font: ascent %d and descent %d make a line of %d pixels, not 1 to %d",
+            where, format, ascent, descent, ascent + descent, kMaxCellHeight);
+        return nullptr;
+    }
+    const FontBox box = BoxOf(ascent, descent, list.metrics, list.count);
+    if (box.width > kMaxCellWidth || box.height > kMaxCellHeight) {
+        Say(why, "%s%s font: its glyphs' ink and cell take a box of %d x %d pixels, past "
+            "glyphar's limit of %d x %d", where, format, box.width, box.height, kMaxCellWidth,
+            kMaxCellHeight);
+        return nullptr;
+    }
+    GlypharFont *font = NewBoxFont(box, ascent, descent, list.metrics, list.count);
+    if (font == nullptr)
+        return OutOfMemory(why, where);
+    for (int g = 0; g < list.count; ++g)
+        if (!MapCodePoint(font, list.codepoints[g], static_cast<uint32_t>(g))) {
+            FreeFont(font);
+            return OutOfMemory(why, where);
+        }
+    return font;
+}
+
+namespace {
+
+// Registry names compare without regard to case, as X11 compares them.
+bool SameName(const char *a, const char *b)
+{
+    for (; *a != '\0' && *b != '\0'; ++a, ++b)
+        if (std::tolower(static_cast<unsigned char>(*a)) !=
+            std::tolower(static_cast<unsigned char>(*b)))
+            return false;
+    return *a == *b;
+}
+
+}  // namespace
+
+bool EncodingsAreCodePoints(const char *registry, const char *encoding, Reason why,
+                            const char *where)
+{
+    if (registry == nullptr || *registry == '\0')
+        return true;
+    const char *enc = encoding != nullptr ? encoding : "";
+    if ((SameName(registry, "ISO10646") && SameName(enc, "1")) ||
+        (SameName(registry, "ISO8859") && SameName(enc, "1")) ||
+        (SameName(registry, "ISO646.1991") && SameName(enc, "IRV")))
+        return true;
+    Say(why, "%sfont of registry %s-%s: glyphar reads fonts of Unicode (ISO10646-1) and Latin-1 "
+        "(ISO8859-1); use the font's ISO10646-1 variant", where, registry, enc);
+    return false;
+}
+
+namespace {
 
 // Bytes the loader owns, freed when it returns.
 struct Buffer {
@@ -105,42 +244,20 @@ constexpr uint16_t kCp437[256] = {
 constexpr uint8_t kPsf1Magic[2] = {0x36, 0x04};
 constexpr uint8_t kPsf2Magic[4] = {0x72, 0xB5, 0x4A, 0x86};
 
-struct Loaded {
-    GlypharFont *font = nullptr;
-
-    Loaded() = default;
-    Loaded(const Loaded &) = delete;
-    Loaded &operator=(const Loaded &) = delete;
-    ~Loaded() { FreeFont(font); }
-
-    GlypharFont *Release()
-    {
-        GlypharFont *kept = font;
-        font = nullptr;
-        return kept;
-    }
-};
-
-// Says that memory ran out; nullptr, for a loader to return.
-GlypharFont *OutOfMemory(Reason why, const char *where)
+// Frees a font that memory ran out for.
+GlypharFont *Dropped(GlypharFont *font, Reason why, const char *where)
 {
-    Say(why, "%sout of memory", where);
-    return nullptr;
+    FreeFont(font);
+    return OutOfMemory(why, where);
 }
 
-GlypharFont *Finished(Loaded &loaded, Reason why, const char *where)
-{
-    if (!FinishFont(loaded.font))
-        return OutOfMemory(why, where);
-    return loaded.Release();
-}
-
-bool MapCp437(GlypharFont *font, int glyphs)
+// A font without a Unicode table, in code page 437's order.
+GlypharFont *WithCp437(GlypharFont *font, int glyphs, Reason why, const char *where)
 {
     for (int g = 0; g < glyphs && g < 256; ++g)
         if (!MapCodePoint(font, kCp437[g], static_cast<uint32_t>(g)))
-            return false;
-    return true;
+            return Dropped(font, why, where);
+    return HandOver(font, why, where);
 }
 
 GlypharFont *LoadPsf1(const uint8_t *data, size_t size, Reason why, const char *where)
@@ -162,13 +279,11 @@ GlypharFont *LoadPsf1(const uint8_t *data, size_t size, Reason why, const char *
             "%llu, past the data's %zu", where, glyphs, mode, height, static_cast<unsigned long long>(end), size);
         return nullptr;
     }
-    Loaded loaded;
-    loaded.font = NewFont(8, height, glyphs, data + 4, 1, static_cast<size_t>(height));
-    if (loaded.font == nullptr)
+    GlypharFont *font = NewFont(8, height, glyphs, data + 4, 1, static_cast<size_t>(height));
+    if (font == nullptr)
         return OutOfMemory(why, where);
     if (!(mode & 0x06))
-        return MapCp437(loaded.font, glyphs) ? Finished(loaded, why, where)
-                                             : OutOfMemory(why, where);
+        return WithCp437(font, glyphs, why, where);
     // The table: a truncated one gives the glyphs it reaches.
     size_t at = static_cast<size_t>(end);
     for (int g = 0; g < glyphs && at + 1 < size; ++g) {
@@ -181,11 +296,11 @@ GlypharFont *LoadPsf1(const uint8_t *data, size_t size, Reason why, const char *
             }
             if (value == 0xFFFE)
                 sequence = true;
-            else if (!sequence && !MapCodePoint(loaded.font, value, static_cast<uint32_t>(g)))
-                return OutOfMemory(why, where);
+            else if (!sequence && !MapCodePoint(font, value, static_cast<uint32_t>(g)))
+                return Dropped(font, why, where);
         }
     }
-    return Finished(loaded, why, where);
+    return HandOver(font, why, where);
 }
 
 // One UTF-8 character of the table, at most `left` bytes; length 0 for an
@@ -264,14 +379,12 @@ GlypharFont *LoadPsf2(const uint8_t *data, size_t size, Reason why, const char *
             static_cast<unsigned long long>(end), size);
         return nullptr;
     }
-    Loaded loaded;
-    loaded.font = NewFont(static_cast<int>(width), static_cast<int>(height),
-                          static_cast<int>(glyphs), data + headerSize, rowBytes, glyphBytes);
-    if (loaded.font == nullptr)
+    GlypharFont *font = NewFont(static_cast<int>(width), static_cast<int>(height),
+                                static_cast<int>(glyphs), data + headerSize, rowBytes, glyphBytes);
+    if (font == nullptr)
         return OutOfMemory(why, where);
     if (!(flags & 0x01))
-        return MapCp437(loaded.font, static_cast<int>(glyphs)) ? Finished(loaded, why, where)
-                                                               : OutOfMemory(why, where);
+        return WithCp437(font, static_cast<int>(glyphs), why, where);
     // The table: a truncated one gives the glyphs it reaches.
     size_t at = static_cast<size_t>(end);
     for (uint32_t g = 0; g < glyphs && at < size; ++g) {
@@ -288,16 +401,27 @@ GlypharFont *LoadPsf2(const uint8_t *data, size_t size, Reason why, const char *
             }
             const TableChar c = TableUtf8(data + at, size - at);
             if (c.length == 0) {
+                FreeFont(font);
                 Say(why, "%sPSF2 Unicode table: ill-formed UTF-8 (byte 0x%02X) at byte %zu, in the "
                     "entry of glyph %u", where, data[at], at, g);
                 return nullptr;
             }
-            if (!sequence && !MapCodePoint(loaded.font, c.codepoint, g))
-                return OutOfMemory(why, where);
+            if (!sequence && !MapCodePoint(font, c.codepoint, g))
+                return Dropped(font, why, where);
             at += static_cast<size_t>(c.length);
         }
     }
-    return Finished(loaded, why, where);
+    return HandOver(font, why, where);
+}
+
+// Unifont's .hex has no magic: its first line is a code point in hex and a
+// colon.
+bool LooksLikeHex(const uint8_t *data, size_t size)
+{
+    size_t k = 0;
+    while (k < size && k < 8 && std::isxdigit(data[k]))
+        ++k;
+    return k >= 4 && k < size && data[k] == ':';
 }
 
 GlypharFont *LoadUncompressed(const uint8_t *data, size_t size, Reason why, const char *where)
@@ -306,8 +430,14 @@ GlypharFont *LoadUncompressed(const uint8_t *data, size_t size, Reason why, cons
         return LoadPsf2(data, size, why, where);
     if (size >= 2 && std::memcmp(data, kPsf1Magic, 2) == 0)
         return LoadPsf1(data, size, why, where);
-    Say(why, "%snot a font glyphar reads: no PSF1 (36 04) or PSF2 (72 B5 4A 86) magic at byte 0",
-        where);
+    if (size >= 4 && std::memcmp(data, "\1fcp", 4) == 0)
+        return LoadPcf(data, size, why, where);
+    if (size >= 9 && std::memcmp(data, "STARTFONT", 9) == 0)
+        return LoadBdf(data, size, why, where);
+    if (LooksLikeHex(data, size))
+        return LoadHex(data, size, why, where);
+    Say(why, "%snot a font glyphar reads: no PSF1 (36 04), PSF2 (72 B5 4A 86), PCF (01 'fcp') "
+        "or BDF (STARTFONT) magic at byte 0, nor a .hex line", where);
     return nullptr;
 }
 

@@ -7,6 +7,7 @@
 #include "GlypharShapes.h"
 #include "GlypharUtf8.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
@@ -149,13 +150,17 @@ uint8_t *GlyphRows(GlypharFont *font, uint32_t glyph)
 }
 
 // The replacement of the program's own: a hollow box inside the cell, or
-// the whole cell where it is too small for one.
+// the whole cell where it is too small for one. A font with advances has
+// its grid's cell at the pen and the row's top, somewhere in its box.
 void DrawBox(GlypharFont *font, uint32_t glyph)
 {
-    const int w = font->face.width, h = font->face.height;
+    const bool advances = font->advances != nullptr;
+    const int w = advances ? font->cellWidth : font->face.width;
+    const int h = advances ? font->ascent + font->descent : font->face.height;
+    const int x0 = advances ? -font->boxLeft : 0, y0 = advances ? -font->boxTop : 0;
     const bool hollow = w >= 4 && h >= 4;
-    const int left = hollow ? 1 : 0, right = hollow ? w - 2 : w - 1;
-    const int top = hollow ? 1 : 0, bottom = hollow ? h - 2 : h - 1;
+    const int left = x0 + (hollow ? 1 : 0), right = x0 + (hollow ? w - 2 : w - 1);
+    const int top = y0 + (hollow ? 1 : 0), bottom = y0 + (hollow ? h - 2 : h - 1);
     const uint64_t span = ((right == 63 ? ~uint64_t{0} : (uint64_t{1} << (right + 1)) - 1) >>
                            left) << left;
     const uint64_t sides = uint64_t{1} << left | uint64_t{1} << right;
@@ -183,8 +188,11 @@ int AddPage(GlypharFont *font)
 
 }  // namespace
 
-GlypharFont *NewFont(int width, int height, int count, const uint8_t *bits, size_t rowStride,
-                     size_t glyphStride)
+namespace {
+
+// A font of `count` blank glyphs of width x height, and the blank and the
+// replacement after them; nullptr where memory runs out.
+GlypharFont *AllocateFont(int width, int height, int count)
 {
     GlypharFont *font = static_cast<GlypharFont *>(std::calloc(1, sizeof(GlypharFont)));
     if (font == nullptr)
@@ -207,11 +215,95 @@ GlypharFont *NewFont(int width, int height, int count, const uint8_t *bits, size
     for (uint32_t &entry : font->pages[0])
         entry = kUnset;
     font->face.glyphs = font->storage;
+    return font;
+}
+
+}  // namespace
+
+GlypharFont *NewFont(int width, int height, int count, const uint8_t *bits, size_t rowStride,
+                     size_t glyphStride)
+{
+    GlypharFont *font = AllocateFont(width, height, count);
+    if (font == nullptr)
+        return nullptr;
+    const int rowBytes = font->face.rowBytes;
     for (int g = 0; g < count; ++g)
         for (int r = 0; r < height; ++r)
             StoreRow(GlyphRows(font, static_cast<uint32_t>(g)) + r * rowBytes, rowBytes,
                      RowBits(bits + g * glyphStride + r * rowStride, width));
     return font;
+}
+
+FontBox BoxOf(int ascent, int descent, const GlyphMetrics *glyphs, int count)
+{
+    const int line = ascent + descent;
+    bool cells = count > 0;
+    int widest = 0, narrowest = 0;
+    for (int g = 0; g < count; ++g) {
+        const GlyphMetrics &m = glyphs[g];
+        widest = std::max(widest, m.advance);
+        if (m.advance > 0 && (narrowest == 0 || m.advance < narrowest))
+            narrowest = m.advance;
+        const bool ink = m.width > 0 && m.height > 0;
+        cells = cells && m.advance == glyphs[0].advance &&
+                (!ink || (m.left >= 0 && m.left + m.width <= m.advance && ascent - m.top >= 0 &&
+                          ascent - m.top + m.height <= line));
+    }
+    if (cells && widest > 0)
+        return FontBox{true, widest, line, 0, 0, widest, widest};
+    // A font of two widths, as Unifont's halfwidth and fullwidth, has the
+    // narrow one's grid; any other, its widest advance's.
+    bool twoWidths = narrowest > 0;
+    for (int g = 0; g < count; ++g)
+        twoWidths = twoWidths && (glyphs[g].advance == 0 || glyphs[g].advance == narrowest ||
+                                  glyphs[g].advance == 2 * narrowest);
+    const int cellWidth = twoWidths ? narrowest : std::max(widest, 1);
+    int left = 0, right = cellWidth, top = 0, bottom = line;
+    for (int g = 0; g < count; ++g) {
+        const GlyphMetrics &m = glyphs[g];
+        if (m.width <= 0 || m.height <= 0)
+            continue;
+        left = std::min(left, m.left);
+        right = std::max(right, m.left + m.width);
+        top = std::min(top, ascent - m.top);
+        bottom = std::max(bottom, ascent - m.top + m.height);
+    }
+    return FontBox{false, right - left, bottom - top, left, top, cellWidth, widest};
+}
+
+GlypharFont *NewBoxFont(const FontBox &box, int ascent, int descent, const GlyphMetrics *glyphs,
+                        int count)
+{
+    GlypharFont *font = AllocateFont(box.width, box.height, count);
+    if (font == nullptr)
+        return nullptr;
+    font->ascent = ascent;
+    font->descent = descent;
+    font->boxLeft = box.left;
+    font->boxTop = box.top;
+    font->cellWidth = box.cellWidth;
+    font->widest = box.widest;
+    if (box.cells)
+        return font;
+    font->advances =
+        static_cast<uint16_t *>(std::malloc((static_cast<size_t>(count) + 2) * sizeof(uint16_t)));
+    if (font->advances == nullptr) {
+        FreeFont(font);
+        return nullptr;
+    }
+    for (int g = 0; g < count; ++g)
+        font->advances[g] = static_cast<uint16_t>(glyphs[g].advance);
+    // Controls and the replacement take a grid's cell.
+    font->advances[font->blank] = font->advances[font->replacement] =
+        static_cast<uint16_t>(box.cellWidth);
+    return font;
+}
+
+void PutGlyphRow(GlypharFont *font, uint32_t g, const GlyphMetrics &m, int r, uint64_t bits)
+{
+    const int row = font->ascent - m.top + r - font->boxTop;
+    const int shift = m.left - font->boxLeft;
+    StoreRow(GlyphRows(font, g) + row * font->face.rowBytes, font->face.rowBytes, bits << shift);
 }
 
 bool MapCodePoint(GlypharFont *font, uint32_t codepoint, uint32_t glyph)
@@ -231,7 +323,7 @@ bool MapCodePoint(GlypharFont *font, uint32_t codepoint, uint32_t glyph)
     return true;
 }
 
-bool FinishFont(GlypharFont *font)
+bool FinishFont(GlypharFont *font, uint32_t fallback)
 {
     if (font->pageOf[0] == 0) {  // controls need a page of their own
         const int added = AddPage(font);
@@ -242,6 +334,8 @@ bool FinishFont(GlypharFont *font)
     const uint32_t own = EntryOf(*font, kReplacementCharacter);
     if (own != kUnset && (own & kOwnGlyph))
         font->replacement = own & kGlyphIndex;
+    else if (fallback < static_cast<uint32_t>(font->glyphs))
+        font->replacement = fallback;
     else
         DrawBox(font, font->replacement);
     for (int p = 0; p < font->pageCount; ++p)
@@ -261,6 +355,7 @@ void FreeFont(GlypharFont *font)
         return;
     std::free(font->storage);
     std::free(font->pages);
+    std::free(font->advances);
     std::free(font);
 }
 

@@ -101,6 +101,15 @@ struct GlypharFont {
     uint32_t (*pages)[256];    // page 0 maps everything to the replacement
     int pageCount;
     uint8_t *storage;          // the glyph rows
+    // Fonts whose glyphs have advances of their own, or ink outside a cell
+    // (advances not null): the face is a box holding every glyph's ink,
+    // placed boxLeft columns right of the pen and boxTop rows below the
+    // row's top. A cell font's face is its cell, at the pen and the top.
+    uint16_t *advances;        // by glyph, in pixels at size 1
+    int ascent, descent;       // the line: ascent + descent rows, baseline below ascent
+    int boxLeft, boxTop;
+    int cellWidth;             // a grid's cell, and a shape's advance
+    int widest;                // the widest advance
 };
 
 namespace glyphar {
@@ -118,21 +127,55 @@ inline uint32_t EntryOf(const GlypharFont &font, uint32_t codepoint)
     return font.pages[font.pageOf[codepoint >> 8]][codepoint & 0xFF];
 }
 
-// A font's cell at size 1: the built-in font's (null), or a loaded one's.
+// A font's cell at size 1: the built-in font's (null), or a loaded one's;
+// a font with advances of its own has a grid's cell and its line's height.
 inline int CellWidthOf(const GlypharFont *font)
 {
-    return font != nullptr ? font->face.width : kGlyphCols;
+    return font == nullptr ? kGlyphCols : font->advances != nullptr ? font->cellWidth
+                                                                   : font->face.width;
 }
 
 inline int CellHeightOf(const GlypharFont *font)
 {
-    return font != nullptr ? font->face.height : kGlyphRows;
+    return font == nullptr ? kGlyphRows : font->advances != nullptr
+                                              ? font->ascent + font->descent
+                                              : font->face.height;
+}
+
+inline bool HasAdvances(const GlypharFont *font)
+{
+    return font != nullptr && font->advances != nullptr;
 }
 
 inline uint32_t GlyphOf(const GlypharFont &font, uint32_t codepoint)
 {
     return EntryOf(font, codepoint) & kGlyphIndex;
 }
+
+// A glyph's place at size 1, in pixels: its advance, and its ink box
+// (width x height, its left column `left` right of the pen, its top row
+// `top` above the baseline).
+struct GlyphMetrics {
+    int advance, width, height, left, top;
+};
+
+// The face a font of these glyphs needs: its cell where every advance is the
+// same and all ink lies in the cell, otherwise a box holding every glyph's
+// ink and the cell of a grid.
+struct FontBox {
+    bool cells;
+    int width, height, left, top;  // left and top as GlypharFont's boxLeft and boxTop
+    int cellWidth, widest;
+};
+
+FontBox BoxOf(int ascent, int descent, const GlyphMetrics *glyphs, int count);
+
+// A font of `count` blank glyphs in that box, for PutGlyphRow to fill; the
+// map as for NewFont. Returns nullptr where memory runs out.
+GlypharFont *NewBoxFont(const FontBox &box, int ascent, int descent, const GlyphMetrics *glyphs,
+                        int count);
+// Puts row r of glyph g's ink box, column c in bit c, in its place.
+void PutGlyphRow(GlypharFont *font, uint32_t g, const GlyphMetrics &m, int r, uint64_t bits);
 
 // Builds a font from glyph bitmaps: `count` glyphs of width x height, each
 // row rowStride bytes with the leftmost pixel in the top bit of its first
@@ -144,9 +187,11 @@ GlypharFont *NewFont(int width, int height, int count, const uint8_t *bits, size
 // Gives glyph the code point unless another glyph has it; false where memory
 // runs out.
 bool MapCodePoint(GlypharFont *font, uint32_t codepoint, uint32_t glyph);
-// Sets the replacement (the font's U+FFFD, or a hollow box of the program's
-// own) and the blank of control characters; false where memory runs out.
-bool FinishFont(GlypharFont *font);
+// Sets the replacement (the font's U+FFFD, else the fallback glyph where
+// there is one, else a hollow box of the program's own) and the blank of
+// control characters; false where memory runs out.
+constexpr uint32_t kNoFallback = ~uint32_t{0};
+bool FinishFont(GlypharFont *font, uint32_t fallback = kNoFallback);
 void FreeFont(GlypharFont *font);
 
 }  // namespace glyphar
