@@ -17,6 +17,7 @@
 #include "GlypharWrite.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 
@@ -33,13 +34,18 @@ struct GridPlace {
     bool overlap;
 };
 
+bool GridFits(int columns, int rows, float size)
+{
+    return columns >= 1 && rows >= 1 &&
+           static_cast<uint64_t>(columns) * static_cast<uint64_t>(rows) <=
+               SIZE_MAX / sizeof(GlypharCell) &&
+           size > 0;
+}
+
 bool PlaceGrid(const Target &t, const GlypharFont *font, int columns, int rows, int x, int y,
                float size, GridPlace *place)
 {
-    if (columns < 1 || rows < 1 ||
-        static_cast<uint64_t>(columns) * static_cast<uint64_t>(rows) >
-            SIZE_MAX / sizeof(GlypharCell) ||
-        !(size > 0))
+    if (!GridFits(columns, rows, size))
         return false;
     place->pitchX = CellPitch(CellWidthOf(font), size);
     place->pitchY = CellPitch(CellHeightOf(font), size);
@@ -75,6 +81,48 @@ int64_t NextChanged(const GlypharCell *now, const GlypharCell *before, int64_t f
     while (from < to && SameCell(now[from], before[from]))
         ++from;
     return from;
+}
+
+// A grid in a font with advances, a cell at a time as GlypharFontCodePoint
+// draws it: a glyph twice a cell's width covers the next cell too, whose code
+// point is then ignored. A row with a changed cell is drawn whole.
+void DrawAdvanceGrid(const Target &t, const GlypharFont &font, const GlypharCell *cells,
+                     const GlypharCell *previous, int columns, int rows, int x, int y,
+                     float size)
+{
+    const CellGeometry &g = FaceGeometry(&font, size);
+    const int64_t pitchX = CellPitch(font.cellWidth, size);
+    const int64_t pitchY = CellPitch(font.ascent + font.descent, size);
+    const int64_t wide = 2 * int64_t{font.cellWidth};
+    if (pitchX == 0 || pitchY == 0)
+        return;
+    // The rows whose blocks or ink reach the clip rectangle.
+    const int64_t above = std::max<int64_t>(0, -g.rows.origin);
+    const int64_t below = std::max(ClampFar(std::ceil((font.ascent + font.descent) *
+                                                      static_cast<double>(size))),
+                                   g.rows.origin + g.rows.extent());
+    const int64_t firstRow = std::max<int64_t>(0, FloorDiv(t.top - below - y, pitchY) + 1);
+    const int64_t lastRow = std::min<int64_t>(rows - 1, FloorDiv(t.bottom - 1 + above - y, pitchY));
+    CellColours colours(t);
+    for (int64_t r = firstRow; r <= lastRow; ++r) {
+        const GlypharCell *row = cells + r * columns;
+        if (previous != nullptr &&
+            std::memcmp(row, previous + r * columns, sizeof *row * static_cast<size_t>(columns)) == 0)
+            continue;
+        for (int64_t c = 0; c < columns; ++c) {
+            const GlypharCell &cell = row[c];
+            const int64_t cellX = x + c * pitchX;
+            if (cellX - std::max<int64_t>(0, -g.cols.origin) >= t.right)
+                break;
+            const bool opaque = cell.bg != GLYPHAR_TRANSPARENT;
+            const uint32_t fg = colours.Map(cell.fg);
+            DrawCodePoint(t, g, &font, cell.codepoint,
+                          Ink{fg, opaque ? colours.Map(cell.bg) : fg, opaque}, cellX,
+                          y + r * pitchY);
+            if (!IsShape(cell.codepoint) && font.advances[GlyphOf(font, cell.codepoint)] == wide)
+                ++c;
+        }
+    }
 }
 
 }  // namespace
@@ -114,8 +162,7 @@ void GlypharFontCodePoint(SDL_Surface *surface, const GlypharFont *font, uint32_
     Target t;
     if (!(size > 0) || !OpenTarget(surface, &t))
         return;
-    const CellGeometry &g = GeometryFor(size, CellWidthOf(font), CellHeightOf(font));
-    DrawCodePoint(t, g, font, codepoint, MakeInk(t, fg, bg), x, y);
+    DrawCodePoint(t, FaceGeometry(font, size), font, codepoint, MakeInk(t, fg, bg), x, y);
 }
 
 void GlypharCodePoint(SDL_Surface *surface, uint32_t codepoint, int x, int y, float size,
@@ -146,15 +193,16 @@ void GlypharFontDraw(SDL_Surface *surface, const GlypharFont *font, const char *
     Grid grid;
     // A negative size lays out cells but draws none of them.
     if (text == nullptr || !(size > 0) ||
-        !MakeGrid(box, size, flags, CellWidthOf(font), CellHeightOf(font), &grid) ||
+        !MakeGrid(box, size, flags, CellWidthOf(font), CellHeightOf(font), &grid, font) ||
         !OpenTarget(surface, &t))
         return;
-    // Rows only go down: once one starts below the clip rectangle, no later
-    // character can show.
-    const int64_t lastVisibleRow = FloorDiv(t.bottom - 1 - box.y, grid.cellHeight);
+    const CellGeometry &g = FaceGeometry(font, size);
+    // Rows only go down: once one starts below the clip rectangle (and its
+    // ink, where a font's reaches above the row), no later character can show.
+    const int64_t above = std::max<int64_t>(0, -g.rows.origin);
+    const int64_t lastVisibleRow = FloorDiv(t.bottom - 1 + above - box.y, grid.cellHeight);
     if (lastVisibleRow < 0)
         return;
-    const CellGeometry &g = GeometryFor(size, CellWidthOf(font), CellHeightOf(font));
     const Ink ink = MakeInk(t, fg, bg);
     const bool utf8 = (flags & GLYPHAR_UTF8) != 0;
     const auto *bytes = reinterpret_cast<const unsigned char *>(text);
@@ -163,6 +211,14 @@ void GlypharFontDraw(SDL_Surface *surface, const GlypharFont *font, const char *
         *x = box.x + row.shift;
         *y = box.y + row.index * grid.cellHeight;
     };
+    if (grid.advances != nullptr) {
+        LayOut(bytes, grid, rowLimit, [&](const TextRow &row) {
+            int64_t x, y;
+            place(row, &x, &y);
+            DrawAdvanceRow(t, g, ink, grid, row, x, y);
+        });
+        return;
+    }
     if (font != nullptr) {
         LayOut(bytes, grid, rowLimit, [&](const TextRow &row) {
             int64_t x, y;
@@ -205,8 +261,14 @@ void GlypharGridUpdate(SDL_Surface *surface, const GlypharFont *font, const Glyp
     GlypharInit();
     Target t;
     GridPlace place;
-    if (cells == nullptr || !OpenTarget(surface, &t) ||
-        !PlaceGrid(t, font, columns, rows, x, y, size, &place))
+    if (cells == nullptr || !OpenTarget(surface, &t))
+        return;
+    if (HasAdvances(font)) {
+        if (GridFits(columns, rows, size))
+            DrawAdvanceGrid(t, *font, cells, previous, columns, rows, x, y, size);
+        return;
+    }
+    if (!PlaceGrid(t, font, columns, rows, x, y, size, &place))
         return;
     CellColours colours(t);
     const auto rowAt = [&](int64_t r) { return cells + r * columns; };
@@ -289,6 +351,8 @@ GlypharFontMetrics GlypharFontGetMetrics(const GlypharFont *font)
 {
     if (font == nullptr)
         return GlypharFontMetrics{kGlyphCols, kGlyphRows, BuiltinGlyphCount()};
+    if (HasAdvances(font))
+        return GlypharFontMetrics{font->widest, font->ascent + font->descent, font->glyphs};
     return GlypharFontMetrics{font->face.width, font->face.height, font->glyphs};
 }
 

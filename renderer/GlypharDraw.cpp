@@ -10,6 +10,7 @@
 #include "GlypharGather.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <type_traits>
 
@@ -393,6 +394,230 @@ void DrawMixedCells(const Target &t, const CellGeometry &g, const Ink &ink, cons
 }
 
 //----------------------------------------------------------------------------
+// Fonts with advances. A row's glyphs sit at their pens. An opaque row paints
+// every glyph's block (trunc-free: ceil(advance * size) wide, the line high)
+// and all of the glyphs' ink over the blocks, as the X server's image text
+// does: the opaque writer goes over the blocks from bit rows of all the ink,
+// and the transparent one over ink outside them. Glyphs go a batch of up to
+// kRowSlots at a time; those of one batch whose ink reaches into the next
+// are drawn again with it, as ink only, so that its blocks do not cover them.
+//----------------------------------------------------------------------------
+
+struct PlacedGlyph {
+    int64_t pen;
+    uint32_t glyph;  // a shape's code point with kShapeCell set
+    bool inkOnly;
+};
+
+// Rows of pixels in bands, top to bottom, each showing one glyph row of the
+// box (or none) inside the blocks or outside them; the bands inside are
+// [firstInBlock, endInBlock).
+constexpr int kMaxBands = kMaxCellHeight + 5;
+
+struct Bands {
+    int count = 0, firstInBlock = 0, endInBlock = 0;
+    int64_t top = 0;  // the first band's first row of pixels
+    int boxRow[kMaxBands];
+    int64_t height[kMaxBands];
+    uint64_t bits[kMaxBands][kRowWords];
+
+    // Rows [from, to) of pixels, glyph row `row` (-1: none), inside the
+    // blocks [0, blockHeight) or not, cut to the visible rows.
+    void Add(int64_t from, int64_t to, int row, int64_t blockHeight, int64_t visibleTop,
+             int64_t visibleBottom)
+    {
+        const int64_t cuts[4] = {from, std::clamp<int64_t>(0, from, to),
+                                 std::clamp(blockHeight, from, to), to};
+        for (int k = 0; k < 3; ++k) {
+            const int64_t a = std::max(cuts[k], visibleTop), b = std::min(cuts[k + 1], visibleBottom);
+            if (a >= b)
+                continue;
+            if (count == 0)
+                top = a;
+            const bool inside = k == 1;
+            if (inside && firstInBlock == endInBlock)
+                firstInBlock = endInBlock = count;
+            if (inside)
+                endInBlock = count + 1;
+            boxRow[count] = row;
+            height[count++] = b - a;
+        }
+    }
+};
+
+// A glyph's block width, and the shapes' cell.
+int64_t BlockOf(const GlypharFont &font, float size, uint32_t glyph)
+{
+    const int advance = glyph & kShapeCell ? font.cellWidth : font.advances[glyph];
+    return ClampFar(std::ceil(advance * static_cast<double>(size)));
+}
+
+ShapeCell AdvanceShapeCell(const GlypharFont &font, float size)
+{
+    const int line = font.ascent + font.descent;
+    return ShapeCellFor(font.cellWidth, line, size,
+                        ClampFar(std::ceil(font.cellWidth * static_cast<double>(size))),
+                        ClampFar(std::ceil(line * static_cast<double>(size))));
+}
+
+// The bit rows of glyphs [first, end) over a window, for each band.
+template <class Row, bool Scaled>
+void GatherPlaced(Bands &b, const GlypharFont &font, const CellGeometry &g,
+                  const PlacedGlyph *glyphs, int first, int end, int64_t windowLeft,
+                  int64_t window)
+{
+    for (int k = 0; k < b.count; ++k)
+        std::memset(b.bits[k], 0, sizeof b.bits[k]);
+    for (int i = first; i < end; ++i) {
+        if (glyphs[i].glyph & kShapeCell)
+            continue;
+        const Row *rows = reinterpret_cast<const Row *>(
+            font.face.glyphs + font.face.glyphStride * static_cast<int64_t>(glyphs[i].glyph));
+        const int64_t at = glyphs[i].pen + g.cols.origin - windowLeft;
+        for (int k = 0; k < b.count; ++k) {
+            const int r = b.boxRow[k];
+            if (r < 0)
+                continue;
+            uint64_t *bits = b.bits[k];
+            if (!g.narrow) {
+                for (uint64_t lit = static_cast<uint64_t>(rows[r]); lit != 0; lit &= lit - 1) {
+                    const int col = LowestBit(lit);
+                    SetRange(bits, at + g.cols.start[col], at + g.cols.start[col + 1], window,
+                             true);
+                }
+                continue;
+            }
+            const uint64_t lit = LitPixels<Scaled>(g, rows[r]);
+            if (at < 0) {
+                bits[0] |= lit >> -at;
+                continue;
+            }
+            const int shift = static_cast<int>(at & 63);
+            bits[at >> 6] |= lit << shift;
+            if (shift != 0)
+                bits[(at >> 6) + 1] |= lit >> (64 - shift);
+        }
+    }
+}
+
+template <class Row>
+void DrawPlacedOf(const Target &t, const CellGeometry &g, const Ink &ink, const GlypharFont &font,
+                  const PlacedGlyph *glyphs, int count, int64_t y)
+{
+    const float size = g.size;
+    const int64_t inkWidth = g.cols.extent();
+    // What the blocks cover, and what the ink reaches.
+    int64_t spanLeft = INT64_MAX, spanRight = INT64_MIN;
+    int64_t inkLeft = INT64_MAX, inkRight = INT64_MIN;
+    for (int i = 0; i < count; ++i) {
+        if (!glyphs[i].inkOnly && ink.opaque) {
+            spanLeft = std::min(spanLeft, glyphs[i].pen);
+            spanRight = std::max(spanRight, glyphs[i].pen + BlockOf(font, size, glyphs[i].glyph));
+        }
+        if (!(glyphs[i].glyph & kShapeCell)) {
+            inkLeft = std::min(inkLeft, glyphs[i].pen + g.cols.origin);
+            inkRight = std::max(inkRight, glyphs[i].pen + g.cols.origin + inkWidth);
+        }
+    }
+    const int64_t blockHeight =
+        ink.opaque ? ClampFar(std::ceil((font.ascent + font.descent) * static_cast<double>(size)))
+                   : 0;
+    Bands bands;
+    const int64_t boxTop = g.rows.origin, visibleTop = t.top - y, visibleBottom = t.bottom - y;
+    bands.Add(std::min<int64_t>(0, boxTop), boxTop, -1, blockHeight, visibleTop, visibleBottom);
+    for (int r = 0; r < g.height; ++r)
+        bands.Add(boxTop + g.rows.start[r], boxTop + g.rows.start[r + 1], r, blockHeight,
+                  visibleTop, visibleBottom);
+    bands.Add(boxTop + g.rows.start[g.height], std::max(blockHeight, boxTop + g.rows.extent()),
+              -1, blockHeight, visibleTop, visibleBottom);
+    const int64_t left = std::max(std::min(spanLeft, inkLeft), t.left);
+    const int64_t right = std::min(std::max(spanRight, inkRight), t.right);
+    if (bands.count > 0 && left < right) {
+        // Windows never straddle the blocks' edges: each is inside or outside.
+        const int64_t cuts[4] = {left, std::clamp(spanLeft, left, right),
+                                 std::clamp(spanRight, left, right), right};
+        int first = 0;
+        for (int piece = 0; piece < 3; ++piece)
+            for (int64_t windowLeft = cuts[piece]; windowLeft < cuts[piece + 1];
+                 windowLeft += kWindow) {
+                const int64_t window = std::min(kWindow, cuts[piece + 1] - windowLeft);
+                while (first < count &&
+                       glyphs[first].pen + g.cols.origin + inkWidth <= windowLeft)
+                    ++first;
+                int end = first;
+                while (end < count && glyphs[end].pen + g.cols.origin < windowLeft + window)
+                    ++end;
+                if (g.unscaled)
+                    GatherPlaced<Row, false>(bands, font, g, glyphs, first, end, windowLeft,
+                                             window);
+                else
+                    GatherPlaced<Row, true>(bands, font, g, glyphs, first, end, windowLeft,
+                                            window);
+                const bool inBlocks = piece == 1;
+                WithPixelSize(t.bytesPerPixel, [&](auto bytes) {
+                    const auto write = [&](const auto &writer, int from, int to) {
+                        int64_t top = y + bands.top;
+                        for (int k = 0; k < from; ++k)
+                            top += bands.height[k];
+                        if (from < to)
+                            writer.Rows(PixelAddress(t, windowLeft, top), t.pitch,
+                                        RowRuns{bands.bits[0], kRowWords, bands.height, from,
+                                                to - 1},
+                                        RowSpan(window, t.bytesPerPixel));
+                    };
+                    const StrokeWriter<bytes> stroke(ink);
+                    if (!inBlocks) {
+                        write(stroke, 0, bands.count);
+                        return;
+                    }
+                    write(stroke, 0, bands.firstInBlock);
+                    write(OpaqueWriter<bytes>(ink), bands.firstInBlock, bands.endInBlock);
+                    write(stroke, bands.endInBlock, bands.count);
+                });
+            }
+    }
+    const ShapeCell shapeCell = AdvanceShapeCell(font, size);
+    for (int i = 0; i < count; ++i)
+        if ((glyphs[i].glyph & kShapeCell) && !glyphs[i].inkOnly) {
+            const uint32_t codepoint = glyphs[i].glyph & ~kShapeCell;
+            DrawShapeCells(t, shapeCell, ink, &codepoint, 1, 0, glyphs[i].pen, y);
+        }
+}
+
+void DrawPlaced(const Target &t, const CellGeometry &g, const Ink &ink, const GlypharFont &font,
+                const PlacedGlyph *glyphs, int count, int64_t y)
+{
+    WithRowTypeOf(font, [&](auto row0) {
+        DrawPlacedOf<decltype(row0)>(t, g, ink, font, glyphs, count, y);
+    });
+}
+
+// Calls visit(pen, glyph, reach) for each glyph of a row whose block or
+// ink can show between left and right, its pen first at x; reach is how far
+// right of its pen it paints. Stops at the first glyph that starts past right.
+template <class Visit>
+void VisitAdvanceRow(const CellGeometry &g, const Grid &grid, const TextRow &row, int64_t x,
+                     int64_t left, int64_t right, Visit visit)
+{
+    const GlypharFont &font = *grid.advances;
+    const bool utf8 = (grid.flags & GLYPHAR_UTF8) != 0;
+    const int64_t reachLeft = std::min<int64_t>(0, g.cols.origin);
+    const int64_t inkReach = g.cols.origin + g.cols.extent();
+    const unsigned char *p = row.cells;
+    int64_t pen = x;
+    for (int64_t i = 0; i < row.count && pen + reachLeft < right; ++i) {
+        const Utf8Char c = utf8 ? NextChar(p) : Utf8Char{*p, 1};
+        p += c.length;
+        const uint32_t glyph =
+            IsShape(c.codepoint) ? c.codepoint | kShapeCell : GlyphOf(font, c.codepoint);
+        const int64_t reach = std::max(BlockOf(font, grid.size, glyph), inkReach);
+        if (pen + reach > left)
+            visit(pen, glyph, reach);
+        pen += PitchOf(grid, c.codepoint);
+    }
+}
+
+//----------------------------------------------------------------------------
 // Character grids: a colour pair per cell. A row goes in chunks of cells of
 // one kind (glyphs or shapes) and one background (opaque or transparent),
 // each within a window, painted from lines of pixels holding each cell's
@@ -665,9 +890,42 @@ void DrawFontCharacter(const Target &t, const CellGeometry &g, const Ink &ink,
     });
 }
 
+void DrawAdvanceRow(const Target &t, const CellGeometry &g, const Ink &ink, const Grid &grid,
+                    const TextRow &row, int64_t x, int64_t y)
+{
+    const GlypharFont &font = *grid.advances;
+    PlacedGlyph placed[kRowSlots];
+    int count = 0;
+    VisitAdvanceRow(g, grid, row, x, t.left, t.right, [&](int64_t pen, uint32_t glyph, int64_t) {
+        if (count == kRowSlots) {
+            DrawPlaced(t, g, ink, font, placed, count, y);
+            // The glyphs whose ink reaches past the last pen, at most half a
+            // batch of them, go again as ink only.
+            const int64_t last = placed[count - 1].pen;
+            int kept = 0;
+            for (int i = count / 2; i < count; ++i)
+                if (!(placed[i].glyph & kShapeCell) &&
+                    placed[i].pen + g.cols.origin + g.cols.extent() > last)
+                    placed[kept++] = PlacedGlyph{placed[i].pen, placed[i].glyph, true};
+            count = kept;
+        }
+        placed[count++] = PlacedGlyph{pen, glyph, false};
+    });
+    if (count > 0)
+        DrawPlaced(t, g, ink, font, placed, count, y);
+}
+
 void DrawCodePoint(const Target &t, const CellGeometry &g, const GlypharFont *font,
                    uint32_t codepoint, const Ink &ink, int64_t x, int64_t y)
 {
+    if (HasAdvances(font)) {
+        const PlacedGlyph glyph{x,
+                                IsShape(codepoint) ? codepoint | kShapeCell
+                                                   : GlyphOf(*font, codepoint),
+                                false};
+        DrawPlaced(t, g, ink, *font, &glyph, 1, y);
+        return;
+    }
     if (IsShape(codepoint))
         DrawShapeCells(t, ShapeCellOf(g), ink, &codepoint, 1, 0, x, y);
     else if (font == nullptr)
@@ -736,8 +994,31 @@ TextArea MeasureText(const GlypharFont *font, const char *text, _rect box, float
     TextArea area{INT64_MAX, INT64_MAX, INT64_MIN, INT64_MIN, true, 0};
     const int width = CellWidthOf(font), height = CellHeightOf(font);
     Grid grid;
-    if (text == nullptr || !(size > 0) || !MakeGrid(box, size, flags, width, height, &grid)) {
+    if (text == nullptr || !(size > 0) || !MakeGrid(box, size, flags, width, height, &grid, font)) {
         area.covered = false;
+        return area;
+    }
+    if (grid.advances != nullptr) {
+        // Every glyph's block and its box of ink; the ink may leave gaps.
+        area.covered = false;
+        const CellGeometry &g = FaceGeometry(font, size);
+        const int64_t blockHeight = ClampFar(std::ceil(height * static_cast<double>(size)));
+        const int64_t top = std::min<int64_t>(0, g.rows.origin);
+        const int64_t bottom = std::max(blockHeight, g.rows.origin + g.rows.extent());
+        area.used = LayOut(reinterpret_cast<const unsigned char *>(text), grid, grid.lastRow,
+                           [&](const TextRow &row) {
+                               const int64_t x = box.x + row.shift;
+                               const int64_t y = box.y + row.index * grid.cellHeight;
+                               VisitAdvanceRow(g, grid, row, x, -kFar, kFar,
+                                               [&](int64_t pen, uint32_t, int64_t reach) {
+                                                   area.left = std::min(
+                                                       area.left, pen + std::min<int64_t>(
+                                                                           0, g.cols.origin));
+                                                   area.right = std::max(area.right, pen + reach);
+                                               });
+                               area.top = std::min(area.top, y + top);
+                               area.bottom = std::max(area.bottom, y + bottom);
+                           });
         return area;
     }
     // A cell paints the block the drawing's geometry gives it; blocks are at

@@ -44,8 +44,13 @@ void DrawFontRow(const Target &t, const CellGeometry &g, const Ink &ink, const G
 void DrawFontCharacter(const Target &t, const CellGeometry &g, const Ink &ink,
                        const GlypharFont &font, uint32_t glyph, int64_t x, int64_t y);
 
+// A laid-out row of a font with advances, its pen starting at x on a row
+// whose top is y; g is the font's FaceGeometry.
+void DrawAdvanceRow(const Target &t, const CellGeometry &g, const Ink &ink, const Grid &grid,
+                    const TextRow &row, int64_t x, int64_t y);
+
 // One character by code point, as GlypharFontCodePoint draws it: a shape,
-// or a glyph of the font (null: the built-in one).
+// or a glyph of the font (null: the built-in one), with FaceGeometry's g.
 void DrawCodePoint(const Target &t, const CellGeometry &g, const GlypharFont *font,
                    uint32_t codepoint, const Ink &ink, int64_t x, int64_t y);
 

@@ -10,30 +10,34 @@ namespace glyphar {
 
 namespace {
 
-// The first offset k >= 0 with k / size >= cell. Division by a fixed divisor
-// is monotonic, so the rounded guess is corrected by stepping with the very
-// same division the per-pixel rule would use.
+// The first offset k with k / size >= cell (cells left of the pen or above
+// the row's top are negative). Division by a fixed divisor is monotonic, so
+// the rounded guess is corrected by stepping with the very same division the
+// per-pixel rule would use.
 int64_t FirstOffsetOfCell(int cell, double size)
 {
     if (cell == 0)
         return 0;  // 0 * size is NaN for an infinite size
     int64_t k = ClampFar(std::ceil(cell * size));
-    if (k >= kFar)
-        return kFar;
-    while (k > 0 && static_cast<double>(k - 1) / size >= cell)
+    if (k >= kFar || k <= -kFar)
+        return k;
+    while ((cell < 0 || k > 0) && static_cast<double>(k - 1) / size >= cell)
         --k;
     while (static_cast<double>(k) / size < cell)
         ++k;
     return k;
 }
 
-AxisRuns MakeAxisRuns(int cells, double size)
+// Cells first to first + cells - 1, from the first one's first offset.
+AxisRuns MakeAxisRuns(int first, int cells, double size)
 {
     AxisRuns runs;
     runs.cells = cells;
-    const int64_t extent = ClampFar(std::ceil(cells * size));  // offsets k < cells * size
+    runs.origin = FirstOffsetOfCell(first, size);
+    // Offsets k < (first + cells) * size.
+    const int64_t extent = ClampFar(std::ceil((first + cells) * size)) - runs.origin;
     for (int g = 0; g <= cells; ++g)
-        runs.start[g] = std::min(FirstOffsetOfCell(g, size), extent);
+        runs.start[g] = std::min(FirstOffsetOfCell(first + g, size) - runs.origin, extent);
     runs.start[cells + 1] = extent;
     return runs;
 }
@@ -46,13 +50,15 @@ int LowestBit(unsigned word)
     return at;
 }
 
-void MakeCellGeometry(CellGeometry &g, float size, int width, int height)
+void MakeCellGeometry(CellGeometry &g, float size, int width, int height, int left, int top)
 {
     g.size = size;
     g.width = width;
     g.height = height;
-    g.cols = MakeAxisRuns(width, size);
-    g.rows = MakeAxisRuns(height, size);
+    g.left = left;
+    g.top = top;
+    g.cols = MakeAxisRuns(left, width, size);
+    g.rows = MakeAxisRuns(top, height, size);
     const int64_t extent = g.cols.extent();
     g.narrow = extent <= kNarrow && g.rows.extent() <= kNarrowRows;
     g.unscaled = extent == width;
@@ -80,9 +86,10 @@ void MakeCellGeometry(CellGeometry &g, float size, int width, int height)
 
 }  // namespace
 
-GLYPHAR_NOINLINE void Refill(GeometryCache &cache, float size, int width, int height)
+GLYPHAR_NOINLINE void Refill(GeometryCache &cache, float size, int width, int height, int left,
+                             int top)
 {
-    MakeCellGeometry(cache.geometry, size, width, height);
+    MakeCellGeometry(cache.geometry, size, width, height, left, top);
     cache.held = &cache.geometry;
 }
 

@@ -1,6 +1,9 @@
 // Sampling geometry, private to the renderer. Pixel offset k of a
-// character samples glyph cell trunc(k / size) and exists while
+// character samples glyph cell floor(k / size) and exists while
 // k < extent * size, extent being the cell's width or height in glyph cells.
+// A font with advances keeps its glyphs in a box that may start left of the
+// pen or above the row's top: its offsets are counted from the box's first
+// pixel, `origin` pixels from the pen or the top.
 // Both depend on the size and the cell alone, so each axis is described once
 // as runs of offsets that sample the same cell; no pixel needs a division.
 #ifndef GLYPHAR_GEOMETRY_H
@@ -36,6 +39,7 @@ struct AxisRuns {
     // Offsets [start[g], start[g + 1]) sample cell g; the last run, from
     // start[cells] to the extent, lies past the grid and is never lit.
     int cells;
+    int64_t origin;  // of offset 0, from the pen or the row's top: 0 for a cell
     int64_t start[kMaxCellHeight + 2];
 
     int64_t extent() const { return start[cells + 1]; }
@@ -51,7 +55,8 @@ constexpr int kLitTables = 8;
 
 struct CellGeometry {
     float size;
-    int width, height;  // the font's cell
+    int width, height;  // the font's cell, or its box
+    int left, top;      // the box's first glyph column and row, from the pen and the top
     AxisRuns cols, rows;
     bool narrow;
     bool unscaled;   // each glyph column is one pixel
@@ -84,19 +89,31 @@ struct GeometryCache {
     const CellGeometry *held;
 };
 
-void Refill(GeometryCache &cache, float size, int width, int height);
+void Refill(GeometryCache &cache, float size, int width, int height, int left = 0, int top = 0);
 
 // Only for a positive size: other sizes draw nothing. The geometry is handed
 // out through a pointer read from memory, so that callers hold a plain
 // pointer: given the thread-local's own address, compilers find it again
 // inside their loops, as a call to the runtime.
-inline const CellGeometry &GeometryFor(float size, int width, int height)
+inline const CellGeometry &GeometryFor(float size, int width, int height, int left = 0,
+                                      int top = 0)
 {
     thread_local GeometryCache cache{};
     if (cache.geometry.size != size || cache.geometry.width != width ||
-        cache.geometry.height != height)
-        Refill(cache, size, width, height);
+        cache.geometry.height != height || cache.geometry.left != left ||
+        cache.geometry.top != top)
+        Refill(cache, size, width, height, left, top);
     return *cache.held;
+}
+
+// The geometry a font's glyphs are drawn with: its cell's, or its box's.
+inline const CellGeometry &FaceGeometry(const GlypharFont *font, float size)
+{
+    if (font == nullptr)
+        return GeometryFor(size, kGlyphCols, kGlyphRows);
+    if (font->advances == nullptr)
+        return GeometryFor(size, font->face.width, font->face.height);
+    return GeometryFor(size, font->face.width, font->face.height, font->boxLeft, font->boxTop);
 }
 
 }  // namespace glyphar

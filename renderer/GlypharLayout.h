@@ -1,14 +1,17 @@
 // Text layout, private to the renderer. A row is a run of the text's cells,
 // a byte or a UTF-8 character each, placed from the box's left edge (moved
 // right by alignment); rows are numbered from the top of the box. Drawing and
-// measuring both walk the rows from here, for every font: only the cell's
-// size in pixels comes from the font.
+// measuring both walk the rows from here, for every font. A cell font's
+// cells are all one pitch apart; a font with advances of its own moves the
+// pen by each glyph's, and a glyph stays on a row while its pen lies within
+// the box's width, which for cells is the same rule.
 #ifndef GLYPHAR_LAYOUT_H
 #define GLYPHAR_LAYOUT_H
 
 #include "Glyphar.h"
 #include "GlypharFonts.h"
 #include "GlypharGeometry.h"
+#include "GlypharShapes.h"
 #include "GlypharUtf8.h"
 
 #include <algorithm>
@@ -34,11 +37,32 @@ struct Grid {
     int64_t lastRow;
     int64_t boxWidth;
     int flags;
+    const GlypharFont *advances;  // a font with advances of its own, or nullptr
+    float size;
 };
 
-// False where the size cannot space cells.
-inline bool MakeGrid(_rect box, float size, int flags, int cellWidth, int cellHeight, Grid *grid)
+// How far a glyph's advance moves the pen at a size: trunc(advance * size).
+inline int64_t AdvancePitch(int advance, float size)
 {
+    return ClampFar(std::trunc(advance * static_cast<double>(size)));
+}
+
+// The pen's move past a code point in a font with advances: a shape takes a
+// grid's cell.
+inline int64_t PitchOf(const Grid &grid, uint32_t codepoint)
+{
+    const GlypharFont &font = *grid.advances;
+    if (IsShape(codepoint))
+        return grid.cellWidth;
+    return AdvancePitch(font.advances[GlyphOf(font, codepoint)], grid.size);
+}
+
+// False where the size cannot space cells.
+inline bool MakeGrid(_rect box, float size, int flags, int cellWidth, int cellHeight, Grid *grid,
+                     const GlypharFont *font = nullptr)
+{
+    grid->advances = HasAdvances(font) ? font : nullptr;
+    grid->size = size;
     grid->cellWidth = CellPitch(cellWidth, size);
     grid->cellHeight = CellPitch(cellHeight, size);
     if (grid->cellWidth == 0 || grid->cellHeight == 0)
@@ -57,11 +81,12 @@ struct TextRow {
     int64_t count;               // cells, at least 1
     int64_t index;  // 0 is the box's top row
     int64_t shift;  // pixels moved right by alignment
+    int64_t width;  // the pen's move past all of the row's cells
 };
 
-inline int64_t AlignmentShift(const Grid &grid, int64_t count)
+inline int64_t AlignmentShift(const Grid &grid, int64_t width)
 {
-    const int64_t room = grid.boxWidth - count * grid.cellWidth;
+    const int64_t room = grid.boxWidth - width;
     if (grid.flags & GLYPHAR_ALIGN_CENTER)
         return std::max<int64_t>(0, room / 2);
     if (grid.flags & GLYPHAR_ALIGN_RIGHT)
@@ -69,8 +94,9 @@ inline int64_t AlignmentShift(const Grid &grid, int64_t count)
     return 0;
 }
 
-// The row being filled. used counts its cells; inked those up to its last
-// cell that is drawn (trailing spaces of a wrapped row take no width).
+// The row being filled. used counts its cells and pen is where the next
+// one goes; inked and inkedPen the same up to its last cell that is drawn
+// (trailing spaces of a wrapped row take no width).
 template <class EmitRow>
 struct RowBuilder {
     const Grid &grid;
@@ -78,12 +104,12 @@ struct RowBuilder {
     EmitRow &emit;
     const unsigned char *start;
     const unsigned char *slots;  // the cells' slots, where the layout records them
-    int64_t index = 0, used = 0, inked = 0;
+    int64_t index = 0, used = 0, inked = 0, pen = 0, inkedPen = 0;
 
     void Flush()
     {
         if (inked > 0)
-            emit(TextRow{start, slots, inked, index, AlignmentShift(grid, inked)});
+            emit(TextRow{start, slots, inked, index, AlignmentShift(grid, inkedPen), inkedPen});
     }
 
     // Ends the row and starts the next at next; false when no row is left.
@@ -93,7 +119,7 @@ struct RowBuilder {
         if (index + 1 > rowLimit)
             return false;
         ++index;
-        used = inked = 0;
+        used = inked = pen = inkedPen = 0;
         start = next;
         return true;
     }
@@ -101,50 +127,91 @@ struct RowBuilder {
 
 // What one cell takes of the text: a byte, or a UTF-8 character. Newlines,
 // spaces and the NUL are single bytes either way, and no UTF-8 character
-// contains one, so the layout can test a cell's first byte for them. Take
-// places a cell, and TakeRun up to `room` cells, stopping before a NUL or a
-// newline; for drawing, the UTF-8 layout records the slot of each of a row's
-// first kRowSlots cells as it goes, so that each character is decoded once.
+// contains one, so the layout can test a cell's first byte for them. Measure
+// tells a cell's bytes and pitch; Take places a cell, and TakeRun as many as
+// the row holds, stopping before a NUL or a newline (a row begun because the
+// last one was full takes one at least); Fits tells whether the row takes
+// another cell, and WordFits a word of `length` cells whose last lies
+// `reach` pixels right of its first. For drawing, the UTF-8 layout records
+// the slot of each of a row's first kRowSlots cells as it goes, so that each
+// character is decoded once.
 constexpr int64_t kRowSlots = 512;
 
 struct TakenCells {
     const unsigned char *end;
-    int64_t cells;
+    int64_t cells, width;
 };
 
-struct ByteCells {
-    static constexpr const unsigned char *kSlots = nullptr;
-    static int Length(const unsigned char *) { return 1; }
-    static int Take(const unsigned char *, int64_t) { return 1; }
+struct CellStep {
+    int length;
+    int64_t pitch;
+};
 
-    static TakenCells TakeRun(const unsigned char *p, int64_t, int64_t room)
+// Cells of one pitch: what a row holds is a count of them.
+struct EqualCells {
+    template <class Row>
+    static int64_t Room(const Row &row, bool forced)
     {
+        return (forced ? std::max<int64_t>(row.grid.columns, 1) : row.grid.columns) - row.used;
+    }
+
+    template <class Row>
+    static bool Fits(const Row &row)
+    {
+        return row.used < row.grid.columns;
+    }
+
+    template <class Row>
+    static bool WordFits(const Row &row, int64_t used, int64_t, int64_t length, int64_t)
+    {
+        return length <= row.grid.columns - used;
+    }
+};
+
+struct ByteCells : EqualCells {
+    static constexpr const unsigned char *kSlots = nullptr;
+    const Grid &grid;
+
+    explicit ByteCells(const Grid &g) : grid(g) {}
+
+    CellStep Measure(const unsigned char *) const { return {1, grid.cellWidth}; }
+    CellStep Take(const unsigned char *p, int64_t) const { return Measure(p); }
+
+    template <class Row>
+    TakenCells TakeRun(const unsigned char *p, const Row &row, bool forced) const
+    {
+        const int64_t room = Room(row, forced);
         int64_t n = 0;
         for (; n < room && p[n] != '\0' && p[n] != '\n'; ++n) {
         }
-        return {p + n, n};
+        return {p + n, n, n * grid.cellWidth};
     }
 };
 
 // A longer row's cells past the last slot are not recorded: drawing decodes
 // such a row again.
 template <bool Record>
-struct Utf8Cells {
+struct Utf8Cells : EqualCells {
+    const Grid &grid;
     unsigned char slots[Record ? kRowSlots : 1];
     const unsigned char *const kSlots = Record ? slots : nullptr;
 
-    static int Length(const unsigned char *p) { return NextChar(p).length; }
+    explicit Utf8Cells(const Grid &g) : grid(g) {}
 
-    int Take(const unsigned char *p, int64_t cell)
+    CellStep Measure(const unsigned char *p) const { return {NextChar(p).length, grid.cellWidth}; }
+
+    CellStep Take(const unsigned char *p, int64_t cell)
     {
         const Utf8Char c = NextChar(p);
         if (Record && cell < kRowSlots)
             slots[cell] = SlotOf(c.codepoint);
-        return c.length;
+        return {c.length, grid.cellWidth};
     }
 
-    TakenCells TakeRun(const unsigned char *p, int64_t used, int64_t room)
+    template <class Row>
+    TakenCells TakeRun(const unsigned char *p, const Row &row, bool forced)
     {
+        const int64_t used = row.used, room = Room(row, forced);
         if constexpr (!Record)
             return TakeStretch<false>(p, used, room);
         const int64_t recorded = std::max<int64_t>(std::min(kRowSlots - used, room), 0);
@@ -152,7 +219,7 @@ struct Utf8Cells {
         if (head.cells < recorded)
             return head;
         const TakenCells tail = TakeStretch<false>(head.end, used + recorded, room - recorded);
-        return {tail.end, recorded + tail.cells};
+        return {tail.end, recorded + tail.cells, (recorded + tail.cells) * grid.cellWidth};
     }
 
     // Most cells of most text are ASCII, which is its own slot, or one of
@@ -182,7 +249,49 @@ struct Utf8Cells {
                 p += c.length;
             }
         }
-        return {p, n};
+        return {p, n, n * grid.cellWidth};
+    }
+};
+
+// A font with advances of its own: each cell's pitch is its glyph's
+// advance, bytes or UTF-8.
+template <bool Utf8>
+struct AdvanceCells {
+    static constexpr const unsigned char *kSlots = nullptr;
+    const Grid &grid;
+
+    CellStep Measure(const unsigned char *p) const
+    {
+        const Utf8Char c = Utf8 ? NextChar(p) : Utf8Char{*p, 1};
+        return {c.length, PitchOf(grid, c.codepoint)};
+    }
+
+    CellStep Take(const unsigned char *p, int64_t) const { return Measure(p); }
+
+    template <class Row>
+    TakenCells TakeRun(const unsigned char *p, const Row &row, bool forced) const
+    {
+        TakenCells run{p, 0, 0};
+        while (*run.end != '\0' && *run.end != '\n' &&
+               (row.pen + run.width <= grid.boxWidth || (forced && run.cells == 0))) {
+            const CellStep step = Measure(run.end);
+            run.end += step.length;
+            run.width += step.pitch;
+            ++run.cells;
+        }
+        return run;
+    }
+
+    template <class Row>
+    bool Fits(const Row &row) const
+    {
+        return row.pen <= grid.boxWidth;
+    }
+
+    template <class Row>
+    bool WordFits(const Row &, int64_t, int64_t pen, int64_t, int64_t reach) const
+    {
+        return pen + reach <= grid.boxWidth;
     }
 };
 
@@ -194,12 +303,12 @@ size_t LayOutCells(const unsigned char *text, Cells &cells, Builder &row)
     const unsigned char *p = text;
     bool brokenByCell = false;
     for (;;) {
-        const int64_t capacity = brokenByCell ? std::max<int64_t>(row.grid.columns, 1)
-                                              : row.grid.columns;
-        const TakenCells run = cells.TakeRun(p, row.used, capacity - row.used);
+        const TakenCells run = cells.TakeRun(p, row, brokenByCell);
         p = run.end;
         row.used += run.cells;
+        row.pen += run.width;
         row.inked = row.used;
+        row.inkedPen = row.pen;
         if (*p == '\0') {
             row.Flush();
             return static_cast<size_t>(p - text);
@@ -221,7 +330,6 @@ inline bool IsWordCell(unsigned char first)
 template <class Cells, class Builder>
 size_t LayOutWords(const unsigned char *text, Cells &cells, Builder &row)
 {
-    const int64_t columns = row.grid.columns;
     const unsigned char *p = text;
     for (;;) {
         if (*p == '\0') {
@@ -235,8 +343,9 @@ size_t LayOutWords(const unsigned char *text, Cells &cells, Builder &row)
             continue;
         }
         if (*p == ' ') {
-            if (row.used < columns) {
-                p += cells.Take(p, row.used), ++row.used;
+            if (cells.Fits(row)) {
+                const CellStep step = cells.Take(p, row.used);
+                p += step.length, ++row.used, row.pen += step.pitch;
                 continue;
             }
             const unsigned char *next = p;  // the spaces that end a full row are dropped
@@ -248,16 +357,23 @@ size_t LayOutWords(const unsigned char *text, Cells &cells, Builder &row)
             continue;
         }
         const unsigned char *end = p;
-        int64_t length = 0;
-        for (; IsWordCell(*end); ++length)
-            end += Cells::Length(end);
-        if (length > columns - row.used && length <= columns && !row.Break(p))
+        int64_t length = 0, reach = 0, pitch = 0;
+        for (; IsWordCell(*end); ++length) {
+            const CellStep step = cells.Measure(end);
+            reach += pitch;
+            pitch = step.pitch;
+            end += step.length;
+        }
+        if (!cells.WordFits(row, row.used, row.pen, length, reach) &&
+            cells.WordFits(row, 0, 0, length, reach) && !row.Break(p))
             return static_cast<size_t>(p - text);
         while (p < end) {
-            if (row.used == columns && !row.Break(p))
+            if (!cells.Fits(row) && !row.Break(p))
                 return static_cast<size_t>(p - text);
-            p += cells.Take(p, row.used);
+            const CellStep step = cells.Take(p, row.used);
+            p += step.length;
             row.inked = ++row.used;
+            row.inkedPen = row.pen += step.pitch;
         }
     }
 }
@@ -265,9 +381,12 @@ size_t LayOutWords(const unsigned char *text, Cells &cells, Builder &row)
 template <class Cells, class EmitRow>
 size_t LayOutAs(const unsigned char *text, const Grid &grid, int64_t rowLimit, EmitRow &emit)
 {
-    Cells cells;
+    Cells cells{grid};
     RowBuilder<EmitRow> row{grid, rowLimit, emit, text, cells.kSlots};
-    if ((grid.flags & GLYPHAR_WRAP_WORDS) && grid.columns >= 1)
+    // Words wrap in a box that takes a cell a row; a font with advances
+    // takes the first glyph of a row in a box of width 0 or more.
+    const bool wraps = grid.advances != nullptr ? grid.boxWidth >= 0 : grid.columns >= 1;
+    if ((grid.flags & GLYPHAR_WRAP_WORDS) && wraps)
         return LayOutWords(text, cells, row);
     return LayOutCells(text, cells, row);
 }
@@ -278,6 +397,11 @@ size_t LayOutAs(const unsigned char *text, const Grid &grid, int64_t rowLimit, E
 template <bool Slots = false, class EmitRow>
 size_t LayOut(const unsigned char *text, const Grid &grid, int64_t rowLimit, EmitRow emit)
 {
+    if (grid.advances != nullptr) {
+        if (grid.flags & GLYPHAR_UTF8)
+            return LayOutAs<AdvanceCells<true>>(text, grid, rowLimit, emit);
+        return LayOutAs<AdvanceCells<false>>(text, grid, rowLimit, emit);
+    }
     if (grid.flags & GLYPHAR_UTF8)
         return LayOutAs<Utf8Cells<Slots>>(text, grid, rowLimit, emit);
     return LayOutAs<ByteCells>(text, grid, rowLimit, emit);
