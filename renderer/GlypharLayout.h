@@ -65,9 +65,10 @@ inline bool MakeGrid(_rect box, float size, int flags, int cellWidth, int cellHe
     grid->size = size;
     grid->cellWidth = CellPitch(cellWidth, size);
     grid->cellHeight = CellPitch(cellHeight, size);
-    if (grid->cellWidth == 0 || grid->cellHeight == 0)
+    // A font with advances only needs its rows apart.
+    if ((grid->cellWidth == 0 && grid->advances == nullptr) || grid->cellHeight == 0)
         return false;
-    grid->columns = box.w / grid->cellWidth + 1;
+    grid->columns = grid->cellWidth > 0 ? box.w / grid->cellWidth + 1 : 0;
     grid->lastRow = box.h / grid->cellHeight;
     grid->boxWidth = box.w;
     grid->flags =

@@ -167,29 +167,6 @@ const Depth kDepths[] = {{16, 0xF800, 0x07E0, 0x001F},
                          {24, 0xFF0000, 0x00FF00, 0x0000FF},
                          {32, 0x0000FF, 0x00FF00, 0xFF0000}};
 
-std::string Utf8Of(const std::u32string &text)
-{
-    std::string out;
-    for (char32_t c : text) {
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | c >> 6);
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | c >> 12);
-            out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | c >> 18);
-            out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
-            out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
-
 // Random text from a font's own characters, with spaces, newlines and, where
 // the font has a U+FFFD to show for them, characters it lacks.
 // Box drawing, blocks and Braille: glyphar draws them, whatever the font has.
