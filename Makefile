@@ -15,8 +15,8 @@
 #                   included) and UBSan on SDL3, so that the renderer path
 #                   is checked too, without masked stores, so the portable
 #                   writers are tested on every CPU, and without zlib
-#   make fuzz       the two fuzzers (drawing, font loading), sharing
-#                   FUZZ_SECONDS (default 120), each from its own seeds
+#   make fuzz       the fuzzers (drawing; loading PSF, BDF, PCF, .hex fonts),
+#                   sharing FUZZ_SECONDS (default 120), each from its own seeds
 #   make bench      build the benchmarks at -O3 (Release) and -O2
 #                   (RelWithDebInfo) and run them, then the SDL_Renderer
 #                   benchmark on SDL3 and SDL2 under Xvfb; the tables
@@ -95,11 +95,15 @@ fuzz:
 	scripts/install-deps fuzz
 	CC=clang CXX=clang++ $(CONFIGURE) -B $(BUILD_DIR)-fuzz -DGLYPHAR_FUZZ=ON \
 	  -DGLYPHAR_BUILD_TESTS=OFF -DGLYPHAR_BUILD_DEMO=OFF -DGLYPHAR_INSTALL=OFF
-	cmake --build $(BUILD_DIR)-fuzz --parallel $(JOBS) --target glyphar-fuzz glyphar-fuzz-font
+	cmake --build $(BUILD_DIR)-fuzz --parallel $(JOBS) --target glyphar-fuzz glyphar-fuzz-font \
+	  glyphar-fuzz-bdf glyphar-fuzz-pcf glyphar-fuzz-hex
 	fuzz/run.sh $(BUILD_DIR)-fuzz/fuzz/glyphar-fuzz $(BUILD_DIR)-fuzz/run \
-	  $$(( $(FUZZ_SECONDS) / 2 ))
-	fuzz/run.sh $(BUILD_DIR)-fuzz/fuzz/glyphar-fuzz-font $(BUILD_DIR)-fuzz/run-font \
-	  $$(( $(FUZZ_SECONDS) - $(FUZZ_SECONDS) / 2 )) fuzz/fonts 16384
+	  $$(( $(FUZZ_SECONDS) / 3 ))
+	for format in font bdf pcf hex; do \
+	  seeds=fuzz/fonts; [ $$format = font ] || seeds=fuzz/fonts-$$format; \
+	  fuzz/run.sh $(BUILD_DIR)-fuzz/fuzz/glyphar-fuzz-$$format $(BUILD_DIR)-fuzz/run-$$format \
+	    $$(( ($(FUZZ_SECONDS) - $(FUZZ_SECONDS) / 3) / 4 )) $$seeds 16384 || exit 1; \
+	done
 
 bench:
 	scripts/install-deps bench

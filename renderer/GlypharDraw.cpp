@@ -989,6 +989,20 @@ void DrawGridRow(const Target &t, const CellGeometry &g, const GlypharFont *font
     }
 }
 
+TextArea CharacterReach(const GlypharFont *font, float size)
+{
+    const CellGeometry &g = FaceGeometry(font, size);
+    if (!HasAdvances(font))
+        return TextArea{0, 0, g.cols.extent(), g.rows.extent(), true, 0};
+    const double s = size;
+    return TextArea{std::min<int64_t>(0, g.cols.origin), std::min<int64_t>(0, g.rows.origin),
+                    std::max(ClampFar(std::ceil(std::max(font->widest, font->cellWidth) * s)),
+                             g.cols.origin + g.cols.extent()),
+                    std::max(ClampFar(std::ceil((font->ascent + font->descent) * s)),
+                             g.rows.origin + g.rows.extent()),
+                    false, 0};
+}
+
 TextArea MeasureText(const GlypharFont *font, const char *text, _rect box, float size, int flags)
 {
     TextArea area{INT64_MAX, INT64_MAX, INT64_MIN, INT64_MIN, true, 0};

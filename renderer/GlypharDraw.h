@@ -207,6 +207,11 @@ struct TextArea {
 
 TextArea MeasureText(const GlypharFont *font, const char *text, _rect box, float size, int flags);
 
+// What one character may paint, from its top-left corner (a cell font's) or
+// its pen and row's top (a font with advances, whose ink may reach past its
+// block): covered where the block is all of it.
+TextArea CharacterReach(const GlypharFont *font, float size);
+
 }  // namespace glyphar
 
 #endif  // GLYPHAR_DRAW_H

@@ -496,11 +496,12 @@ void GlypharRenderCodePoint(SDL_Renderer *renderer, const GlypharFont *font, uin
         return;
     const int64_t k = view.k;
     const float scaled = size * static_cast<float>(k);
-    const CellGeometry &g = GeometryFor(scaled, CellWidthOf(font), CellHeightOf(font));
+    const TextArea reach = CharacterReach(font, scaled);
     const int64_t left = x * k, top = y * k;
-    const Span block{left, top, left + g.cols.extent(), top + g.rows.extent()};
+    const Span block{left + reach.left, top + reach.top, left + reach.right, top + reach.bottom};
     DrawThroughTexture(
-        renderer, view, block, !IsTransparent(bg), [&](SDL_Surface *surface, int64_t l, int64_t t) {
+        renderer, view, block, reach.covered && !IsTransparent(bg),
+        [&](SDL_Surface *surface, int64_t l, int64_t t) {
             if (FitsInt(left - l) && FitsInt(top - t))
                 GlypharFontCodePoint(surface, font, codepoint, static_cast<int>(left - l),
                                      static_cast<int>(top - t), scaled, fg, bg);
@@ -522,17 +523,18 @@ void GlypharRenderGrid(SDL_Renderer *renderer, const GlypharFont *font, const Gl
     const int64_t pitchY = CellPitch(CellHeightOf(font), scaled);
     if (pitchX == 0 || pitchY == 0)
         return;
-    const CellGeometry &g = GeometryFor(scaled, CellWidthOf(font), CellHeightOf(font));
+    const TextArea reach = CharacterReach(font, scaled);
     const int64_t left = x * k, top = y * k;
     // Pitches reach up to 2^40: a grid that far across is clamped there.
     const auto across = [](int64_t count, int64_t pitch) {
         return pitch > kFar / count ? kFar : (count - 1) * pitch;
     };
-    const Span grid{left, top, left + across(columns, pitchX) + g.cols.extent(),
-                    top + across(rows, pitchY) + g.rows.extent()};
+    const Span grid{left + reach.left, top + reach.top,
+                    left + across(columns, pitchX) + reach.right,
+                    top + across(rows, pitchY) + reach.bottom};
     // Opaque cells cover the grid's whole area, overlapping or not.
     const size_t count = static_cast<size_t>(columns) * static_cast<size_t>(rows);
-    const bool opaque = std::none_of(cells, cells + count, [](const GlypharCell &cell) {
+    const bool opaque = reach.covered && std::none_of(cells, cells + count, [](const GlypharCell &cell) {
         return cell.bg == GLYPHAR_TRANSPARENT;
     });
     DrawThroughTexture(
