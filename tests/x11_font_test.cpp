@@ -402,5 +402,107 @@ TEST(X11Fonts, InkOutsideTheBlocksAndGlyphsWithoutAnAdvance)
     EXPECT_EQ(Pixels(got.get()), Pixels(want.get()));
 }
 
+// What a hostile font may get: nullptr and one line of reason, or a font
+// that draws (the sanitizers watch the drawing).
+void ExpectRefusedOrDraws(const std::vector<uint8_t> &bytes, const std::string &what)
+{
+    std::string why;
+    const FontPtr font = LoadBytes(bytes, &why);
+    if (font == nullptr) {
+        EXPECT_FALSE(why.empty()) << what;
+        EXPECT_EQ(why.find('\n'), std::string::npos) << what;
+        return;
+    }
+    SurfacePtr s = MakeSurface(64, 40);
+    GlypharFontDraw(s.get(), font.get(), "Az\xC3\xA9 \xE4\xBD\xA0!", {-3, -2, 60, 40}, 1.5f,
+                    {255, 255, 255}, {0, 0, 0}, GLYPHAR_UTF8 | GLYPHAR_WRAP_WORDS);
+}
+
+// Sets the 32-bit little-endian word at `at` (a PCF table of contents is
+// little-endian whatever its tables are).
+std::vector<uint8_t> WithWord(std::vector<uint8_t> bytes, size_t at, uint32_t value)
+{
+    for (int b = 0; b < 4; ++b)
+        bytes[at + static_cast<size_t>(b)] = static_cast<uint8_t>(value >> 8 * b);
+    return bytes;
+}
+
+TEST(X11FontFiles, TruncatedAndLyingFontsAreRefusedOrDrawWhatTheySay)
+{
+    const std::vector<uint8_t> pcf = ReadFile(kX11Dir + "/misc/micro.pcf.gz");
+    ASSERT_GT(pcf.size(), 1000u);
+    const std::string hex =
+        "0041:0000000018242442427E424242420000\n4F60:" + std::string(64, '3') + "\n";
+    const std::string bdf = BdfOf(kX11Dir + "/misc/micro.pcf.gz").substr(0, 4000);
+    for (const std::string &text : {hex, bdf})
+        for (size_t n = 0; n <= text.size(); n += 1 + n / 64)
+            ExpectRefusedOrDraws(std::vector<uint8_t>(text.begin(), text.begin() + static_cast<long>(n)),
+                                 "text cut at " + std::to_string(n));
+    for (size_t n = 0; n <= pcf.size(); ++n)
+        ExpectRefusedOrDraws(std::vector<uint8_t>(pcf.begin(), pcf.begin() + static_cast<long>(n)),
+                             "PCF cut at " + std::to_string(n));
+    // Every field of the table of contents at its extremes: counts, types,
+    // formats, sizes and offsets past the end, or onto other tables.
+    const uint32_t tables = pcf[4];
+    for (size_t at = 4; at < 8 + 16 * tables; at += 4)
+        for (uint32_t value : {0u, 1u, 0x7FFFFFFFu, 0xFFFFFFFFu, static_cast<uint32_t>(pcf.size()),
+                               static_cast<uint32_t>(pcf.size() - 3), 8u})
+            ExpectRefusedOrDraws(WithWord(pcf, at, value), "word at " + std::to_string(at));
+    // Every word of the tables themselves, as either byte order reads it.
+    for (size_t at = 8 + 16 * tables; at + 4 <= pcf.size(); at += 4)
+        for (uint32_t value : {0xFFFFFFFFu, 0x7FFF7FFFu, 0x00010000u})
+            ExpectRefusedOrDraws(WithWord(pcf, at, value), "word at " + std::to_string(at));
+}
+
+TEST(X11FontFiles, MalformedLinesAreRefusedWithTheirPlace)
+{
+    const struct {
+        std::string text, said;
+    } cases[] = {
+        {"0041:00FF\n", "has 4 digits, not 32"},
+        {"0041:" + std::string(33, '0') + "\n", "has 33 digits"},
+        {"0041:" + std::string(31, '0') + "G\n", "'G' at byte 36 is not a hex digit"},
+        {"110000:" + std::string(32, '0') + "\n", "not a code point"},
+        {"STARTFONT 2.1\nFONTBOUNDINGBOX 8 x 0 0\n", "a malformed number at byte 14"},
+        {"STARTFONT 2.1\nFONTBOUNDINGBOX 8 8 0 0\nCHARSET_REGISTRY \"KOI8\"\n"
+         "CHARSET_ENCODING \"R\"\nENDFONT\n",
+         "registry KOI8-R"},
+        {"STARTFONT 2.1\nENDFONT\n", "neither FONT_ASCENT"},
+        {"STARTFONT 2.1\nFONTBOUNDINGBOX 8 8 0 0\nSTARTCHAR a\nENCODING 97\nDWIDTH 8 0\n"
+         "BBX 80 8 0 0\nBITMAP\nENDCHAR\n",
+         "its width is past glyphar's limits"},
+        {"STARTFONT 2.1\nFONTBOUNDINGBOX 8 8 0 0\nSTARTCHAR a\nENCODING 97\nDWIDTH 8 0\n"
+         "BBX 8 2 0 0\nBITMAP\nFX\nENDCHAR\n",
+         "a bitmap row that is not hex digits"},
+    };
+    for (const auto &c : cases) {
+        std::string why;
+        EXPECT_EQ(LoadBytes(std::vector<uint8_t>(c.text.begin(), c.text.end()), &why), nullptr)
+            << c.text;
+        EXPECT_NE(why.find(c.said), std::string::npos) << why;
+    }
+}
+
+// A glyph's rows beyond its BBX's height are ignored, and rows it lacks are
+// blank: the font draws only what its data says.
+TEST(X11FontFiles, BdfRowsThatDisagreeWithTheBoxDrawWhatIsThere)
+{
+    const std::string head =
+        "STARTFONT 2.1\nFONTBOUNDINGBOX 4 4 0 0\nSTARTPROPERTIES 2\nFONT_ASCENT 4\n"
+        "FONT_DESCENT 0\nENDPROPERTIES\nSTARTCHAR a\nENCODING 97\nDWIDTH 4 0\n";
+    for (const auto &[rows, lit] : {std::pair<std::string, int>{"BBX 4 4 0 0\nBITMAP\nF0\n90\n", 6},
+                                    {"BBX 4 2 0 2\nBITMAP\nF0\n90\nF0\nF0\nF0\n", 6},
+                                    {"BBX 4 1 0 3\nBITMAP\nFFFF\n", 4}}) {
+        const std::string bdf = head + rows + "ENDCHAR\nENDFONT\n";
+        const FontPtr font = LoadBytes(std::vector<uint8_t>(bdf.begin(), bdf.end()));
+        ASSERT_NE(font, nullptr) << bdf;
+        SurfacePtr s = MakeSurface(4, 4);
+        Fill(s.get(), 0);
+        GlypharFontCodePoint(s.get(), font.get(), 'a', 0, 0, 1.0f, {255, 255, 255}, {-1, -1, -1});
+        const std::vector<Uint16> pixels = Pixels(s.get());
+        EXPECT_EQ(std::count(pixels.begin(), pixels.end(), 0xFFFF), lit) << rows;
+    }
+}
+
 }  // namespace
 }  // namespace glyphar_test
