@@ -13,6 +13,7 @@
 #include <cstring>
 #include <ctime>
 #include <fstream>
+#include <malloc.h>
 #include <map>
 #include <random>
 #include <string>
@@ -173,8 +174,9 @@ const GlypharFont *Font(const char *file)
     GlypharFont *&font = fonts[file];
     if (font == nullptr) {
         char why[256];
-        font = GlypharFontLoad((std::string("/usr/share/consolefonts/") + file).c_str(), why,
-                               sizeof why);
+        const std::string path =
+            file[0] == '/' ? std::string(file) : std::string("/usr/share/consolefonts/") + file;
+        font = GlypharFontLoad(path.c_str(), why, sizeof why);
         if (font == nullptr) {
             std::fprintf(stderr, "glyphar-bench: %s\n", why);
             std::exit(1);
@@ -203,6 +205,74 @@ template <const char *File, int Bpp, bool Opaque>
 void FontScreen(benchmark::State &state)
 {
     DrawFontScreen(state, File, Bpp, Opaque ? kWhite : kTransparent);
+}
+
+// Fonts with advances of their own: a proportional face, and Unifont's
+// Chinese, a screen of each.
+constexpr char kHelvetica[] = "/usr/share/fonts/X11/75dpi/helvR12.pcf.gz";
+constexpr char kUnifont[] = "/usr/share/unifont/unifont.hex";
+
+// 38 rows of 50 Chinese characters, as UTF-8.
+const std::string &ChineseScreenText()
+{
+    static const std::string text = [] {
+        std::string all;
+        for (uint32_t k = 0; k < 50 * 38; ++k) {
+            const uint32_t c = 0x4E00 + (k * 37) % 0x5000;
+            all += static_cast<char>(0xE0 | c >> 12);
+            all += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+            all += static_cast<char>(0x80 | (c & 0x3F));
+        }
+        return all;
+    }();
+    return text;
+}
+
+template <int Bpp, bool Opaque>
+void HelveticaScreen(benchmark::State &state)
+{
+    DrawFontScreen(state, kHelvetica, Bpp, Opaque ? kWhite : kTransparent);
+}
+
+template <int Bpp, bool Opaque>
+void UnifontScreen(benchmark::State &state)
+{
+    const GlypharFont *font = Font(kUnifont);
+    ClearScreen(Bpp);
+    for (auto _ : state) {
+        GlypharFontDraw(Screen(Bpp), font, ChineseScreenText().c_str(), kScreenBox, 1.0f, kBlack,
+                        Opaque ? kWhite : kTransparent, GLYPHAR_UTF8);
+        benchmark::ClobberMemory();
+    }
+}
+
+constexpr auto &BM_Helvetica16 = HelveticaScreen<16, true>;
+constexpr auto &BM_HelveticaTransparent16 = HelveticaScreen<16, false>;
+constexpr auto &BM_Helvetica32 = HelveticaScreen<32, true>;
+constexpr auto &BM_HelveticaTransparent32 = HelveticaScreen<32, false>;
+constexpr auto &BM_Unifont16 = UnifontScreen<16, true>;
+constexpr auto &BM_UnifontTransparent16 = UnifontScreen<16, false>;
+constexpr auto &BM_Unifont32 = UnifontScreen<32, true>;
+constexpr auto &BM_UnifontTransparent32 = UnifontScreen<32, false>;
+
+// Loading a font from its file, and freeing it.
+void LoadFont(benchmark::State &state, const char *path)
+{
+    for (auto _ : state) {
+        char why[256];
+        GlypharFont *font = GlypharFontLoad(path, why, sizeof why);
+        if (font == nullptr) {
+            state.SkipWithError(why);
+            return;
+        }
+        GlypharFontFree(font);
+    }
+}
+
+void BM_LoadUnifont(benchmark::State &state) { LoadFont(state, kUnifont); }
+void BM_LoadConsoleFont(benchmark::State &state)
+{
+    LoadFont(state, "/usr/share/consolefonts/Lat15-Terminus16.psf.gz");
 }
 
 constexpr auto &BM_Terminus16 = FontScreen<kTerminus, 16, true>;
@@ -506,6 +576,10 @@ const struct {
     {"BM_Terminus32", BM_Terminus32},       {"BM_TerminusTransparent32", BM_TerminusTransparent32},
     {"BM_Spleen16", BM_Spleen16},           {"BM_SpleenTransparent16", BM_SpleenTransparent16},
     {"BM_Spleen32", BM_Spleen32},           {"BM_SpleenTransparent32", BM_SpleenTransparent32},
+    {"BM_Helvetica16", BM_Helvetica16},     {"BM_HelveticaTransparent16", BM_HelveticaTransparent16},
+    {"BM_Helvetica32", BM_Helvetica32},     {"BM_HelveticaTransparent32", BM_HelveticaTransparent32},
+    {"BM_Unifont16", BM_Unifont16},         {"BM_UnifontTransparent16", BM_UnifontTransparent16},
+    {"BM_Unifont32", BM_Unifont32},         {"BM_UnifontTransparent32", BM_UnifontTransparent32},
     {"BM_Opaque4k32", BM_Opaque4k32},       {"BM_Transparent4k32", BM_Transparent4k32},
     {"BM_Grid16", BM_Grid16},               {"BM_Grid32", BM_Grid32},
     {"BM_GridTerminus16", BM_GridTerminus16}, {"BM_GridBoxes16", BM_GridBoxes16},
@@ -565,6 +639,17 @@ void TargetTableHead(std::FILE *out, const char *title, const std::vector<std::s
     for (size_t k = 0; k < writers.size(); ++k)
         std::fprintf(out, "---:|");
     std::fprintf(out, "---|\n");
+}
+
+// The heap a loaded font holds.
+double HeldBytes(const char *path)
+{
+    const size_t before = mallinfo2().uordblks;
+    char why[256];
+    GlypharFont *font = GlypharFontLoad(path, why, sizeof why);
+    const size_t after = mallinfo2().uordblks;
+    GlypharFontFree(font);
+    return font != nullptr ? static_cast<double>(after - before) : -1;
 }
 
 void WriteMarkdown(const MedianReporter &r, const Medians &o2, const std::vector<std::string> &writers,
@@ -633,6 +718,17 @@ void WriteMarkdown(const MedianReporter &r, const Medians &o2, const std::vector
         {"BM_SpleenTransparent16", "the same, transparent, 16 bits"},
         {"BM_Spleen32", "the same, opaque, 32 bits"},
         {"BM_SpleenTransparent32", "the same, transparent, 32 bits"},
+        {"BM_Helvetica16", "the same text in Helvetica 12 (xfonts-75dpi, proportional), "
+                           "30 rows of 20 pixels, opaque, 16 bits"},
+        {"BM_HelveticaTransparent16", "the same, transparent, 16 bits"},
+        {"BM_Helvetica32", "the same, opaque, 32 bits"},
+        {"BM_HelveticaTransparent32", "the same, transparent, 32 bits"},
+        {"BM_Unifont16", "38 rows of 50 Chinese characters in Unifont (16 x 16), opaque, 16 bits"},
+        {"BM_UnifontTransparent16", "the same, transparent, 16 bits"},
+        {"BM_Unifont32", "the same, opaque, 32 bits"},
+        {"BM_UnifontTransparent32", "the same, transparent, 32 bits"},
+        {"BM_LoadUnifont", "loading unifont.hex (57,000 glyphs) and freeing it"},
+        {"BM_LoadConsoleFont", "loading Lat15-Terminus16.psf.gz and freeing it"},
         {"BM_Memset4k32", "`memset` of a 3840 x 2160 32-bit surface's bytes"},
         {"BM_Opaque4k32", "641 x 241 cells at size 1 on it, opaque"},
         {"BM_Transparent4k32", "the same, transparent"},
@@ -700,6 +796,22 @@ void WriteMarkdown(const MedianReporter &r, const Medians &o2, const std::vector
         {"Spleen 16 x 32, opaque 32 bits / built-in", "BM_Spleen32", "BM_Opaque32", "at most 1.2"},
         {"Spleen 16 x 32, transparent 32 bits / built-in", "BM_SpleenTransparent32",
          "BM_Transparent32", "at most 1.2"},
+        {"Helvetica 12, opaque 16 bits / built-in", "BM_Helvetica16", "BM_Opaque16",
+         "at most 1.3 (-O2)"},
+        {"Helvetica 12, transparent 16 bits / built-in", "BM_HelveticaTransparent16",
+         "BM_Transparent16", "at most 1.3 (-O2)"},
+        {"Helvetica 12, opaque 32 bits / built-in", "BM_Helvetica32", "BM_Opaque32",
+         "at most 1.3 (-O2)"},
+        {"Helvetica 12, transparent 32 bits / built-in", "BM_HelveticaTransparent32",
+         "BM_Transparent32", "at most 1.3 (-O2)"},
+        {"Unifont Chinese, opaque 16 bits / built-in", "BM_Unifont16", "BM_Opaque16",
+         "at most 1.3 (-O2)"},
+        {"Unifont Chinese, transparent 16 bits / built-in", "BM_UnifontTransparent16",
+         "BM_Transparent16", "at most 1.3 (-O2)"},
+        {"Unifont Chinese, opaque 32 bits / built-in", "BM_Unifont32", "BM_Opaque32",
+         "at most 1.3 (-O2)"},
+        {"Unifont Chinese, transparent 32 bits / built-in", "BM_UnifontTransparent32",
+         "BM_Transparent32", "at most 1.3 (-O2)"},
         {"3840 x 2160 opaque / memset", "BM_Opaque4k32", "BM_Memset4k32",
          "at most 1.2 (vector writers)"},
         {"3840 x 2160 transparent / memset", "BM_Transparent4k32", "BM_Memset4k32",
@@ -747,6 +859,10 @@ void WriteMarkdown(const MedianReporter &r, const Medians &o2, const std::vector
             std::fprintf(out, " at most 1.15 |\n");
         }
     }
+    std::fprintf(out, "\nMemory a font holds once loaded (the heap's growth): unifont.hex %.2f MiB "
+                 "(target: at most 4 MiB), Lat15-Terminus16.psf.gz %.0f KiB.\n",
+                 HeldBytes(kUnifont) / 1048576.0,
+                 HeldBytes("/usr/share/consolefonts/Lat15-Terminus16.psf.gz") / 1024.0);
     std::fclose(out);
     std::printf("glyphar-bench: wrote %s\n", path.c_str());
 }
@@ -766,6 +882,16 @@ BENCHMARK(BM_Spleen16)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SpleenTransparent16)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Spleen32)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SpleenTransparent32)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Helvetica16)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_HelveticaTransparent16)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Helvetica32)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_HelveticaTransparent32)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Unifont16)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_UnifontTransparent16)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Unifont32)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_UnifontTransparent32)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_LoadUnifont)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_LoadConsoleFont)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Opaque4k32)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Transparent4k32)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Opaque16)->Unit(benchmark::kMicrosecond);

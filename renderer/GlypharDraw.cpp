@@ -403,53 +403,10 @@ void DrawMixedCells(const Target &t, const CellGeometry &g, const Ink &ink, cons
 // are drawn again with it, as ink only, so that its blocks do not cover them.
 //----------------------------------------------------------------------------
 
-struct PlacedGlyph {
-    int64_t pen;
-    uint32_t glyph;  // a shape's code point with kShapeCell set
-    bool inkOnly;
-};
-
-// Rows of pixels in bands, top to bottom, each showing one glyph row of the
-// box (or none) inside the blocks or outside them; the bands inside are
-// [firstInBlock, endInBlock).
-constexpr int kMaxBands = kMaxCellHeight + 5;
-
-struct Bands {
-    int count = 0, firstInBlock = 0, endInBlock = 0;
-    int64_t top = 0;  // the first band's first row of pixels
-    int boxRow[kMaxBands];
-    int64_t height[kMaxBands];
-    uint64_t bits[kMaxBands][kRowWords];
-
-    // Rows [from, to) of pixels, glyph row `row` (-1: none), inside the
-    // blocks [0, blockHeight) or not, cut to the visible rows.
-    void Add(int64_t from, int64_t to, int row, int64_t blockHeight, int64_t visibleTop,
-             int64_t visibleBottom)
-    {
-        const int64_t cuts[4] = {from, std::clamp<int64_t>(0, from, to),
-                                 std::clamp(blockHeight, from, to), to};
-        for (int k = 0; k < 3; ++k) {
-            const int64_t a = std::max(cuts[k], visibleTop), b = std::min(cuts[k + 1], visibleBottom);
-            if (a >= b)
-                continue;
-            if (count == 0)
-                top = a;
-            const bool inside = k == 1;
-            if (inside && firstInBlock == endInBlock)
-                firstInBlock = endInBlock = count;
-            if (inside)
-                endInBlock = count + 1;
-            boxRow[count] = row;
-            height[count++] = b - a;
-        }
-    }
-};
-
 // A glyph's block width, and the shapes' cell.
-int64_t BlockOf(const GlypharFont &font, float size, uint32_t glyph)
+int64_t BlockOf(const GlypharFont &font, float size, const PlacedGlyph &glyph)
 {
-    const int advance = glyph & kShapeCell ? font.cellWidth : font.advances[glyph];
-    return ClampFar(std::ceil(advance * static_cast<double>(size)));
+    return AdvanceBlock(glyph.shape ? font.cellWidth : font.advances[glyph.glyph], size);
 }
 
 ShapeCell AdvanceShapeCell(const GlypharFont &font, float size)
@@ -460,44 +417,43 @@ ShapeCell AdvanceShapeCell(const GlypharFont &font, float size)
                         ClampFar(std::ceil(line * static_cast<double>(size))));
 }
 
-// The bit rows of glyphs [first, end) over a window, for each band.
-template <class Row, bool Scaled>
-void GatherPlaced(Bands &b, const GlypharFont &font, const CellGeometry &g,
-                  const PlacedGlyph *glyphs, int first, int end, int64_t windowLeft,
-                  int64_t window)
+// A window's rows of pixels [from, to) (from the row's top) by one writer:
+// those of the inked box rows [inkFrom, inkTo) from their bit rows, the rest
+// from the blank row past the box, where the writer paints blank ones at all.
+template <class Writer>
+void WritePlacedRows(const Target &t, const CellGeometry &g, const Writer &writer, bool blanks,
+                     const BitRows &bits, int64_t windowLeft, int64_t window, int64_t y,
+                     int64_t from, int64_t to, int inkFrom, int inkTo)
 {
-    for (int k = 0; k < b.count; ++k)
-        std::memset(b.bits[k], 0, sizeof b.bits[k]);
-    for (int i = first; i < end; ++i) {
-        if (glyphs[i].glyph & kShapeCell)
-            continue;
-        const Row *rows = reinterpret_cast<const Row *>(
-            font.face.glyphs + font.face.glyphStride * static_cast<int64_t>(glyphs[i].glyph));
-        const int64_t at = glyphs[i].pen + g.cols.origin - windowLeft;
-        for (int k = 0; k < b.count; ++k) {
-            const int r = b.boxRow[k];
-            if (r < 0)
-                continue;
-            uint64_t *bits = b.bits[k];
-            if (!g.narrow) {
-                for (uint64_t lit = static_cast<uint64_t>(rows[r]); lit != 0; lit &= lit - 1) {
-                    const int col = LowestBit(lit);
-                    SetRange(bits, at + g.cols.start[col], at + g.cols.start[col + 1], window,
-                             true);
-                }
-                continue;
-            }
-            const uint64_t lit = LitPixels<Scaled>(g, rows[r]);
-            if (at < 0) {
-                bits[0] |= lit >> -at;
-                continue;
-            }
-            const int shift = static_cast<int>(at & 63);
-            bits[at >> 6] |= lit << shift;
-            if (shift != 0)
-                bits[(at >> 6) + 1] |= lit >> (64 - shift);
+    const int64_t boxTop = g.rows.origin + g.rows.start[inkFrom];
+    const int64_t boxBottom = g.rows.origin + g.rows.start[inkTo];
+    int64_t height[kMaxCellHeight + 1];
+    const auto write = [&](int64_t a, int first, int last) {
+        writer.Rows(PixelAddress(t, windowLeft, y + a), t.pitch,
+                    RowRuns{bits.word[0], kRowWords, height, first, last},
+                    RowSpan(window, t.bytesPerPixel));
+    };
+    const auto blank = [&](int64_t a, int64_t b) {
+        if (blanks && a < b) {
+            height[g.height] = b - a;
+            write(a, g.height, g.height);
         }
+    };
+    blank(from, std::min(to, boxTop));
+    const int64_t a = std::max(from, boxTop), b = std::min(to, boxBottom);
+    if (a < b) {
+        const int64_t origin = g.rows.origin;
+        int first = inkFrom, last = inkTo - 1;
+        while (origin + g.rows.start[first + 1] <= a)
+            ++first;
+        while (origin + g.rows.start[last] >= b)
+            --last;
+        for (int r = first; r <= last; ++r)
+            height[r] = std::min(origin + g.rows.start[r + 1], b) -
+                        std::max(origin + g.rows.start[r], a);
+        write(a, first, last);
     }
+    blank(std::max(from, boxBottom), to);
 }
 
 template <class Row>
@@ -509,33 +465,47 @@ void DrawPlacedOf(const Target &t, const CellGeometry &g, const Ink &ink, const 
     // What the blocks cover, and what the ink reaches.
     int64_t spanLeft = INT64_MAX, spanRight = INT64_MIN;
     int64_t inkLeft = INT64_MAX, inkRight = INT64_MIN;
+    int inkFrom = g.height, inkTo = 0;  // the box rows any glyph inks
     for (int i = 0; i < count; ++i) {
         if (!glyphs[i].inkOnly && ink.opaque) {
             spanLeft = std::min(spanLeft, glyphs[i].pen);
-            spanRight = std::max(spanRight, glyphs[i].pen + BlockOf(font, size, glyphs[i].glyph));
+            spanRight = std::max(spanRight, glyphs[i].pen + BlockOf(font, size, glyphs[i]));
         }
-        if (!(glyphs[i].glyph & kShapeCell)) {
+        if (!glyphs[i].shape) {
             inkLeft = std::min(inkLeft, glyphs[i].pen + g.cols.origin);
             inkRight = std::max(inkRight, glyphs[i].pen + g.cols.origin + inkWidth);
+            inkFrom = std::min<int>(inkFrom, font.inkRows[glyphs[i].glyph][0]);
+            inkTo = std::max<int>(inkTo, font.inkRows[glyphs[i].glyph][1]);
         }
     }
+    inkTo = std::max(inkTo, inkFrom);
     const int64_t blockHeight =
         ink.opaque ? ClampFar(std::ceil((font.ascent + font.descent) * static_cast<double>(size)))
                    : 0;
-    Bands bands;
-    const int64_t boxTop = g.rows.origin, visibleTop = t.top - y, visibleBottom = t.bottom - y;
-    bands.Add(std::min<int64_t>(0, boxTop), boxTop, -1, blockHeight, visibleTop, visibleBottom);
-    for (int r = 0; r < g.height; ++r)
-        bands.Add(boxTop + g.rows.start[r], boxTop + g.rows.start[r + 1], r, blockHeight,
-                  visibleTop, visibleBottom);
-    bands.Add(boxTop + g.rows.start[g.height], std::max(blockHeight, boxTop + g.rows.extent()),
-              -1, blockHeight, visibleTop, visibleBottom);
+    // The rows of pixels that show, from the row's top; the box rows they sample.
+    const int64_t boxTop = g.rows.origin + g.rows.start[inkFrom];
+    const int64_t boxBottom = g.rows.origin + g.rows.start[inkTo];
+    const int64_t top = std::max(std::min<int64_t>(0, boxTop), t.top - y);
+    const int64_t bottom = std::min(std::max(blockHeight, boxBottom), t.bottom - y);
     const int64_t left = std::max(std::min(spanLeft, inkLeft), t.left);
     const int64_t right = std::min(std::max(spanRight, inkRight), t.right);
-    if (bands.count > 0 && left < right) {
+    if (top < bottom && left < right) {
+        int firstRow = inkFrom, endRow = inkTo;
+        while (firstRow < endRow && g.rows.origin + g.rows.start[firstRow + 1] <= top)
+            ++firstRow;
+        while (endRow > firstRow && g.rows.origin + g.rows.start[endRow - 1] >= bottom)
+            --endRow;
+        BitRows bits;
+        std::memset(bits.word[g.height], 0, sizeof bits.word[g.height]);
+        // At size 1, rows of one or two bytes have a vector gather where the
+        // writers are vector ones.
+        const VectorWriters *vector = VectorWritersFor(t.bytesPerPixel);
+        const PlacedGather placed = vector != nullptr && g.unscaled && sizeof(Row) <= 2
+                                        ? vector->gatherPlaced[sizeof(Row) - 1]
+                                        : nullptr;
         // Windows never straddle the blocks' edges: each is inside or outside.
-        const int64_t cuts[4] = {left, std::clamp(spanLeft, left, right),
-                                 std::clamp(spanRight, left, right), right};
+        const int64_t spanFrom = std::clamp(spanLeft, left, right);
+        const int64_t cuts[4] = {left, spanFrom, std::clamp(spanRight, spanFrom, right), right};
         int first = 0;
         for (int piece = 0; piece < 3; ++piece)
             for (int64_t windowLeft = cuts[piece]; windowLeft < cuts[piece + 1];
@@ -547,41 +517,45 @@ void DrawPlacedOf(const Target &t, const CellGeometry &g, const Ink &ink, const 
                 int end = first;
                 while (end < count && glyphs[end].pen + g.cols.origin < windowLeft + window)
                     ++end;
-                if (g.unscaled)
-                    GatherPlaced<Row, false>(bands, font, g, glyphs, first, end, windowLeft,
-                                             window);
+                const uint8_t *rows = font.face.glyphs;
+                const int64_t stride = font.face.glyphStride;
+                if (placed != nullptr)
+                    placed(bits.word[0], kRowWords, rows, stride, glyphs + first, end - first,
+                           g.cols.origin - windowLeft, window, firstRow, endRow);
+                else if (!g.narrow)
+                    GatherPlacedWide<Row>(bits, rows, stride, glyphs + first, end - first,
+                                          windowLeft, window, g, firstRow, endRow);
+                else if (g.unscaled)
+                    GatherPlaced<Row, false>(bits, rows, stride, glyphs + first, end - first,
+                                             windowLeft, window, g, firstRow, endRow);
                 else
-                    GatherPlaced<Row, true>(bands, font, g, glyphs, first, end, windowLeft,
-                                            window);
+                    GatherPlaced<Row, true>(bits, rows, stride, glyphs + first, end - first,
+                                            windowLeft, window, g, firstRow, endRow);
                 const bool inBlocks = piece == 1;
                 WithPixelSize(t.bytesPerPixel, [&](auto bytes) {
-                    const auto write = [&](const auto &writer, int from, int to) {
-                        int64_t top = y + bands.top;
-                        for (int k = 0; k < from; ++k)
-                            top += bands.height[k];
-                        if (from < to)
-                            writer.Rows(PixelAddress(t, windowLeft, top), t.pitch,
-                                        RowRuns{bands.bits[0], kRowWords, bands.height, from,
-                                                to - 1},
-                                        RowSpan(window, t.bytesPerPixel));
-                    };
                     const StrokeWriter<bytes> stroke(ink);
+                    const auto rowsBy = [&](const auto &writer, bool blanks, int64_t a,
+                                            int64_t b) {
+                        if (a < b)
+                            WritePlacedRows(t, g, writer, blanks, bits, windowLeft, window, y, a,
+                                            b, firstRow, endRow);
+                    };
                     if (!inBlocks) {
-                        write(stroke, 0, bands.count);
+                        rowsBy(stroke, false, top, bottom);
                         return;
                     }
-                    write(stroke, 0, bands.firstInBlock);
-                    write(OpaqueWriter<bytes>(ink), bands.firstInBlock, bands.endInBlock);
-                    write(stroke, bands.endInBlock, bands.count);
+                    const int64_t blockTop = std::clamp<int64_t>(0, top, bottom);
+                    const int64_t blockBottom = std::clamp(blockHeight, blockTop, bottom);
+                    rowsBy(stroke, false, top, blockTop);
+                    rowsBy(OpaqueWriter<bytes>(ink), true, blockTop, blockBottom);
+                    rowsBy(stroke, false, blockBottom, bottom);
                 });
             }
     }
     const ShapeCell shapeCell = AdvanceShapeCell(font, size);
     for (int i = 0; i < count; ++i)
-        if ((glyphs[i].glyph & kShapeCell) && !glyphs[i].inkOnly) {
-            const uint32_t codepoint = glyphs[i].glyph & ~kShapeCell;
-            DrawShapeCells(t, shapeCell, ink, &codepoint, 1, 0, glyphs[i].pen, y);
-        }
+        if (glyphs[i].shape && !glyphs[i].inkOnly)
+            DrawShapeCells(t, shapeCell, ink, &glyphs[i].glyph, 1, 0, glyphs[i].pen, y);
 }
 
 void DrawPlaced(const Target &t, const CellGeometry &g, const Ink &ink, const GlypharFont &font,
@@ -592,9 +566,9 @@ void DrawPlaced(const Target &t, const CellGeometry &g, const Ink &ink, const Gl
     });
 }
 
-// Calls visit(pen, glyph, reach) for each glyph of a row whose block or
-// ink can show between left and right, its pen first at x; reach is how far
-// right of its pen it paints. Stops at the first glyph that starts past right.
+// Calls visit(glyph, reach) for each glyph of a row whose block or ink can
+// show between left and right, its pen first at x; reach is how far right
+// of its pen it paints. Stops at the first glyph that starts past right.
 template <class Visit>
 void VisitAdvanceRow(const CellGeometry &g, const Grid &grid, const TextRow &row, int64_t x,
                      int64_t left, int64_t right, Visit visit)
@@ -608,12 +582,13 @@ void VisitAdvanceRow(const CellGeometry &g, const Grid &grid, const TextRow &row
     for (int64_t i = 0; i < row.count && pen + reachLeft < right; ++i) {
         const Utf8Char c = utf8 ? NextChar(p) : Utf8Char{*p, 1};
         p += c.length;
-        const uint32_t glyph =
-            IsShape(c.codepoint) ? c.codepoint | kShapeCell : GlyphOf(font, c.codepoint);
-        const int64_t reach = std::max(BlockOf(font, grid.size, glyph), inkReach);
+        const bool shape = IsShape(c.codepoint);
+        const uint32_t glyph = shape ? c.codepoint : GlyphOf(font, c.codepoint);
+        const int advance = shape ? font.cellWidth : font.advances[glyph];
+        const int64_t reach = std::max(grid.scale.Block(advance), inkReach);
         if (pen + reach > left)
-            visit(pen, glyph, reach);
-        pen += PitchOf(grid, c.codepoint);
+            visit(PlacedGlyph{pen, glyph, shape, false}, reach);
+        pen += grid.scale.Pitch(advance);
     }
 }
 
@@ -896,7 +871,7 @@ void DrawAdvanceRow(const Target &t, const CellGeometry &g, const Ink &ink, cons
     const GlypharFont &font = *grid.advances;
     PlacedGlyph placed[kRowSlots];
     int count = 0;
-    VisitAdvanceRow(g, grid, row, x, t.left, t.right, [&](int64_t pen, uint32_t glyph, int64_t) {
+    VisitAdvanceRow(g, grid, row, x, t.left, t.right, [&](const PlacedGlyph &glyph, int64_t) {
         if (count == kRowSlots) {
             DrawPlaced(t, g, ink, font, placed, count, y);
             // The glyphs whose ink reaches past the last pen, at most half a
@@ -904,12 +879,13 @@ void DrawAdvanceRow(const Target &t, const CellGeometry &g, const Ink &ink, cons
             const int64_t last = placed[count - 1].pen;
             int kept = 0;
             for (int i = count / 2; i < count; ++i)
-                if (!(placed[i].glyph & kShapeCell) &&
-                    placed[i].pen + g.cols.origin + g.cols.extent() > last)
-                    placed[kept++] = PlacedGlyph{placed[i].pen, placed[i].glyph, true};
+                if (!placed[i].shape && placed[i].pen + g.cols.origin + g.cols.extent() > last) {
+                    placed[kept] = placed[i];
+                    placed[kept++].inkOnly = true;
+                }
             count = kept;
         }
-        placed[count++] = PlacedGlyph{pen, glyph, false};
+        placed[count++] = glyph;
     });
     if (count > 0)
         DrawPlaced(t, g, ink, font, placed, count, y);
@@ -919,10 +895,8 @@ void DrawCodePoint(const Target &t, const CellGeometry &g, const GlypharFont *fo
                    uint32_t codepoint, const Ink &ink, int64_t x, int64_t y)
 {
     if (HasAdvances(font)) {
-        const PlacedGlyph glyph{x,
-                                IsShape(codepoint) ? codepoint | kShapeCell
-                                                   : GlyphOf(*font, codepoint),
-                                false};
+        const bool shape = IsShape(codepoint);
+        const PlacedGlyph glyph{x, shape ? codepoint : GlyphOf(*font, codepoint), shape, false};
         DrawPlaced(t, g, ink, *font, &glyph, 1, y);
         return;
     }
@@ -1023,13 +997,14 @@ TextArea MeasureText(const GlypharFont *font, const char *text, _rect box, float
                            [&](const TextRow &row) {
                                const int64_t x = box.x + row.shift;
                                const int64_t y = box.y + row.index * grid.cellHeight;
-                               VisitAdvanceRow(g, grid, row, x, -kFar, kFar,
-                                               [&](int64_t pen, uint32_t, int64_t reach) {
-                                                   area.left = std::min(
-                                                       area.left, pen + std::min<int64_t>(
-                                                                           0, g.cols.origin));
-                                                   area.right = std::max(area.right, pen + reach);
-                                               });
+                               VisitAdvanceRow(
+                                   g, grid, row, x, -kFar, kFar,
+                                   [&](const PlacedGlyph &glyph, int64_t reach) {
+                                       area.left = std::min(
+                                           area.left,
+                                           glyph.pen + std::min<int64_t>(0, g.cols.origin));
+                                       area.right = std::max(area.right, glyph.pen + reach);
+                                   });
                                area.top = std::min(area.top, y + top);
                                area.bottom = std::max(area.bottom, y + bottom);
                            });

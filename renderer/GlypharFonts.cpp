@@ -170,6 +170,29 @@ void DrawBox(GlypharFont *font, uint32_t glyph)
                  r == top || r == bottom || !hollow ? span : sides);
 }
 
+// Each glyph's inked rows, so that a row of text draws only the rows its
+// glyphs ink (a box holds the ink of every glyph: accents, tall symbols).
+void FindInkRows(GlypharFont *font)
+{
+    const int rowBytes = font->face.rowBytes, height = font->face.height;
+    for (int g = 0; g < font->glyphs + 2; ++g) {
+        const uint8_t *rows = GlyphRows(font, static_cast<uint32_t>(g));
+        const auto blank = [&](int r) {
+            for (int b = 0; b < rowBytes; ++b)
+                if (rows[r * rowBytes + b] != 0)
+                    return false;
+            return true;
+        };
+        int first = 0, end = height;
+        while (first < end && blank(first))
+            ++first;
+        while (end > first && blank(end - 1))
+            --end;
+        font->inkRows[g][0] = static_cast<uint8_t>(first);
+        font->inkRows[g][1] = static_cast<uint8_t>(end);
+    }
+}
+
 // A new page of unset entries; 0 where memory runs out.
 int AddPage(GlypharFont *font)
 {
@@ -203,9 +226,11 @@ GlypharFont *AllocateFont(int width, int height, int count)
     font->blank = static_cast<uint32_t>(count);
     font->replacement = static_cast<uint32_t>(count) + 1;
     // The font's glyphs, then the blank, then the box; row `height` of each
-    // stays blank. A gather may load 16 bytes from any row of any glyph.
+    // stays blank. A gather may load 16 bytes from any row of any glyph, or
+    // 32 rows from any row.
     font->storage = static_cast<uint8_t *>(std::calloc(
-        (static_cast<size_t>(count) + 2) * static_cast<size_t>(font->face.glyphStride) + 16, 1));
+        (static_cast<size_t>(count) + 2) * static_cast<size_t>(font->face.glyphStride) +
+            kGlyphPadding, 1));
     font->pages = static_cast<uint32_t(*)[256]>(std::malloc(sizeof *font->pages));
     font->pageCount = 1;
     if (font->storage == nullptr || font->pages == nullptr) {
@@ -287,7 +312,9 @@ GlypharFont *NewBoxFont(const FontBox &box, int ascent, int descent, const Glyph
         return font;
     font->advances =
         static_cast<uint16_t *>(std::malloc((static_cast<size_t>(count) + 2) * sizeof(uint16_t)));
-    if (font->advances == nullptr) {
+    font->inkRows = static_cast<uint8_t(*)[2]>(
+        std::malloc((static_cast<size_t>(count) + 2) * sizeof *font->inkRows));
+    if (font->advances == nullptr || font->inkRows == nullptr) {
         FreeFont(font);
         return nullptr;
     }
@@ -346,6 +373,8 @@ bool FinishFont(GlypharFont *font, uint32_t fallback)
     for (uint32_t c = 0; c < 0xA0; ++c)
         if (IsControl(c))
             font->pages[font->pageOf[0]][c] = font->blank;
+    if (font->inkRows != nullptr)
+        FindInkRows(font);
     return true;
 }
 
@@ -356,6 +385,7 @@ void FreeFont(GlypharFont *font)
     std::free(font->storage);
     std::free(font->pages);
     std::free(font->advances);
+    std::free(font->inkRows);
     std::free(font);
 }
 

@@ -13,6 +13,9 @@ namespace glyphar {
 constexpr int kMaxCellWidth = 64;
 constexpr int kMaxCellHeight = 128;
 
+// Bytes past a loaded font's last glyph that gathers may read.
+constexpr size_t kGlyphPadding = 32 * 8;
+
 // A font's glyphs as drawing reads them. Glyph g's row r is an unsigned
 // integer of rowBytes bytes (1, 2, 4 or 8), column c its bit c, at
 // glyphs + g * glyphStride + r * rowBytes. Row `height`, just past the grid,
@@ -106,6 +109,7 @@ struct GlypharFont {
     // placed boxLeft columns right of the pen and boxTop rows below the
     // row's top. A cell font's face is its cell, at the pen and the top.
     uint16_t *advances;        // by glyph, in pixels at size 1
+    uint8_t (*inkRows)[2];     // by glyph: its first inked box row, and the row past its last
     int ascent, descent;       // the line: ascent + descent rows, baseline below ascent
     int boxLeft, boxTop;
     int cellWidth;             // a grid's cell, and a shape's advance

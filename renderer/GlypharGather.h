@@ -196,6 +196,84 @@ void GatherWide(uint64_t *bits, int64_t window, const CellRun<Source> &run, int 
     }
 }
 
+// Box rows [first, end) of placed glyphs over a window whose left edge is
+// at `left`: as the narrow cells' gather, each row's word and the next kept
+// while the glyphs move past them, all rows of a glyph at once; words no
+// glyph reaches are blank.
+template <class Row, bool Scaled>
+void GatherPlaced(BitRows &bits, const uint8_t *font, int64_t stride, const PlacedGlyph *glyphs,
+                  int count, int64_t left, int64_t window, const CellGeometry &g, int first,
+                  int end)
+{
+    const int64_t words = (window + 63) / 64, origin = g.cols.origin - left;
+    uint64_t current[kMaxCellHeight], next[kMaxCellHeight];
+    for (int r = first; r < end; ++r)
+        current[r] = next[r] = 0;
+    int64_t index = 0;  // the word `current` holds
+    for (int i = 0; i < count; ++i) {
+        if (glyphs[i].shape)
+            continue;
+        const Row *rows = reinterpret_cast<const Row *>(font + stride * glyphs[i].glyph);
+        const int64_t at = glyphs[i].pen + origin;
+        if (at < 0) {  // begun left of the window: its right part only
+            for (int r = first; r < end; ++r)
+                current[r] |= LitPixels<Scaled>(g, rows[r]) >> -at;
+            continue;
+        }
+        const int64_t word = at >> 6;
+        if (word != index) {  // no later glyph reaches back into `current`
+            for (int r = first; r < end; ++r) {
+                bits.word[r][index] = current[r];
+                if (word != index + 1) {
+                    bits.word[r][index + 1] = next[r];
+                    for (int64_t w = index + 2; w < word; ++w)
+                        bits.word[r][w] = 0;
+                    next[r] = 0;
+                }
+                current[r] = next[r];
+                next[r] = 0;
+            }
+            index = word;
+        }
+        const int shift = static_cast<int>(at & 63);
+        for (int r = first; r < end; ++r) {
+            const uint64_t lit = LitPixels<Scaled>(g, rows[r]);
+            current[r] |= lit << shift;
+            next[r] |= lit >> 1 >> (63 - shift);
+        }
+    }
+    // The last two words, and blank ones to the window's end.
+    for (int r = first; r < end; ++r) {
+        bits.word[r][index] = current[r];
+        bits.word[r][index + 1] = next[r];
+        for (int64_t w = index + 2; w < words; ++w)
+            bits.word[r][w] = 0;
+    }
+}
+
+// The same for boxes more than a word across: a glyph row's bits in runs,
+// one per lit glyph column.
+template <class Row>
+void GatherPlacedWide(BitRows &bits, const uint8_t *font, int64_t stride,
+                      const PlacedGlyph *glyphs, int count, int64_t left, int64_t window,
+                      const CellGeometry &g, int first, int end)
+{
+    for (int r = first; r < end; ++r) {
+        uint64_t *row = bits.word[r];
+        std::memset(row, 0, static_cast<size_t>((window + 63) / 64) * sizeof *row);
+        for (int i = 0; i < count; ++i) {
+            if (glyphs[i].shape)
+                continue;
+            const int64_t at = glyphs[i].pen + g.cols.origin - left;
+            const Row *rows = reinterpret_cast<const Row *>(font + stride * glyphs[i].glyph);
+            for (uint64_t lit = static_cast<uint64_t>(rows[r]); lit != 0; lit &= lit - 1) {
+                const int col = LowestBit(lit);
+                SetRange(row, at + g.cols.start[col], at + g.cols.start[col + 1], window, true);
+            }
+        }
+    }
+}
+
 // At size 1, cells 8, 16, 32 or 64 pixels wide side by side are whole bytes
 // of the bit rows: each glyph row is copied in place, then the rows move by
 // the bits the first cell starts left of the window. On a little-endian

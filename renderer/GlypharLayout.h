@@ -31,6 +31,45 @@ inline int64_t CellPitch(double factor, float size)
     return ClampFar(pitch);
 }
 
+// How far a glyph's advance moves the pen at a size, trunc(advance * size),
+// and how wide its block is, ceil(advance * size); the small advances' worked
+// out once a call.
+inline int64_t AdvancePitch(int advance, float size)
+{
+    return ClampFar(std::trunc(advance * static_cast<double>(size)));
+}
+
+inline int64_t AdvanceBlock(int advance, float size)
+{
+    return ClampFar(std::ceil(advance * static_cast<double>(size)));
+}
+
+constexpr int kScaledAdvances = 64;
+
+struct AdvanceScale {
+    float size;
+    int64_t pitch[kScaledAdvances], block[kScaledAdvances];
+
+    void Fill(float s)
+    {
+        size = s;
+        for (int a = 0; a < kScaledAdvances; ++a) {
+            pitch[a] = AdvancePitch(a, s);
+            block[a] = AdvanceBlock(a, s);
+        }
+    }
+
+    int64_t Pitch(int advance) const
+    {
+        return advance < kScaledAdvances ? pitch[advance] : AdvancePitch(advance, size);
+    }
+
+    int64_t Block(int advance) const
+    {
+        return advance < kScaledAdvances ? block[advance] : AdvanceBlock(advance, size);
+    }
+};
+
 struct Grid {
     int64_t cellWidth, cellHeight;
     int64_t columns;  // cells a row holds: lastCol + 1, 0 or less for a negative width
@@ -39,22 +78,14 @@ struct Grid {
     int flags;
     const GlypharFont *advances;  // a font with advances of its own, or nullptr
     float size;
+    AdvanceScale scale;  // for a font with advances
 };
 
-// How far a glyph's advance moves the pen at a size: trunc(advance * size).
-inline int64_t AdvancePitch(int advance, float size)
-{
-    return ClampFar(std::trunc(advance * static_cast<double>(size)));
-}
-
-// The pen's move past a code point in a font with advances: a shape takes a
+// The advance of a code point in a font with advances: a shape takes a
 // grid's cell.
-inline int64_t PitchOf(const Grid &grid, uint32_t codepoint)
+inline int AdvanceOf(const GlypharFont &font, uint32_t codepoint)
 {
-    const GlypharFont &font = *grid.advances;
-    if (IsShape(codepoint))
-        return grid.cellWidth;
-    return AdvancePitch(font.advances[GlyphOf(font, codepoint)], grid.size);
+    return IsShape(codepoint) ? font.cellWidth : font.advances[GlyphOf(font, codepoint)];
 }
 
 // False where the size cannot space cells.
@@ -63,6 +94,8 @@ inline bool MakeGrid(_rect box, float size, int flags, int cellWidth, int cellHe
 {
     grid->advances = HasAdvances(font) ? font : nullptr;
     grid->size = size;
+    if (grid->advances != nullptr)
+        grid->scale.Fill(size);
     grid->cellWidth = CellPitch(cellWidth, size);
     grid->cellHeight = CellPitch(cellHeight, size);
     // A font with advances only needs its rows apart.
@@ -264,7 +297,7 @@ struct AdvanceCells {
     CellStep Measure(const unsigned char *p) const
     {
         const Utf8Char c = Utf8 ? NextChar(p) : Utf8Char{*p, 1};
-        return {c.length, PitchOf(grid, c.codepoint)};
+        return {c.length, grid.scale.Pitch(AdvanceOf(*grid.advances, c.codepoint))};
     }
 
     CellStep Take(const unsigned char *p, int64_t) const { return Measure(p); }

@@ -223,6 +223,24 @@ using UnscaledGather = void (*)(uint64_t *rows, int64_t stride, const uint8_t (*
 void GatherUnscaledX86(uint64_t *rows, int64_t stride, const uint8_t (*font)[16],
                        const unsigned char *cells, int64_t count, int64_t at, int64_t window);
 
+// Glyphs at pens of their own, at size 1, of glyph rows of 1 or 2 bytes:
+// rows [first, end) of their boxes, glyph i's starting at pen + origin in a
+// window of `window` pixels (see GatherPlaced in GlypharGather.h).
+struct PlacedGlyph {
+    int64_t pen;
+    uint32_t glyph;
+    bool shape, inkOnly;  // a shape has no glyph; ink only: its block is not painted
+};
+using PlacedGather = void (*)(uint64_t *rows, int64_t stride, const uint8_t *font,
+                              int64_t glyphStride, const PlacedGlyph *glyphs, int count,
+                              int64_t origin, int64_t window, int first, int end);
+void GatherPlaced8X86(uint64_t *rows, int64_t stride, const uint8_t *font, int64_t glyphStride,
+                      const PlacedGlyph *glyphs, int count, int64_t origin, int64_t window,
+                      int first, int end);
+void GatherPlaced16X86(uint64_t *rows, int64_t stride, const uint8_t *font, int64_t glyphStride,
+                       const PlacedGlyph *glyphs, int count, int64_t origin, int64_t window,
+                       int first, int end);
+
 // A set of vector writers, by transparent (0) or opaque (1), then bytes per
 // pixel less one; nullptr where the portable writer does the work.
 struct VectorWriters {
@@ -230,6 +248,7 @@ struct VectorWriters {
     CellWriter cells[2][4];
     WordsWriter opaqueWords[4];
     UnscaledGather gatherUnscaled;
+    PlacedGather gatherPlaced[2];  // glyph rows of 1 and 2 bytes
     ColouredRowsWriter coloured[2][4];
     GridCellsWriter gridCells;
     FirstDifferenceFinder firstDifference;

@@ -346,7 +346,124 @@ GLYPHAR_AVX2 inline void GatherUnscaled(uint64_t *rows, int64_t stride,
         }
 }
 
+//----------------------------------------------------------------------------
+// Glyphs at pens of their own, at size 1: as GatherPlaced, with four rows of
+// a glyph to a register, up to sixteen rows a pass (eight registers of
+// words: each row's current word and the next). The loads may read rows
+// past a glyph's box: a font's glyphs are padded for it.
+//----------------------------------------------------------------------------
+
+// Four rows of a glyph, as words.
+template <class Row>
+GLYPHAR_AVX2 inline __m256i FourRows(const Row *rows)
+{
+    if constexpr (sizeof(Row) == 1) {
+        int32_t four;
+        std::memcpy(&four, rows, 4);
+        return _mm256_cvtepu8_epi64(_mm_cvtsi32_si128(four));
+    } else {
+        return _mm256_cvtepu16_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(rows)));
+    }
+}
+
+// Rows [first, first + n) of word `index`, from K registers of four rows.
+template <int K>
+GLYPHAR_AVX2 inline void StoreRowWords(uint64_t *rows, int64_t stride, int first, int n,
+                                       int64_t index, const __m256i *words)
+{
+    alignas(32) uint64_t lanes[4 * K];
+    for (int k = 0; k < K; ++k)
+        _mm256_store_si256(reinterpret_cast<__m256i *>(lanes + 4 * k), words[k]);
+    for (int r = 0; r < n; ++r)
+        rows[(first + r) * stride + index] = lanes[r];
+}
+
+template <class Row, int K>
+GLYPHAR_AVX2 void GatherPlacedPass(uint64_t *rows, int64_t stride, const uint8_t *font,
+                                   int64_t glyphStride, const PlacedGlyph *glyphs, int count,
+                                   int64_t origin, int64_t window, int first, int n)
+{
+    const int64_t words = (window + 63) / 64;
+    __m256i current[K], next[K];
+    const __m256i zero = _mm256_setzero_si256();
+    for (int k = 0; k < K; ++k)
+        current[k] = next[k] = zero;
+    int64_t index = 0;  // the word `current` holds
+    for (int i = 0; i < count; ++i) {
+        if (glyphs[i].shape)
+            continue;
+        const Row *glyph = reinterpret_cast<const Row *>(font + glyphStride * glyphs[i].glyph) + first;
+        const int64_t at = glyphs[i].pen + origin;
+        if (at < 0) {  // begun left of the window: its right part only
+            const __m128i right = _mm_cvtsi64_si128(-at);
+            for (int k = 0; k < K; ++k)
+                current[k] = _mm256_or_si256(current[k],
+                                             _mm256_srl_epi64(FourRows(glyph + 4 * k), right));
+            continue;
+        }
+        if (at >> 6 != index) {  // no later glyph reaches back into `current`
+            StoreRowWords<K>(rows, stride, first, n, index, current);
+            if (at >> 6 != index + 1) {
+                StoreRowWords<K>(rows, stride, first, n, index + 1, next);
+                for (int64_t w = index + 2; w < at >> 6; ++w)
+                    StoreRowWords<K>(rows, stride, first, n, w, current + K - K);
+                for (int k = 0; k < K; ++k)
+                    next[k] = zero;
+            }
+            for (int k = 0; k < K; ++k) {
+                current[k] = next[k];
+                next[k] = zero;
+            }
+            index = at >> 6;
+        }
+        const __m128i shift = _mm_cvtsi64_si128(at & 63);
+        const __m128i back = _mm_cvtsi64_si128(64 - (at & 63));  // 64: nothing
+        for (int k = 0; k < K; ++k) {
+            const __m256i lit = FourRows(glyph + 4 * k);
+            current[k] = _mm256_or_si256(current[k], _mm256_sll_epi64(lit, shift));
+            next[k] = _mm256_or_si256(next[k], _mm256_srl_epi64(lit, back));
+        }
+    }
+    StoreRowWords<K>(rows, stride, first, n, index, current);
+    StoreRowWords<K>(rows, stride, first, n, index + 1, next);
+    for (int64_t w = index + 2; w < words; ++w)
+        for (int r = 0; r < n; ++r)
+            rows[(first + r) * stride + w] = 0;
+}
+
+template <class Row>
+GLYPHAR_AVX2 void GatherPlaced256(uint64_t *rows, int64_t stride, const uint8_t *font,
+                                  int64_t glyphStride, const PlacedGlyph *glyphs, int count,
+                                  int64_t origin, int64_t window, int first, int end)
+{
+    for (int chunk = first; chunk < end; chunk += 16) {
+        const int n = std::min(16, end - chunk);
+        switch ((n + 3) / 4) {
+        case 1: GatherPlacedPass<Row, 1>(rows, stride, font, glyphStride, glyphs, count, origin, window, chunk, n); break;
+        case 2: GatherPlacedPass<Row, 2>(rows, stride, font, glyphStride, glyphs, count, origin, window, chunk, n); break;
+        case 3: GatherPlacedPass<Row, 3>(rows, stride, font, glyphStride, glyphs, count, origin, window, chunk, n); break;
+        default: GatherPlacedPass<Row, 4>(rows, stride, font, glyphStride, glyphs, count, origin, window, chunk, n); break;
+        }
+    }
+}
+
 }  // namespace
+
+void GatherPlaced8X86(uint64_t *rows, int64_t stride, const uint8_t *font, int64_t glyphStride,
+                      const PlacedGlyph *glyphs, int count, int64_t origin, int64_t window,
+                      int first, int end)
+{
+    GatherPlaced256<uint8_t>(rows, stride, font, glyphStride, glyphs, count, origin, window,
+                             first, end);
+}
+
+void GatherPlaced16X86(uint64_t *rows, int64_t stride, const uint8_t *font, int64_t glyphStride,
+                       const PlacedGlyph *glyphs, int count, int64_t origin, int64_t window,
+                       int first, int end)
+{
+    GatherPlaced256<uint16_t>(rows, stride, font, glyphStride, glyphs, count, origin, window,
+                              first, end);
+}
 
 // The gather's entry, for this set and AVX-512's.
 void GatherUnscaledX86(uint64_t *rows, int64_t stride, const uint8_t (*font)[16],
@@ -593,6 +710,7 @@ extern const VectorWriters kAvx2Writers = {
      {Cell256<1, true>, Cell256<2, true>, nullptr, Cell256<4, true>}},
     {nullptr, nullptr, nullptr, nullptr},
     GatherUnscaledX86,
+    {GatherPlaced8X86, GatherPlaced16X86},
     {{nullptr, nullptr, nullptr, Coloured256<4, false>},
      {Coloured256<1, true>, Coloured256<2, true>, nullptr, Coloured256<4, true>}},
     GridCells256,

@@ -364,7 +364,7 @@ GLYPHAR_AVX512 int64_t FirstDifference512(const uint8_t *a, const uint8_t *b, in
 
 #undef GLYPHAR_AVX512
 
-// 3-byte pixels are the portable writers'. The size-1 gather is AVX2's:
+// 3-byte pixels are the portable writers'. The size-1 gathers are AVX2's:
 // every CPU with AVX-512 has it.
 
 }  // namespace
@@ -376,6 +376,7 @@ extern const VectorWriters kAvx512Writers = {
      {Cell512<1, true>, Cell512<2, true>, nullptr, Cell512<4, true>}},
     {nullptr, nullptr, nullptr, nullptr},
     GatherUnscaledX86,
+    {GatherPlaced8X86, GatherPlaced16X86},
     {{Coloured512<1, false>, Coloured512<2, false>, nullptr, Coloured512<4, false>},
      {Coloured512<1, true>, Coloured512<2, true>, nullptr, Coloured512<4, true>}},
     GridCells512,

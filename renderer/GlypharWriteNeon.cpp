@@ -136,6 +136,7 @@ extern const VectorWriters kNeonWriters = {
     {{nullptr, nullptr, nullptr, nullptr}, {nullptr, nullptr, nullptr, nullptr}},
     {OpaqueWordsNeon<1>, OpaqueWordsNeon<2>, nullptr, OpaqueWordsNeon<4>},
     GatherUnscaled,
+    {nullptr, nullptr},
     {{nullptr, nullptr, nullptr, nullptr}, {nullptr, nullptr, nullptr, nullptr}},
     nullptr,
     nullptr,
