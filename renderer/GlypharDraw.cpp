@@ -403,12 +403,7 @@ void DrawMixedCells(const Target &t, const CellGeometry &g, const Ink &ink, cons
 // are drawn again with it, as ink only, so that its blocks do not cover them.
 //----------------------------------------------------------------------------
 
-// A glyph's block width, and the shapes' cell.
-int64_t BlockOf(const GlypharFont &font, float size, const PlacedGlyph &glyph)
-{
-    return AdvanceBlock(glyph.shape ? font.cellWidth : font.advances[glyph.glyph], size);
-}
-
+// The shapes' cell.
 ShapeCell AdvanceShapeCell(const GlypharFont &font, float size)
 {
     const int line = font.ascent + font.descent;
@@ -469,7 +464,7 @@ void DrawPlacedOf(const Target &t, const CellGeometry &g, const Ink &ink, const 
     for (int i = 0; i < count; ++i) {
         if (!glyphs[i].inkOnly && ink.opaque) {
             spanLeft = std::min(spanLeft, glyphs[i].pen);
-            spanRight = std::max(spanRight, glyphs[i].pen + BlockOf(font, size, glyphs[i]));
+            spanRight = std::max(spanRight, glyphs[i].pen + glyphs[i].block);
         }
         if (!glyphs[i].shape) {
             inkLeft = std::min(inkLeft, glyphs[i].pen + g.cols.origin);
@@ -585,9 +580,10 @@ void VisitAdvanceRow(const CellGeometry &g, const Grid &grid, const TextRow &row
         const bool shape = IsShape(c.codepoint);
         const uint32_t glyph = shape ? c.codepoint : GlyphOf(font, c.codepoint);
         const int advance = shape ? font.cellWidth : font.advances[glyph];
-        const int64_t reach = std::max(grid.scale.Block(advance), inkReach);
+        const int64_t block = grid.scale.Block(advance);
+        const int64_t reach = std::max(block, inkReach);
         if (pen + reach > left)
-            visit(PlacedGlyph{pen, glyph, shape, false}, reach);
+            visit(PlacedGlyph{pen, block, glyph, shape, false}, reach);
         pen += grid.scale.Pitch(advance);
     }
 }
@@ -896,7 +892,9 @@ void DrawCodePoint(const Target &t, const CellGeometry &g, const GlypharFont *fo
 {
     if (HasAdvances(font)) {
         const bool shape = IsShape(codepoint);
-        const PlacedGlyph glyph{x, shape ? codepoint : GlyphOf(*font, codepoint), shape, false};
+        const uint32_t index = shape ? codepoint : GlyphOf(*font, codepoint);
+        const int advance = shape ? font->cellWidth : font->advances[index];
+        const PlacedGlyph glyph{x, AdvanceBlock(advance, g.size), index, shape, false};
         DrawPlaced(t, g, ink, *font, &glyph, 1, y);
         return;
     }

@@ -227,7 +227,7 @@ void GatherUnscaledX86(uint64_t *rows, int64_t stride, const uint8_t (*font)[16]
 // rows [first, end) of their boxes, glyph i's starting at pen + origin in a
 // window of `window` pixels (see GatherPlaced in GlypharGather.h).
 struct PlacedGlyph {
-    int64_t pen;
+    int64_t pen, block;   // its block: ceil(advance * size) wide
     uint32_t glyph;
     bool shape, inkOnly;  // a shape has no glyph; ink only: its block is not painted
 };
