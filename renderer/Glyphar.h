@@ -111,8 +111,11 @@ int GlypharHasGlyph(uint32_t codepoint);
 void GlypharPoint(SDL_Surface *surface, int x, int y, _color color);
 
 /* Your own bitmap fonts: PSF (versions 1 and 2, the Linux console's fonts,
- * /usr/share/consolefonts on Debian), plain or gzip-compressed, of any cell
- * up to 64 x 128 pixels and up to 65,536 glyphs. A font is immutable once
+ * /usr/share/consolefonts on Debian), BDF, PCF (X11's, /usr/share/fonts/X11)
+ * and GNU Unifont's .hex (/usr/share/unifont), plain or gzip-compressed, of
+ * any cell (or box holding every glyph's ink) up to 64 x 128 pixels and up to
+ * 65,536 glyphs. BDF and PCF fonts of registry ISO10646-1, ISO8859-1 or
+ * ISO646.1991-IRV (or none) are read; others are refused with a reason. A font is immutable once
  * loaded and may be used from any number of threads at once; freeing it
  * while another thread still draws with it is the caller's error.
  *
@@ -125,13 +128,19 @@ void GlypharPoint(SDL_Surface *surface, int x, int y, _color color);
  * exactly what the calls above do (GlypharFontDraw(s, NULL, ...) is
  * GlypharEx(s, ...)). A loaded font reads its text as UTF-8 with
  * GLYPHAR_UTF8 and, without it, each byte as the code point of the same
- * value (Latin-1). Its cells are trunc(width * size) x trunc(height * size)
- * apart and ceil(width * size) x ceil(height * size) large, as the built-in
- * font's are with 6 and 9. A character the font lacks draws its U+FFFD, or
- * a hollow box where it has none; control characters draw blank. */
+ * value (Latin-1). A cell font's cells are trunc(width * size) x
+ * trunc(height * size) apart and ceil(width * size) x ceil(height * size)
+ * large, as the built-in font's are with 6 and 9. A font whose glyphs have
+ * advances of their own (proportional, or 8 and 16 wide) moves the pen by
+ * trunc(advance * size), its rows trunc(line * size) apart, each glyph's ink
+ * where the X server puts it (it may reach past its block, ceil(advance *
+ * size) x ceil(line * size)); an opaque background paints a row's blocks,
+ * then its ink. A character the font lacks draws its U+FFFD (a BDF or PCF
+ * font's DEFAULT_CHAR where it has none), or a hollow box; control
+ * characters draw blank. */
 typedef struct GlypharFont GlypharFont;
 typedef struct GlypharFontMetrics {
-    int width, height; /* the cell, in pixels at size 1 */
+    int width, height; /* the cell, in pixels at size 1; or the widest advance and the line */
     int glyphs;        /* the font's own glyphs */
 } GlypharFontMetrics;
 
