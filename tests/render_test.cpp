@@ -225,6 +225,11 @@ std::vector<FontPtr> Fonts()
     EXPECT_NE(terminus, nullptr) << why;
     if (terminus != nullptr)
         fonts.push_back(std::move(terminus));
+    // A proportional face, whose italic ink leaves its blocks.
+    FontPtr italic = LoadBytes(ReadFile("/usr/share/fonts/X11/75dpi/timBI14.pcf.gz"), &why);
+    EXPECT_NE(italic, nullptr) << why;
+    if (italic != nullptr)
+        fonts.push_back(std::move(italic));
     return fonts;
 }
 

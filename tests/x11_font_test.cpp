@@ -402,6 +402,49 @@ TEST(X11Fonts, InkOutsideTheBlocksAndGlyphsWithoutAnAdvance)
     EXPECT_EQ(Pixels(got.get()), Pixels(want.get()));
 }
 
+// A grid in Unifont: cells 8 pixels wide, each drawn as the lone character
+// it is, but where a glyph 16 wide covers its cell and the next, whose code
+// point is then ignored.
+TEST(X11Fonts, UnifontGridsGiveWideGlyphsTwoCells)
+{
+    const FontPtr font = Load(kUnifont);
+    ASSERT_NE(font, nullptr);
+    const AdvanceFont model = ParseHex(ReadText(kUnifont));
+    const char32_t some[] = {U'A', U'g', U' ', 0x4E00, 0x3053, 0x754C, 0x2500, 0x2588, 0};
+    std::mt19937 random(26);
+    for (float size : {1.0f, 1.5f, 2.0f, 0.75f}) {
+        const int columns = 12, rows = 4;
+        std::vector<GlypharCell> cells(columns * rows);
+        for (GlypharCell &cell : cells)
+            cell = {some[random() % 9], static_cast<uint32_t>(random() & 0xFFFFFF),
+                    random() % 4 ? static_cast<uint32_t>(random() & 0xFFFFFF) : GLYPHAR_TRANSPARENT};
+        SurfacePtr got = MakeSurface(200, 120), want = MakeSurface(200, 120);
+        for (SDL_Surface *s : {got.get(), want.get()})
+            Fill(s, kCanvas);
+        GlypharGrid(got.get(), font.get(), cells.data(), columns, rows, 3, 5, size);
+        const int pitchX = static_cast<int>(8 * size), pitchY = static_cast<int>(16 * size);
+        for (int r = 0; r < rows; ++r)
+            for (int c = 0; c < columns; ++c) {
+                const GlypharCell &cell = cells[r * columns + c];
+                const auto rgb = [](uint32_t v) {
+                    return _color{static_cast<int32_t>(v >> 16), static_cast<int32_t>(v >> 8 & 0xFF),
+                                  static_cast<int32_t>(v & 0xFF)};
+                };
+                GlypharFontCodePoint(want.get(), font.get(), cell.codepoint, 3 + c * pitchX,
+                                     5 + r * pitchY, size, rgb(cell.fg),
+                                     cell.bg == GLYPHAR_TRANSPARENT ? _color{-1, -1, -1}
+                                                                    : rgb(cell.bg));
+                // Controls (code point 0 is an empty cell) draw blank, and
+                // shapes are glyphar's own, in one cell.
+                const auto glyph = model.glyphs.find(cell.codepoint);
+                if (glyph != model.glyphs.end() && glyph->second.advance == 16 &&
+                    cell.codepoint >= 0x20 && (cell.codepoint < 0x2500 || cell.codepoint > 0x259F))
+                    ++c;
+            }
+        EXPECT_EQ(Pixels(got.get()), Pixels(want.get())) << "size " << size;
+    }
+}
+
 // What a hostile font may get: nullptr and one line of reason, or a font
 // that draws (the sanitizers watch the drawing).
 void ExpectRefusedOrDraws(const std::vector<uint8_t> &bytes, const std::string &what)
