@@ -11,7 +11,10 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "Glyphar.h"
+#include "support.h"
 
 namespace glyphar_test {
 
@@ -68,6 +71,22 @@ inline FontPtr LoadConsoleFont(const std::string &name, std::string *why = nullp
     if (kLibraryInflates)
         return Load(kFontDir + "/" + name, why);
     return LoadBytes(ReadFile(kFontDir + "/" + name), why);
+}
+
+// Whether a load fails with one line of reason, or gives a font that draws
+// (the sanitizers watch the drawing): what a hostile font may get.
+inline void ExpectDefined(const std::vector<uint8_t> &bytes, const std::string &what)
+{
+    std::string why;
+    const FontPtr font = LoadBytes(bytes, &why);
+    if (font == nullptr) {
+        EXPECT_FALSE(why.empty()) << what;
+        EXPECT_EQ(why.find('\n'), std::string::npos) << what;
+        return;
+    }
+    SurfacePtr s = MakeSurface(64, 64);
+    GlypharFontDraw(s.get(), font.get(), "Az\xC3\xA9\xE2\x82\xAC \xE4\xBD\xA0!", {-3, -2, 64, 64},
+                    1.5f, {255, 255, 255}, {0, 0, 0}, GLYPHAR_UTF8 | GLYPHAR_WRAP_WORDS);
 }
 
 }  // namespace glyphar_test

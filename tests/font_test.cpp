@@ -361,21 +361,6 @@ TEST(Fonts, ACharacterTheFontLacksIsNeverABlankCell)
     EXPECT_EQ(ExtentOfPixelsOtherThan(s.get(), 0).right, -1);
 }
 
-// Whether a load fails with a reason, or gives a font that draws.
-void ExpectDefined(const std::vector<uint8_t> &bytes, const std::string &what)
-{
-    std::string why;
-    const FontPtr font = LoadBytes(bytes, &why);
-    if (font == nullptr) {
-        EXPECT_FALSE(why.empty()) << what;
-        EXPECT_EQ(why.find('\n'), std::string::npos) << what;
-        return;
-    }
-    SurfacePtr s = MakeSurface(64, 64);
-    GlypharFontDraw(s.get(), font.get(), "Az\xC3\xA9\xE2\x82\xAC", {0, 0, 64, 64}, 1.0f,
-                    {255, 255, 255}, {0, 0, 0}, GLYPHAR_UTF8);
-}
-
 TEST(FontFiles, EveryTruncationOfASmallFontFailsWithAReasonOrDraws)
 {
     std::vector<uint8_t> packed(1 << 16);
