@@ -139,9 +139,9 @@ GlypharFont *BadLine(Reason why, const char *where, const Line &line, const char
     const size_t n = std::min(line.length, sizeof shown - 1);
     std::memcpy(shown, line.text, n);
     shown[n] = '\0';
-    for (char &c : shown)
-        if (c != '\0' && (static_cast<unsigned char>(c) < 0x20 || c == 0x7F))
-            c = '?';
+    for (size_t k = 0; k < n; ++k)
+        if (static_cast<unsigned char>(shown[k]) < 0x20 || shown[k] == 0x7F)
+            shown[k] = '?';
     Say(why, "%sBDF: %s at byte %zu: '%s%s'", where, what, line.offset, shown,
         line.length > n ? "..." : "");
     return nullptr;
