@@ -328,6 +328,9 @@ GlypharFont *NewBoxFont(const FontBox &box, int ascent, int descent, const Glyph
 
 void PutGlyphRow(GlypharFont *font, uint32_t g, const GlyphMetrics &m, int r, uint64_t bits)
 {
+    // A glyph without width has no ink, and the box need not hold its rows.
+    if (m.width <= 0 || r < 0 || r >= m.height)
+        return;
     const int row = font->ascent - m.top + r - font->boxTop;
     const int shift = m.left - font->boxLeft;
     StoreRow(GlyphRows(font, g) + row * font->face.rowBytes, font->face.rowBytes, bits << shift);

@@ -523,7 +523,8 @@ TEST(X11FontFiles, BdfRowsThatDisagreeWithTheBoxDrawWhatIsThere)
         "FONT_DESCENT 0\nENDPROPERTIES\nSTARTCHAR a\nENCODING 97\nDWIDTH 4 0\n";
     for (const auto &[rows, lit] : {std::pair<std::string, int>{"BBX 4 4 0 0\nBITMAP\nF0\n90\n", 6},
                                     {"BBX 4 2 0 2\nBITMAP\nF0\n90\nF0\nF0\nF0\n", 6},
-                                    {"BBX 4 1 0 3\nBITMAP\nFFFF\n", 4}}) {
+                                    {"BBX 4 1 0 3\nBITMAP\nFFFF\n", 4},
+                                    {"BBX 0 3 0 -300\nBITMAP\nFF\nFF\nFF\n", 0}}) {
         const std::string bdf = head + rows + "ENDCHAR\nENDFONT\n";
         const FontPtr font = LoadBytes(std::vector<uint8_t>(bdf.begin(), bdf.end()));
         ASSERT_NE(font, nullptr) << bdf;
