@@ -144,6 +144,17 @@ GlypharFont *FontOfList(const GlyphList &list, int ascent, int descent, Reason w
 
 namespace {
 
+// Text from a font, cut to `size` bytes with its control characters as '?'.
+void Printable(const char *text, char *out, size_t size)
+{
+    size_t n = 0;
+    for (; text[n] != '\0' && n + 1 < size; ++n) {
+        const unsigned char c = static_cast<unsigned char>(text[n]);
+        out[n] = c < 0x20 || c == 0x7F ? '?' : static_cast<char>(c);
+    }
+    out[n] = '\0';
+}
+
 // Registry names compare without regard to case, as X11 compares them.
 bool SameName(const char *a, const char *b)
 {
@@ -166,8 +177,13 @@ bool EncodingsAreCodePoints(const char *registry, const char *encoding, Reason w
         (SameName(registry, "ISO8859") && SameName(enc, "1")) ||
         (SameName(registry, "ISO646.1991") && SameName(enc, "IRV")))
         return true;
+    // The names come from the font: shown without their control characters,
+    // so that the reason stays one line.
+    char shownRegistry[64], shownEncoding[64];
+    Printable(registry, shownRegistry, sizeof shownRegistry);
+    Printable(enc, shownEncoding, sizeof shownEncoding);
     Say(why, "%sfont of registry %s-%s: glyphar reads fonts of Unicode (ISO10646-1) and Latin-1 "
-        "(ISO8859-1); use the font's ISO10646-1 variant", where, registry, enc);
+        "(ISO8859-1); use the font's ISO10646-1 variant", where, shownRegistry, shownEncoding);
     return false;
 }
 

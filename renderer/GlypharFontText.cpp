@@ -365,8 +365,9 @@ bool ReadHexLine(const Line &line, uint32_t *codepoint, size_t *digits, int *wid
     }
     for (size_t d = k + 1; d < line.length; ++d)
         if (HexDigit(line.text[d]) < 0) {
-            Say(why, "%s.hex: U+%04X at byte %zu: '%c' at byte %zu is not a hex digit", where,
-                value, line.offset, line.text[d], line.offset + d);
+            Say(why, "%s.hex: U+%04X at byte %zu: byte 0x%02X at byte %zu is not a hex digit",
+                where, value, line.offset, static_cast<unsigned char>(line.text[d]),
+                line.offset + d);
             return false;
         }
     *codepoint = value;

@@ -492,13 +492,14 @@ TEST(X11FontFiles, MalformedLinesAreRefusedWithTheirPlace)
     } cases[] = {
         {"0041:00FF\n", "has 4 digits, not 32"},
         {"0041:" + std::string(33, '0') + "\n", "has 33 digits"},
-        {"0041:" + std::string(31, '0') + "G\n", "'G' at byte 36 is not a hex digit"},
+        {"0041:" + std::string(31, '0') + "G\n", "byte 0x47 at byte 36 is not a hex digit"},
         {"110000:" + std::string(32, '0') + "\n", "not a code point"},
         {"STARTFONT 2.1\nFONTBOUNDINGBOX 8 x 0 0\n", "a malformed number at byte 14"},
         {"STARTFONT 2.1\nFONTBOUNDINGBOX 8 8 0 0\nCHARSET_REGISTRY \"KOI8\"\n"
          "CHARSET_ENCODING \"R\"\nENDFONT\n",
          "registry KOI8-R"},
         {"STARTFONT 2.1\nENDFONT\n", "neither FONT_ASCENT"},
+        {"STARTFONT 2.1\nCHARSET_REGISTRY \"K\x01I\"\nENDFONT\n", "registry K?I-:"},
         {"STARTFONT 2.1\nFONTBOUNDINGBOX 8 8 0 0\nSTARTCHAR a\nENCODING 97\nDWIDTH 8 0\n"
          "BBX 80 8 0 0\nBITMAP\nENDCHAR\n",
          "its width is past glyphar's limits"},
