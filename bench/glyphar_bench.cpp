@@ -719,7 +719,7 @@ void WriteMarkdown(const MedianReporter &r, const Medians &o2, const std::vector
         {"BM_Spleen32", "the same, opaque, 32 bits"},
         {"BM_SpleenTransparent32", "the same, transparent, 32 bits"},
         {"BM_Helvetica16", "the same text in Helvetica 12 (xfonts-75dpi, proportional), "
-                           "30 rows of 20 pixels, opaque, 16 bits"},
+                           "42 rows of 14 pixels, opaque, 16 bits"},
         {"BM_HelveticaTransparent16", "the same, transparent, 16 bits"},
         {"BM_Helvetica32", "the same, opaque, 32 bits"},
         {"BM_HelveticaTransparent32", "the same, transparent, 32 bits"},
