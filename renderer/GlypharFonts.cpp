@@ -226,8 +226,7 @@ GlypharFont *AllocateFont(int width, int height, int count)
     font->blank = static_cast<uint32_t>(count);
     font->replacement = static_cast<uint32_t>(count) + 1;
     // The font's glyphs, then the blank, then the box; row `height` of each
-    // stays blank. A gather may load 16 bytes from any row of any glyph, or
-    // 32 rows from any row.
+    // stays blank. Gathers read a little past a glyph's rows (kGlyphPadding).
     font->storage = static_cast<uint8_t *>(std::calloc(
         (static_cast<size_t>(count) + 2) * static_cast<size_t>(font->face.glyphStride) +
             kGlyphPadding, 1));

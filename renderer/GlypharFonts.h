@@ -13,7 +13,9 @@ namespace glyphar {
 constexpr int kMaxCellWidth = 64;
 constexpr int kMaxCellHeight = 128;
 
-// Bytes past a loaded font's last glyph that gathers may read.
+// Bytes past a loaded font's last glyph that gathers may read: 16 from any
+// row (the cells' gather), 32 from any row (the placed glyphs' vector
+// gather, sixteen rows of two bytes), with room to spare.
 constexpr size_t kGlyphPadding = 32 * 8;
 
 // A font's glyphs as drawing reads them. Glyph g's row r is an unsigned
