@@ -67,20 +67,39 @@ bool SameCell(const GlypharCell &a, const GlypharCell &b)
     return a.codepoint == b.codepoint && a.fg == b.fg && a.bg == b.bg;
 }
 
+// Where two runs of bytes first differ: the C library's memcmp skips equal
+// stretches 128 bytes at a time, words search the block that differs.
+int64_t FirstDifferenceOfWords(const uint8_t *a, const uint8_t *b, int64_t bytes)
+{
+    int64_t k = 0;
+    while (k + 128 <= bytes && std::memcmp(a + k, b + k, 128) == 0)
+        k += 128;
+    for (; k + 8 <= bytes; k += 8) {
+        uint64_t x, y;
+        std::memcpy(&x, a + k, 8);
+        std::memcpy(&y, b + k, 8);
+        if (x != y)
+            break;
+    }
+    while (k < bytes && a[k] == b[k])
+        ++k;
+    return k;
+}
+
 // The first cell from `from` on (up to `to`) that differs, or `to`: by the
 // vector writers' byte compare where they have one.
 int64_t NextChanged(const GlypharCell *now, const GlypharCell *before, int64_t from, int64_t to)
 {
+    if (from >= to)
+        return to;
     const VectorWriters *vector = VectorWritersOf(WriterPathFor(4));
-    if (vector != nullptr && vector->firstDifference != nullptr && from < to) {
-        const int64_t at = vector->firstDifference(reinterpret_cast<const uint8_t *>(now + from),
-                                                   reinterpret_cast<const uint8_t *>(before + from),
-                                                   (to - from) * static_cast<int64_t>(sizeof *now));
-        return from + at / static_cast<int64_t>(sizeof *now);
-    }
-    while (from < to && SameCell(now[from], before[from]))
-        ++from;
-    return from;
+    const auto firstDifference = vector != nullptr && vector->firstDifference != nullptr
+                                     ? vector->firstDifference
+                                     : FirstDifferenceOfWords;
+    const int64_t at = firstDifference(reinterpret_cast<const uint8_t *>(now + from),
+                                       reinterpret_cast<const uint8_t *>(before + from),
+                                       (to - from) * static_cast<int64_t>(sizeof *now));
+    return from + at / static_cast<int64_t>(sizeof *now);
 }
 
 // A grid in a font with advances, a cell at a time as GlypharFontCodePoint

@@ -349,10 +349,35 @@ GLYPHAR_AVX512 void CellsLine512(uint8_t *line, const uint32_t *pixel, int64_t c
     }
 }
 
-// Where two runs of bytes first differ, 64 bytes a compare.
+// The differing bits of four 64-byte blocks, or-ed together; `a` aligned.
+GLYPHAR_AVX512 __m512i Differences512(const uint8_t *a, const uint8_t *b)
+{
+    __m512i d = _mm512_xor_si512(_mm512_load_si512(a), _mm512_loadu_si512(b));
+    for (int k = 64; k < 256; k += 64)  // d | (a ^ b)
+        d = _mm512_ternarylogic_epi64(d, _mm512_load_si512(a + k), _mm512_loadu_si512(b + k),
+                                      0xF6);
+    return d;
+}
+
+// Where two runs of bytes first differ. Equal stretches, most of a grid's
+// update, cost one test per 256 bytes, loaded aligned on one side (loads that
+// split cache lines on both sides cost half as much again); the differing
+// block is then searched 64 bytes a compare.
 GLYPHAR_AVX512 int64_t FirstDifference512(const uint8_t *a, const uint8_t *b, int64_t bytes)
 {
-    for (int64_t k = 0; k < bytes; k += 64) {
+    int64_t k = 0;
+    if (bytes >= 320 && _mm512_cmpneq_epi8_mask(_mm512_loadu_si512(a), _mm512_loadu_si512(b)) == 0)
+        for (k = 64 - static_cast<int64_t>(reinterpret_cast<uintptr_t>(a) & 63); k + 256 <= bytes;
+             k += 256) {
+            for (int line = 0; line < 256; line += 64) {
+                _mm_prefetch(reinterpret_cast<const char *>(a + k + 1024 + line), _MM_HINT_T0);
+                _mm_prefetch(reinterpret_cast<const char *>(b + k + 1024 + line), _MM_HINT_T0);
+            }
+            const __m512i d = Differences512(a + k, b + k);
+            if (_mm512_test_epi64_mask(d, d) != 0)
+                break;
+        }
+    for (; k < bytes; k += 64) {
         const uint64_t lanes = bytes - k >= 64 ? ~uint64_t{0} : (uint64_t{1} << (bytes - k)) - 1;
         const uint64_t differ = _mm512_mask_cmpneq_epi8_mask(
             lanes, _mm512_maskz_loadu_epi8(lanes, a + k), _mm512_maskz_loadu_epi8(lanes, b + k));
