@@ -372,6 +372,7 @@ GLYPHAR_AVX2 inline void StoreRowWords(uint64_t *rows, int64_t stride, int first
                                        int64_t index, const __m256i *words)
 {
     alignas(32) uint64_t lanes[4 * K];
+    GLYPHAR_UNROLL(4)
     for (int k = 0; k < K; ++k)
         _mm256_store_si256(reinterpret_cast<__m256i *>(lanes + 4 * k), words[k]);
     for (int r = 0; r < n; ++r)
@@ -384,10 +385,11 @@ GLYPHAR_AVX2 void GatherPlacedPass(uint64_t *rows, int64_t stride, const uint8_t
                                    int64_t origin, int64_t window, int first, int n)
 {
     const int64_t words = (window + 63) / 64;
-    __m256i current[K], next[K];
+    __m256i current[K], next[K], blank[K];
     const __m256i zero = _mm256_setzero_si256();
+    GLYPHAR_UNROLL(4)
     for (int k = 0; k < K; ++k)
-        current[k] = next[k] = zero;
+        current[k] = next[k] = blank[k] = zero;
     int64_t index = 0;  // the word `current` holds
     for (int i = 0; i < count; ++i) {
         if (glyphs[i].shape)
@@ -396,6 +398,7 @@ GLYPHAR_AVX2 void GatherPlacedPass(uint64_t *rows, int64_t stride, const uint8_t
         const int64_t at = glyphs[i].pen + origin;
         if (at < 0) {  // begun left of the window: its right part only
             const __m128i right = _mm_cvtsi64_si128(-at);
+            GLYPHAR_UNROLL(4)
             for (int k = 0; k < K; ++k)
                 current[k] = _mm256_or_si256(current[k],
                                              _mm256_srl_epi64(FourRows(glyph + 4 * k), right));
@@ -405,11 +408,14 @@ GLYPHAR_AVX2 void GatherPlacedPass(uint64_t *rows, int64_t stride, const uint8_t
             StoreRowWords<K>(rows, stride, first, n, index, current);
             if (at >> 6 != index + 1) {
                 StoreRowWords<K>(rows, stride, first, n, index + 1, next);
+                // Words no glyph reaches, where shapes (drawn apart) stand.
                 for (int64_t w = index + 2; w < at >> 6; ++w)
-                    StoreRowWords<K>(rows, stride, first, n, w, current + K - K);
+                    StoreRowWords<K>(rows, stride, first, n, w, blank);
+                GLYPHAR_UNROLL(4)
                 for (int k = 0; k < K; ++k)
                     next[k] = zero;
             }
+            GLYPHAR_UNROLL(4)
             for (int k = 0; k < K; ++k) {
                 current[k] = next[k];
                 next[k] = zero;
@@ -418,6 +424,7 @@ GLYPHAR_AVX2 void GatherPlacedPass(uint64_t *rows, int64_t stride, const uint8_t
         }
         const __m128i shift = _mm_cvtsi64_si128(at & 63);
         const __m128i back = _mm_cvtsi64_si128(64 - (at & 63));  // 64: nothing
+        GLYPHAR_UNROLL(4)
         for (int k = 0; k < K; ++k) {
             const __m256i lit = FourRows(glyph + 4 * k);
             current[k] = _mm256_or_si256(current[k], _mm256_sll_epi64(lit, shift));

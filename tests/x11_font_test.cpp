@@ -373,6 +373,39 @@ TEST(X11Fonts, TextDrawsTheModelsPixels)
                         random, 40);
 }
 
+// Box drawing between a proportional font's glyphs, with every set of
+// writers: the glyphs draw the model's ink and nothing more, however far the
+// shapes set them apart; the shapes are lone characters.
+TEST(X11Fonts, ShapesBetweenGlyphsAddNoInk)
+{
+    const std::string path = kX11Dir + "/75dpi/helvR12.pcf.gz";
+    const FontPtr font = LoadBytes(ReadFile(path));
+    ASSERT_NE(font, nullptr);
+    const AdvanceFont model = ParseBdf(BdfOf(path));
+    const int cell = GlypharFontGetMetrics(font.get()).width;
+    const _color fg{250, 250, 250}, none{-1, -1, -1};
+    ForEachWriters([&](const std::string &writers) {
+        for (int n = 1; n <= 24; ++n) {
+            std::string text = "AB";
+            for (int k = 0; k < n; ++k)
+                text += "\xe2\x94\x80";
+            text += "W";
+            SurfacePtr got = MakeSurface(420, 20), want = MakeSurface(420, 20);
+            for (SDL_Surface *s : {got.get(), want.get()})
+                Fill(s, kCanvas);
+            GlypharFontDraw(got.get(), font.get(), text.c_str(), {3, 2, 420, 20}, 1.0f, fg, none,
+                            GLYPHAR_UTF8);
+            const int pen = 3 + model.glyphs.at(U'A').advance + model.glyphs.at(U'B').advance;
+            DrawModel(want.get(), model, U"AB", {3, 2, 420, 20}, 1.0f, fg, none, 0);
+            for (int k = 0; k < n; ++k)
+                GlypharFontCodePoint(want.get(), font.get(), 0x2500, pen + k * cell, 2, 1.0f, fg,
+                                     none);
+            DrawModel(want.get(), model, U"W", {pen + n * cell, 2, 420, 20}, 1.0f, fg, none, 0);
+            ASSERT_TRUE(Pixels(got.get()) == Pixels(want.get())) << writers << ", " << n << " shapes";
+        }
+    });
+}
+
 // A font of the test's own whose ink leaves its blocks on every side, with
 // glyphs of no advance: hundreds of glyphs on a row, each reaching past the
 // next one's pen.
