@@ -231,7 +231,7 @@ void GlypharFontDraw(SDL_Surface *surface, const GlypharFont *font, const char *
         *y = box.y + row.index * grid.cellHeight;
     };
     if (grid.advances != nullptr) {
-        LayOut(bytes, grid, rowLimit, [&](const TextRow &row) {
+        LayOut<true>(bytes, grid, rowLimit, [&](const TextRow &row) {
             int64_t x, y;
             place(row, &x, &y);
             DrawAdvanceRow(t, g, ink, grid, row, x, y);

@@ -10,6 +10,7 @@
 #include "GlypharGather.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <type_traits>
@@ -412,6 +413,33 @@ ShapeCell AdvanceShapeCell(const GlypharFont &font, float size)
                         ClampFar(std::ceil(line * static_cast<double>(size))));
 }
 
+// What a batch of placed glyphs covers, kept as they are placed so that
+// drawing makes no pass of its own over them: the blocks to paint, the pens
+// of the glyphs (not shapes) whose ink shows, the box rows that ink takes,
+// and whether any shape is to be drawn.
+struct PlacedSummary {
+    int64_t spanLeft = INT64_MAX, spanRight = INT64_MIN;
+    int64_t penLeft = INT64_MAX, penRight = INT64_MIN;
+    int inkFrom = INT_MAX, inkTo = 0;
+    bool shapes = false;
+
+    GLYPHAR_ALWAYS_INLINE void Add(const GlypharFont &font, const PlacedGlyph &glyph)
+    {
+        if (!glyph.inkOnly) {
+            spanLeft = std::min(spanLeft, glyph.pen);
+            spanRight = std::max(spanRight, glyph.pen + glyph.block);
+        }
+        if (glyph.shape) {
+            shapes = shapes || !glyph.inkOnly;
+            return;
+        }
+        penLeft = std::min(penLeft, glyph.pen);
+        penRight = std::max(penRight, glyph.pen);
+        inkFrom = std::min<int>(inkFrom, font.inkRows[glyph.glyph][0]);
+        inkTo = std::max<int>(inkTo, font.inkRows[glyph.glyph][1]);
+    }
+};
+
 // A window's rows of pixels [from, to) (from the row's top) by one writer:
 // those of the inked box rows [inkFrom, inkTo) from their bit rows, the rest
 // from the blank row past the box, where the writer paints blank ones at all.
@@ -451,29 +479,21 @@ void WritePlacedRows(const Target &t, const CellGeometry &g, const Writer &write
     blank(std::max(from, boxBottom), to);
 }
 
+// Glyphs in pen order, their summary as above.
 template <class Row>
 void DrawPlacedOf(const Target &t, const CellGeometry &g, const Ink &ink, const GlypharFont &font,
-                  const PlacedGlyph *glyphs, int count, int64_t y)
+                  const PlacedGlyph *glyphs, int count, const PlacedSummary &summary, int64_t y)
 {
     const float size = g.size;
     const int64_t inkWidth = g.cols.extent();
     // What the blocks cover, and what the ink reaches.
-    int64_t spanLeft = INT64_MAX, spanRight = INT64_MIN;
-    int64_t inkLeft = INT64_MAX, inkRight = INT64_MIN;
-    int inkFrom = g.height, inkTo = 0;  // the box rows any glyph inks
-    for (int i = 0; i < count; ++i) {
-        if (!glyphs[i].inkOnly && ink.opaque) {
-            spanLeft = std::min(spanLeft, glyphs[i].pen);
-            spanRight = std::max(spanRight, glyphs[i].pen + glyphs[i].block);
-        }
-        if (!glyphs[i].shape) {
-            inkLeft = std::min(inkLeft, glyphs[i].pen + g.cols.origin);
-            inkRight = std::max(inkRight, glyphs[i].pen + g.cols.origin + inkWidth);
-            inkFrom = std::min<int>(inkFrom, font.inkRows[glyphs[i].glyph][0]);
-            inkTo = std::max<int>(inkTo, font.inkRows[glyphs[i].glyph][1]);
-        }
-    }
-    inkTo = std::max(inkTo, inkFrom);
+    const int64_t spanLeft = ink.opaque ? summary.spanLeft : INT64_MAX;
+    const int64_t spanRight = ink.opaque ? summary.spanRight : INT64_MIN;
+    const bool inked = summary.penLeft <= summary.penRight;
+    const int64_t inkLeft = inked ? summary.penLeft + g.cols.origin : INT64_MAX;
+    const int64_t inkRight = inked ? summary.penRight + g.cols.origin + inkWidth : INT64_MIN;
+    const int inkFrom = std::min(summary.inkFrom, g.height);  // the box rows any glyph inks
+    const int inkTo = std::max(summary.inkTo, inkFrom);
     const int64_t blockHeight =
         ink.opaque ? ClampFar(std::ceil((font.ascent + font.descent) * static_cast<double>(size)))
                    : 0;
@@ -510,6 +530,8 @@ void DrawPlacedOf(const Target &t, const CellGeometry &g, const Ink &ink, const 
                        glyphs[first].pen + g.cols.origin + inkWidth <= windowLeft)
                     ++first;
                 int end = first;
+                if (glyphs[count - 1].pen + g.cols.origin < windowLeft + window)
+                    end = count;  // the last window, most often the only one
                 while (end < count && glyphs[end].pen + g.cols.origin < windowLeft + window)
                     ++end;
                 const uint8_t *rows = font.face.glyphs;
@@ -547,6 +569,8 @@ void DrawPlacedOf(const Target &t, const CellGeometry &g, const Ink &ink, const 
                 });
             }
     }
+    if (!summary.shapes)
+        return;
     const ShapeCell shapeCell = AdvanceShapeCell(font, size);
     for (int i = 0; i < count; ++i)
         if (glyphs[i].shape && !glyphs[i].inkOnly)
@@ -554,38 +578,100 @@ void DrawPlacedOf(const Target &t, const CellGeometry &g, const Ink &ink, const 
 }
 
 void DrawPlaced(const Target &t, const CellGeometry &g, const Ink &ink, const GlypharFont &font,
-                const PlacedGlyph *glyphs, int count, int64_t y)
+                const PlacedGlyph *glyphs, int count, const PlacedSummary &summary, int64_t y)
 {
     WithRowTypeOf(font, [&](auto row0) {
-        DrawPlacedOf<decltype(row0)>(t, g, ink, font, glyphs, count, y);
+        DrawPlacedOf<decltype(row0)>(t, g, ink, font, glyphs, count, summary, y);
     });
 }
 
-// Calls visit(glyph, reach) for each glyph of a row whose block or ink can
-// show between left and right, its pen first at x; reach is how far right
-// of its pen it paints. Stops at the first glyph that starts past right.
-template <class Visit>
-void VisitAdvanceRow(const CellGeometry &g, const Grid &grid, const TextRow &row, int64_t x,
-                     int64_t left, int64_t right, Visit visit)
-{
-    const GlypharFont &font = *grid.advances;
-    const bool utf8 = (grid.flags & GLYPHAR_UTF8) != 0;
-    const int64_t reachLeft = std::min<int64_t>(0, g.cols.origin);
-    const int64_t inkReach = g.cols.origin + g.cols.extent();
-    const unsigned char *p = row.cells;
-    int64_t pen = x;
-    for (int64_t i = 0; i < row.count && pen + reachLeft < right; ++i) {
+// Where a row's glyphs come from: the layout's record of them, or the text
+// decoded again.
+struct RecordedGlyphs {
+    const uint32_t *at;
+
+    GLYPHAR_ALWAYS_INLINE uint32_t Next() { return *at++; }
+};
+
+struct DecodedGlyphs {
+    const GlypharFont *font;
+    const unsigned char *p;
+    bool utf8;
+
+    GLYPHAR_ALWAYS_INLINE uint32_t Next()
+    {
         const Utf8Char c = utf8 ? NextChar(p) : Utf8Char{*p, 1};
         p += c.length;
-        const bool shape = IsShape(c.codepoint);
-        const uint32_t glyph = shape ? c.codepoint : GlyphOf(font, c.codepoint);
-        const int advance = shape ? font.cellWidth : font.advances[glyph];
-        const int64_t block = grid.scale.Block(advance);
-        const int64_t reach = std::max(block, inkReach);
-        if (pen + reach > left)
-            visit(PlacedGlyph{pen, block, glyph, shape, false}, reach);
-        pen += grid.scale.Pitch(advance);
+        return IsShape(c.codepoint) ? kShapeGlyph | c.codepoint : GlyphOf(*font, c.codepoint);
     }
+};
+
+// A row's glyphs from `glyphs`, its pen first at x, placed a batch at a
+// time: those whose block or ink can show between left and right, up to the
+// first that starts past right. At size 1 a glyph's block and pitch are its
+// advance.
+template <bool Unscaled, class Glyphs>
+struct RowPlacer {
+    const CellGeometry &g;
+    const Grid &grid;
+    Glyphs glyphs;
+    int64_t remaining, pen, left, right;
+
+    bool Done() const
+    {
+        return remaining == 0 || pen + std::min<int64_t>(0, g.cols.origin) >= right;
+    }
+
+    // Up to `room` more glyphs into `out`, added to *summary; how many.
+    // The loop's state stays in locals, in registers.
+    int Place(PlacedGlyph *out, int room, PlacedSummary *summary)
+    {
+        const GlypharFont &font = *grid.advances;
+        const int64_t reachLeft = std::min<int64_t>(0, g.cols.origin);
+        const int64_t inkReach = g.cols.origin + g.cols.extent();
+        PlacedSummary placed = *summary;
+        Glyphs source = glyphs;
+        int64_t at = pen, unplaced = remaining;
+        int count = 0;
+        for (; count < room && unplaced > 0 && at + reachLeft < right; --unplaced) {
+            uint32_t glyph = source.Next();
+            const bool shape = (glyph & kShapeGlyph) != 0;
+            glyph &= ~kShapeGlyph;
+            const int advance = shape ? font.cellWidth : font.advances[glyph];
+            const int64_t block = Unscaled ? advance : grid.scale.Block(advance);
+            if (at + std::max(block, inkReach) > left) {
+                out[count] = PlacedGlyph{at, block, glyph, shape, false};
+                placed.Add(font, out[count++]);
+            }
+            at += Unscaled ? advance : grid.scale.Pitch(advance);
+        }
+        glyphs = source;
+        pen = at;
+        remaining = unplaced;
+        *summary = placed;
+        return count;
+    }
+};
+
+// Calls use(placer) with a RowPlacer of the row's glyphs: the layout's
+// record of them where the row has one, otherwise the text decoded again.
+template <class Use>
+void WithRowPlacer(const CellGeometry &g, const Grid &grid, const TextRow &row, int64_t x,
+                   int64_t left, int64_t right, Use use)
+{
+    const auto with = [&](auto unscaled, auto glyphs) {
+        RowPlacer<decltype(unscaled)::value, decltype(glyphs)> placer{
+            g, grid, glyphs, row.count, x, left, right};
+        use(placer);
+    };
+    const bool unscaled = grid.size == 1.0f;
+    if (row.glyphs != nullptr && row.count <= kRowSlots) {
+        const RecordedGlyphs recorded{row.glyphs};
+        unscaled ? with(std::true_type{}, recorded) : with(std::false_type{}, recorded);
+        return;
+    }
+    const DecodedGlyphs decoded{grid.advances, row.cells, (grid.flags & GLYPHAR_UTF8) != 0};
+    unscaled ? with(std::true_type{}, decoded) : with(std::false_type{}, decoded);
 }
 
 //----------------------------------------------------------------------------
@@ -815,6 +901,27 @@ void DrawFontCharacterOf(const Target &t, const CellGeometry &g, const Ink &ink,
     DrawNarrowCell(t, g, ink, nullptr, words, x, y);
 }
 
+// The columns of a row in a font with advances, its pen first at x, added to
+// the area: every glyph's block and the columns its ink can take.
+void AddRowReach(TextArea *area, const CellGeometry &g, const Grid &grid, const TextRow &row,
+                 int64_t x)
+{
+    const int64_t reachLeft = std::min<int64_t>(0, g.cols.origin);
+    const int64_t inkReach = g.cols.origin + g.cols.extent();
+    WithRowPlacer(g, grid, row, x, -kFar, kFar, [&](auto &placer) {
+        PlacedGlyph placed[kRowSlots];
+        while (!placer.Done()) {
+            PlacedSummary summary;
+            const int n = placer.Place(placed, kRowSlots, &summary);
+            for (int i = 0; i < n; ++i) {
+                area->left = std::min(area->left, placed[i].pen + reachLeft);
+                area->right =
+                    std::max(area->right, placed[i].pen + std::max(placed[i].block, inkReach));
+            }
+        }
+    });
+}
+
 }  // namespace
 
 void DrawBuiltinCells(const Target &t, const CellGeometry &g, const Ink &ink,
@@ -861,30 +968,40 @@ void DrawFontCharacter(const Target &t, const CellGeometry &g, const Ink &ink,
     });
 }
 
+// After a full batch is drawn: the glyphs whose ink reaches past its last
+// pen, at most half a batch of them, kept to go again as ink only, so that
+// the next batch's blocks do not cover them. Returns how many.
+int CarryInk(const CellGeometry &g, const GlypharFont &font, PlacedGlyph *placed, int count,
+             PlacedSummary *summary)
+{
+    const int64_t last = placed[count - 1].pen;
+    int kept = 0;
+    *summary = PlacedSummary{};
+    for (int i = count / 2; i < count; ++i)
+        if (!placed[i].shape && placed[i].pen + g.cols.origin + g.cols.extent() > last) {
+            placed[kept] = placed[i];
+            placed[kept].inkOnly = true;
+            summary->Add(font, placed[kept++]);
+        }
+    return kept;
+}
+
 void DrawAdvanceRow(const Target &t, const CellGeometry &g, const Ink &ink, const Grid &grid,
                     const TextRow &row, int64_t x, int64_t y)
 {
     const GlypharFont &font = *grid.advances;
-    PlacedGlyph placed[kRowSlots];
-    int count = 0;
-    VisitAdvanceRow(g, grid, row, x, t.left, t.right, [&](const PlacedGlyph &glyph, int64_t) {
-        if (count == kRowSlots) {
-            DrawPlaced(t, g, ink, font, placed, count, y);
-            // The glyphs whose ink reaches past the last pen, at most half a
-            // batch of them, go again as ink only.
-            const int64_t last = placed[count - 1].pen;
-            int kept = 0;
-            for (int i = count / 2; i < count; ++i)
-                if (!placed[i].shape && placed[i].pen + g.cols.origin + g.cols.extent() > last) {
-                    placed[kept] = placed[i];
-                    placed[kept++].inkOnly = true;
-                }
-            count = kept;
+    WithRowPlacer(g, grid, row, x, t.left, t.right, [&](auto &placer) {
+        PlacedGlyph placed[kRowSlots];
+        PlacedSummary summary;
+        int count = placer.Place(placed, kRowSlots, &summary);
+        while (count == kRowSlots && !placer.Done()) {
+            DrawPlaced(t, g, ink, font, placed, count, summary, y);
+            count = CarryInk(g, font, placed, count, &summary);
+            count += placer.Place(placed + count, kRowSlots - count, &summary);
         }
-        placed[count++] = glyph;
+        if (count > 0)
+            DrawPlaced(t, g, ink, font, placed, count, summary, y);
     });
-    if (count > 0)
-        DrawPlaced(t, g, ink, font, placed, count, y);
 }
 
 void DrawCodePoint(const Target &t, const CellGeometry &g, const GlypharFont *font,
@@ -895,7 +1012,9 @@ void DrawCodePoint(const Target &t, const CellGeometry &g, const GlypharFont *fo
         const uint32_t index = shape ? codepoint : GlyphOf(*font, codepoint);
         const int advance = shape ? font->cellWidth : font->advances[index];
         const PlacedGlyph glyph{x, AdvanceBlock(advance, g.size), index, shape, false};
-        DrawPlaced(t, g, ink, *font, &glyph, 1, y);
+        PlacedSummary summary;
+        summary.Add(*font, glyph);
+        DrawPlaced(t, g, ink, *font, &glyph, 1, summary, y);
         return;
     }
     if (IsShape(codepoint))
@@ -995,14 +1114,7 @@ TextArea MeasureText(const GlypharFont *font, const char *text, _rect box, float
                            [&](const TextRow &row) {
                                const int64_t x = box.x + row.shift;
                                const int64_t y = box.y + row.index * grid.cellHeight;
-                               VisitAdvanceRow(
-                                   g, grid, row, x, -kFar, kFar,
-                                   [&](const PlacedGlyph &glyph, int64_t reach) {
-                                       area.left = std::min(
-                                           area.left,
-                                           glyph.pen + std::min<int64_t>(0, g.cols.origin));
-                                       area.right = std::max(area.right, glyph.pen + reach);
-                                   });
+                               AddRowReach(&area, g, grid, row, x);
                                area.top = std::min(area.top, y + top);
                                area.bottom = std::max(area.bottom, y + bottom);
                            });

@@ -81,13 +81,6 @@ struct Grid {
     AdvanceScale scale;  // for a font with advances
 };
 
-// The advance of a code point in a font with advances: a shape takes a
-// grid's cell.
-inline int AdvanceOf(const GlypharFont &font, uint32_t codepoint)
-{
-    return IsShape(codepoint) ? font.cellWidth : font.advances[GlyphOf(font, codepoint)];
-}
-
 // False where the size cannot space cells.
 inline bool MakeGrid(_rect box, float size, int flags, int cellWidth, int cellHeight, Grid *grid,
                      const GlypharFont *font = nullptr)
@@ -109,9 +102,14 @@ inline bool MakeGrid(_rect box, float size, int flags, int cellWidth, int cellHe
     return true;
 }
 
+// A recorded glyph of a font with advances that is one of glyphar's shapes:
+// its code point with this bit set.
+constexpr uint32_t kShapeGlyph = 0x80000000u;
+
 struct TextRow {
     const unsigned char *cells;  // where the first cell's byte or character starts
     const unsigned char *slots;  // the built-in font's slots of UTF-8 cells, or nullptr
+    const uint32_t *glyphs;      // a font with advances: the cells' glyphs, or nullptr
     int64_t count;               // cells, at least 1
     int64_t index;  // 0 is the box's top row
     int64_t shift;  // pixels moved right by alignment
@@ -138,12 +136,14 @@ struct RowBuilder {
     EmitRow &emit;
     const unsigned char *start;
     const unsigned char *slots;  // the cells' slots, where the layout records them
+    const uint32_t *glyphs;      // the cells' glyphs, where the layout records them
     int64_t index = 0, used = 0, inked = 0, pen = 0, inkedPen = 0;
 
     void Flush()
     {
         if (inked > 0)
-            emit(TextRow{start, slots, inked, index, AlignmentShift(grid, inkedPen), inkedPen});
+            emit(TextRow{start, slots, glyphs, inked, index, AlignmentShift(grid, inkedPen),
+                         inkedPen});
     }
 
     // Ends the row and starts the next at next; false when no row is left.
@@ -204,6 +204,7 @@ struct EqualCells {
 
 struct ByteCells : EqualCells {
     static constexpr const unsigned char *kSlots = nullptr;
+    static constexpr const uint32_t *kGlyphs = nullptr;
     const Grid &grid;
 
     explicit ByteCells(const Grid &g) : grid(g) {}
@@ -229,6 +230,7 @@ struct Utf8Cells : EqualCells {
     const Grid &grid;
     unsigned char slots[Record ? kRowSlots : 1];
     const unsigned char *const kSlots = Record ? slots : nullptr;
+    static constexpr const uint32_t *kGlyphs = nullptr;
 
     explicit Utf8Cells(const Grid &g) : grid(g) {}
 
@@ -288,27 +290,55 @@ struct Utf8Cells : EqualCells {
 };
 
 // A font with advances of its own: each cell's pitch is its glyph's
-// advance, bytes or UTF-8.
-template <bool Utf8>
+// advance, bytes or UTF-8. For drawing, the glyphs of a row's first
+// kRowSlots cells are recorded as they are taken, as the built-in font's
+// slots are.
+template <bool Utf8, bool Record>
 struct AdvanceCells {
     static constexpr const unsigned char *kSlots = nullptr;
     const Grid &grid;
+    uint32_t glyphs[Record ? kRowSlots : 1];
+    const uint32_t *const kGlyphs = Record ? glyphs : nullptr;
+
+    explicit AdvanceCells(const Grid &g) : grid(g) {}
+
+    struct Step {
+        int length;
+        uint32_t glyph;  // kShapeGlyph with a shape's code point
+        int advance;
+    };
+
+    Step Decode(const unsigned char *p) const
+    {
+        const Utf8Char c = Utf8 ? NextChar(p) : Utf8Char{*p, 1};
+        const GlypharFont &font = *grid.advances;
+        if (IsShape(c.codepoint))
+            return {c.length, kShapeGlyph | c.codepoint, font.cellWidth};
+        const uint32_t glyph = GlyphOf(font, c.codepoint);
+        return {c.length, glyph, font.advances[glyph]};
+    }
 
     CellStep Measure(const unsigned char *p) const
     {
-        const Utf8Char c = Utf8 ? NextChar(p) : Utf8Char{*p, 1};
-        return {c.length, grid.scale.Pitch(AdvanceOf(*grid.advances, c.codepoint))};
+        const Step step = Decode(p);
+        return {step.length, grid.scale.Pitch(step.advance)};
     }
 
-    CellStep Take(const unsigned char *p, int64_t) const { return Measure(p); }
+    CellStep Take(const unsigned char *p, int64_t cell)
+    {
+        const Step step = Decode(p);
+        if (Record && cell < kRowSlots)
+            glyphs[cell] = step.glyph;
+        return {step.length, grid.scale.Pitch(step.advance)};
+    }
 
     template <class Row>
-    TakenCells TakeRun(const unsigned char *p, const Row &row, bool forced) const
+    TakenCells TakeRun(const unsigned char *p, const Row &row, bool forced)
     {
         TakenCells run{p, 0, 0};
         while (*run.end != '\0' && *run.end != '\n' &&
                (row.pen + run.width <= grid.boxWidth || (forced && run.cells == 0))) {
-            const CellStep step = Measure(run.end);
+            const CellStep step = Take(run.end, row.used + run.cells);
             run.end += step.length;
             run.width += step.pitch;
             ++run.cells;
@@ -416,7 +446,7 @@ template <class Cells, class EmitRow>
 size_t LayOutAs(const unsigned char *text, const Grid &grid, int64_t rowLimit, EmitRow &emit)
 {
     Cells cells{grid};
-    RowBuilder<EmitRow> row{grid, rowLimit, emit, text, cells.kSlots};
+    RowBuilder<EmitRow> row{grid, rowLimit, emit, text, cells.kSlots, cells.kGlyphs};
     // Words wrap in a box that takes a cell a row; a font with advances
     // takes the first glyph of a row in a box of width 0 or more.
     const bool wraps = grid.advances != nullptr ? grid.boxWidth >= 0 : grid.columns >= 1;
@@ -427,14 +457,15 @@ size_t LayOutAs(const unsigned char *text, const Grid &grid, int64_t rowLimit, E
 
 // Lays the text out, calling emit(TextRow) for every row with cells, and
 // stops before any row past rowLimit. Returns the bytes used, which never
-// end inside a character. Drawing asks for UTF-8 rows' slots.
+// end inside a character. Drawing asks for the slots of UTF-8 rows and the
+// glyphs of a font with advances.
 template <bool Slots = false, class EmitRow>
 size_t LayOut(const unsigned char *text, const Grid &grid, int64_t rowLimit, EmitRow emit)
 {
     if (grid.advances != nullptr) {
         if (grid.flags & GLYPHAR_UTF8)
-            return LayOutAs<AdvanceCells<true>>(text, grid, rowLimit, emit);
-        return LayOutAs<AdvanceCells<false>>(text, grid, rowLimit, emit);
+            return LayOutAs<AdvanceCells<true, Slots>>(text, grid, rowLimit, emit);
+        return LayOutAs<AdvanceCells<false, Slots>>(text, grid, rowLimit, emit);
     }
     if (grid.flags & GLYPHAR_UTF8)
         return LayOutAs<Utf8Cells<Slots>>(text, grid, rowLimit, emit);

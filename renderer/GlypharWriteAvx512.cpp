@@ -10,6 +10,8 @@
 
 #include <immintrin.h>
 
+#include <algorithm>
+
 namespace glyphar {
 
 namespace {
@@ -349,6 +351,117 @@ GLYPHAR_AVX512 void CellsLine512(uint8_t *line, const uint32_t *pixel, int64_t c
     }
 }
 
+//----------------------------------------------------------------------------
+// Glyphs at pens of their own, at size 1: as GatherPlaced, with eight rows
+// of a glyph to a register, up to sixteen rows a pass (four registers of
+// words: each row's current word and the next). The loads may read rows
+// past a glyph's box: a font's glyphs are padded for it.
+//----------------------------------------------------------------------------
+
+// The zero-masked forms below are the plain instructions: the unmasked
+// intrinsics start from an undefined register, which GCC warns of.
+constexpr __mmask8 kAllLanes = 0xFF;
+
+// Eight rows of a glyph, as words.
+template <class Row>
+GLYPHAR_AVX512 inline __m512i EightRows(const Row *rows)
+{
+    const __m128i eight = _mm_loadu_si128(reinterpret_cast<const __m128i *>(rows));
+    if constexpr (sizeof(Row) == 1)
+        return _mm512_maskz_cvtepu8_epi64(kAllLanes, eight);
+    else
+        return _mm512_maskz_cvtepu16_epi64(kAllLanes, eight);
+}
+
+// Rows [first, first + n) of word `index`, from K registers of eight rows.
+template <int K>
+GLYPHAR_AVX512 inline void StoreRowWords512(uint64_t *rows, int64_t stride, int first, int n,
+                                            int64_t index, const __m512i *words)
+{
+    alignas(64) uint64_t lanes[8 * K];
+    GLYPHAR_UNROLL(2)
+    for (int k = 0; k < K; ++k)
+        _mm512_store_si512(lanes + 8 * k, words[k]);
+    for (int r = 0; r < n; ++r)
+        rows[(first + r) * stride + index] = lanes[r];
+}
+
+template <class Row, int K>
+GLYPHAR_AVX512 void GatherPlacedPass512(uint64_t *rows, int64_t stride, const uint8_t *font,
+                                        int64_t glyphStride, const PlacedGlyph *glyphs, int count,
+                                        int64_t origin, int64_t window, int first, int n)
+{
+    const int64_t words = (window + 63) / 64;
+    __m512i current[K], next[K], blank[K];
+    GLYPHAR_UNROLL(2)
+    for (int k = 0; k < K; ++k)
+        current[k] = next[k] = blank[k] = _mm512_setzero_si512();
+    int64_t index = 0;  // the word `current` holds
+    for (int i = 0; i < count; ++i) {
+        if (glyphs[i].shape)
+            continue;
+        const Row *glyph =
+            reinterpret_cast<const Row *>(font + glyphStride * glyphs[i].glyph) + first;
+        const int64_t at = glyphs[i].pen + origin;
+        if (at < 0) {  // begun left of the window: its right part only
+            const __m128i right = _mm_cvtsi64_si128(-at);
+            GLYPHAR_UNROLL(2)
+            for (int k = 0; k < K; ++k)
+                current[k] = _mm512_or_si512(
+                    current[k], _mm512_maskz_srl_epi64(kAllLanes, EightRows(glyph + 8 * k), right));
+            continue;
+        }
+        if (at >> 6 != index) {  // no later glyph reaches back into `current`
+            StoreRowWords512<K>(rows, stride, first, n, index, current);
+            if (at >> 6 != index + 1) {
+                StoreRowWords512<K>(rows, stride, first, n, index + 1, next);
+                // Words no glyph reaches, where shapes (drawn apart) stand.
+                for (int64_t w = index + 2; w < at >> 6; ++w)
+                    StoreRowWords512<K>(rows, stride, first, n, w, blank);
+                GLYPHAR_UNROLL(2)
+                for (int k = 0; k < K; ++k)
+                    next[k] = blank[k];
+            }
+            GLYPHAR_UNROLL(2)
+            for (int k = 0; k < K; ++k) {
+                current[k] = next[k];
+                next[k] = blank[k];
+            }
+            index = at >> 6;
+        }
+        const __m128i shift = _mm_cvtsi64_si128(at & 63);
+        const __m128i back = _mm_cvtsi64_si128(64 - (at & 63));  // 64: nothing
+        GLYPHAR_UNROLL(2)
+        for (int k = 0; k < K; ++k) {
+            const __m512i lit = EightRows(glyph + 8 * k);
+            current[k] =
+                _mm512_or_si512(current[k], _mm512_maskz_sll_epi64(kAllLanes, lit, shift));
+            next[k] = _mm512_or_si512(next[k], _mm512_maskz_srl_epi64(kAllLanes, lit, back));
+        }
+    }
+    StoreRowWords512<K>(rows, stride, first, n, index, current);
+    StoreRowWords512<K>(rows, stride, first, n, index + 1, next);
+    for (int64_t w = index + 2; w < words; ++w)
+        for (int r = 0; r < n; ++r)
+            rows[(first + r) * stride + w] = 0;
+}
+
+template <class Row>
+GLYPHAR_AVX512 void GatherPlaced512(uint64_t *rows, int64_t stride, const uint8_t *font,
+                                    int64_t glyphStride, const PlacedGlyph *glyphs, int count,
+                                    int64_t origin, int64_t window, int first, int end)
+{
+    for (int chunk = first; chunk < end; chunk += 16) {
+        const int n = std::min(16, end - chunk);
+        if (n <= 8)
+            GatherPlacedPass512<Row, 1>(rows, stride, font, glyphStride, glyphs, count, origin,
+                                        window, chunk, n);
+        else
+            GatherPlacedPass512<Row, 2>(rows, stride, font, glyphStride, glyphs, count, origin,
+                                        window, chunk, n);
+    }
+}
+
 // The differing bits of four 64-byte blocks, or-ed together; `a` aligned.
 GLYPHAR_AVX512 __m512i Differences512(const uint8_t *a, const uint8_t *b)
 {
@@ -401,7 +514,7 @@ extern const VectorWriters kAvx512Writers = {
      {Cell512<1, true>, Cell512<2, true>, nullptr, Cell512<4, true>}},
     {nullptr, nullptr, nullptr, nullptr},
     GatherUnscaledX86,
-    {GatherPlaced8X86, GatherPlaced16X86},
+    {GatherPlaced512<uint8_t>, GatherPlaced512<uint16_t>},
     {{Coloured512<1, false>, Coloured512<2, false>, nullptr, Coloured512<4, false>},
      {Coloured512<1, true>, Coloured512<2, true>, nullptr, Coloured512<4, true>}},
     GridCells512,

@@ -350,27 +350,31 @@ TEST(X11Fonts, EveryPcfFontAndUnifontLoadOrNameTheirRegistry)
 TEST(X11Fonts, TextDrawsTheModelsPixels)
 {
     std::mt19937 random(24);
-    // Proportional faces (an italic's ink leaves its advance), and cell fonts.
-    for (const char *name : {"75dpi/helvR12.pcf.gz", "75dpi/timBI14.pcf.gz", "misc/6x13.pcf.gz",
-                             "misc/ter-u16b_unicode.pcf.gz"}) {
-        const std::string path = kX11Dir + "/" + name;
-        const std::string bdf = BdfOf(path);
-        ASSERT_FALSE(bdf.empty()) << "pcf2bdf " << name;
-        const FontPtr pcf = LoadBytes(ReadFile(path));
-        const FontPtr fromBdf = LoadBytes(std::vector<uint8_t>(bdf.begin(), bdf.end()));
-        ASSERT_NE(pcf, nullptr) << name;
-        ASSERT_NE(fromBdf, nullptr) << name;
-        const AdvanceFont model = ParseBdf(bdf);
-        ExpectDrawsTheModel(name, pcf.get(), model, kLatin, random, 25);
-        ExpectDrawsTheModel(name, fromBdf.get(), model, kLatin, random, 10);
-        ExpectDrawsTheModel(name, pcf.get(), model, kLatin, random, 2, true);
-    }
     const FontPtr unifont = Load(kUnifont);
     ASSERT_NE(unifont, nullptr);
     const std::u32string pool =
         U"\u4f60\u597d\u4e16\u754c\u65e5\u672c\u8a9e \u3053\u3093\u306b\u3061\u306f Hello, world \n";
-    ExpectDrawsTheModel("unifont.hex", unifont.get(), ParseHex(ReadText(kUnifont), pool), pool,
-                        random, 40);
+    const AdvanceFont unifontModel = ParseHex(ReadText(kUnifont), pool);
+    // Every set of writers: each has a gather of its own for glyphs at pens.
+    ForEachWriters([&](const std::string &writers) {
+        SCOPED_TRACE(writers);
+        // Proportional faces (an italic's ink leaves its advance), and cell fonts.
+        for (const char *name : {"75dpi/helvR12.pcf.gz", "75dpi/timBI14.pcf.gz",
+                                 "misc/6x13.pcf.gz", "misc/ter-u16b_unicode.pcf.gz"}) {
+            const std::string path = kX11Dir + "/" + name;
+            const std::string bdf = BdfOf(path);
+            ASSERT_FALSE(bdf.empty()) << "pcf2bdf " << name;
+            const FontPtr pcf = LoadBytes(ReadFile(path));
+            const FontPtr fromBdf = LoadBytes(std::vector<uint8_t>(bdf.begin(), bdf.end()));
+            ASSERT_NE(pcf, nullptr) << name;
+            ASSERT_NE(fromBdf, nullptr) << name;
+            const AdvanceFont model = ParseBdf(bdf);
+            ExpectDrawsTheModel(name, pcf.get(), model, kLatin, random, 25);
+            ExpectDrawsTheModel(name, fromBdf.get(), model, kLatin, random, 10);
+            ExpectDrawsTheModel(name, pcf.get(), model, kLatin, random, 2, true);
+        }
+        ExpectDrawsTheModel("unifont.hex", unifont.get(), unifontModel, pool, random, 40);
+    });
 }
 
 // Box drawing between a proportional font's glyphs, with every set of
