@@ -87,6 +87,7 @@ namespace {
 // Far enough for any glyph of a font within the limits, near enough that
 // sums of them never overflow.
 constexpr int kMaxOffset = 1 << 16;
+constexpr int kMaxAdvance = 0xFFFF;  // a font keeps its advances in 16 bits
 
 bool Within(int v, int low, int high)
 {
@@ -97,7 +98,7 @@ bool Within(int v, int low, int high)
 
 bool MetricsFit(const GlyphMetrics &m, Reason why, const char *where, const char *glyph)
 {
-    const char *bad = !Within(m.advance, 0, kMaxOffset)           ? "advance"
+    const char *bad = !Within(m.advance, 0, kMaxAdvance)          ? "advance"
                       : !Within(m.width, 0, kMaxCellWidth)        ? "width"
                       : !Within(m.height, 0, kMaxCellHeight)      ? "height"
                       : !Within(m.left, -kMaxOffset, kMaxOffset)  ? "left offset"
@@ -106,8 +107,8 @@ bool MetricsFit(const GlyphMetrics &m, Reason why, const char *where, const char
     if (bad == nullptr)
         return true;
     Say(why, "%s%s: ink box %d x %d at (%d, %d), advance %d: its %s is past glyphar's limits "
-        "(%d x %d pixels, advances and offsets up to %d)", where, glyph, m.width, m.height,
-        m.left, m.top, m.advance, bad, kMaxCellWidth, kMaxCellHeight, kMaxOffset);
+        "(%d x %d pixels, advances up to %d, offsets up to %d)", where, glyph, m.width, m.height,
+        m.left, m.top, m.advance, bad, kMaxCellWidth, kMaxCellHeight, kMaxAdvance, kMaxOffset);
     return false;
 }
 

@@ -540,6 +540,9 @@ TEST(X11FontFiles, MalformedLinesAreRefusedWithTheirPlace)
         {"STARTFONT 2.1\nFONTBOUNDINGBOX 8 8 0 0\nSTARTCHAR a\nENCODING 97\nDWIDTH 8 0\n"
          "BBX 80 8 0 0\nBITMAP\nENDCHAR\n",
          "its width is past glyphar's limits"},
+        {"STARTFONT 2.1\nFONTBOUNDINGBOX 8 8 0 0\nSTARTCHAR a\nENCODING 97\nDWIDTH 65536 0\n"
+         "BBX 8 8 0 0\nBITMAP\nENDCHAR\n",
+         "its advance is past glyphar's limits"},
         {"STARTFONT 2.1\nFONTBOUNDINGBOX 8 8 0 0\nSTARTCHAR a\nENCODING 97\nDWIDTH 8 0\n"
          "BBX 8 2 0 0\nBITMAP\nFX\nENDCHAR\n",
          "a bitmap row that is not hex digits"},
