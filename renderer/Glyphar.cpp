@@ -138,7 +138,7 @@ void DrawAdvanceGrid(const Target &t, const GlypharFont &font, const GlypharCell
             DrawCodePoint(t, g, &font, cell.codepoint,
                           Ink{fg, opaque ? colours.Map(cell.bg) : fg, opaque}, cellX,
                           y + r * pitchY);
-            if (!IsShape(cell.codepoint) && font.advances[GlyphOf(font, cell.codepoint)] == wide)
+            if (!IsShape(cell.codepoint) && font.extents[GlyphOf(font, cell.codepoint)].advance == wide)
                 ++c;
         }
     }

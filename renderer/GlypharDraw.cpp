@@ -435,8 +435,9 @@ struct PlacedSummary {
         }
         penLeft = std::min(penLeft, glyph.pen);
         penRight = std::max(penRight, glyph.pen);
-        inkFrom = std::min<int>(inkFrom, font.inkRows[glyph.glyph][0]);
-        inkTo = std::max<int>(inkTo, font.inkRows[glyph.glyph][1]);
+        const GlyphExtent &extent = font.extents[glyph.glyph];
+        inkFrom = std::min<int>(inkFrom, extent.inkFrom);
+        inkTo = std::max<int>(inkTo, extent.inkTo);
     }
 };
 
@@ -637,7 +638,7 @@ struct RowPlacer {
             uint32_t glyph = source.Next();
             const bool shape = (glyph & kShapeGlyph) != 0;
             glyph &= ~kShapeGlyph;
-            const int advance = shape ? font.cellWidth : font.advances[glyph];
+            const int advance = shape ? font.cellWidth : font.extents[glyph].advance;
             const int64_t block = Unscaled ? advance : grid.scale.Block(advance);
             if (at + std::max(block, inkReach) > left) {
                 out[count] = PlacedGlyph{at, block, glyph, shape, false};
@@ -1010,7 +1011,7 @@ void DrawCodePoint(const Target &t, const CellGeometry &g, const GlypharFont *fo
     if (HasAdvances(font)) {
         const bool shape = IsShape(codepoint);
         const uint32_t index = shape ? codepoint : GlyphOf(*font, codepoint);
-        const int advance = shape ? font->cellWidth : font->advances[index];
+        const int advance = shape ? font->cellWidth : font->extents[index].advance;
         const PlacedGlyph glyph{x, AdvanceBlock(advance, g.size), index, shape, false};
         PlacedSummary summary;
         summary.Add(*font, glyph);

@@ -154,7 +154,7 @@ uint8_t *GlyphRows(GlypharFont *font, uint32_t glyph)
 // its grid's cell at the pen and the row's top, somewhere in its box.
 void DrawBox(GlypharFont *font, uint32_t glyph)
 {
-    const bool advances = font->advances != nullptr;
+    const bool advances = font->extents != nullptr;
     const int w = advances ? font->cellWidth : font->face.width;
     const int h = advances ? font->ascent + font->descent : font->face.height;
     const int x0 = advances ? -font->boxLeft : 0, y0 = advances ? -font->boxTop : 0;
@@ -188,8 +188,8 @@ void FindInkRows(GlypharFont *font)
             ++first;
         while (end > first && blank(end - 1))
             --end;
-        font->inkRows[g][0] = static_cast<uint8_t>(first);
-        font->inkRows[g][1] = static_cast<uint8_t>(end);
+        font->extents[g].inkFrom = static_cast<uint8_t>(first);
+        font->extents[g].inkTo = static_cast<uint8_t>(end);
     }
 }
 
@@ -309,18 +309,16 @@ GlypharFont *NewBoxFont(const FontBox &box, int ascent, int descent, const Glyph
     font->widest = box.widest;
     if (box.cells)
         return font;
-    font->advances =
-        static_cast<uint16_t *>(std::malloc((static_cast<size_t>(count) + 2) * sizeof(uint16_t)));
-    font->inkRows = static_cast<uint8_t(*)[2]>(
-        std::malloc((static_cast<size_t>(count) + 2) * sizeof *font->inkRows));
-    if (font->advances == nullptr || font->inkRows == nullptr) {
+    font->extents = static_cast<GlyphExtent *>(
+        std::malloc((static_cast<size_t>(count) + 2) * sizeof *font->extents));
+    if (font->extents == nullptr) {
         FreeFont(font);
         return nullptr;
     }
     for (int g = 0; g < count; ++g)
-        font->advances[g] = static_cast<uint16_t>(glyphs[g].advance);
+        font->extents[g].advance = static_cast<uint16_t>(glyphs[g].advance);
     // Controls and the replacement take a grid's cell.
-    font->advances[font->blank] = font->advances[font->replacement] =
+    font->extents[font->blank].advance = font->extents[font->replacement].advance =
         static_cast<uint16_t>(box.cellWidth);
     return font;
 }
@@ -375,7 +373,7 @@ bool FinishFont(GlypharFont *font, uint32_t fallback)
     for (uint32_t c = 0; c < 0xA0; ++c)
         if (IsControl(c))
             font->pages[font->pageOf[0]][c] = font->blank;
-    if (font->inkRows != nullptr)
+    if (font->extents != nullptr)
         FindInkRows(font);
     return true;
 }
@@ -386,8 +384,7 @@ void FreeFont(GlypharFont *font)
         return;
     std::free(font->storage);
     std::free(font->pages);
-    std::free(font->advances);
-    std::free(font->inkRows);
+    std::free(font->extents);
     std::free(font);
 }
 

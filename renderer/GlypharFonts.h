@@ -89,6 +89,14 @@ int BuiltinGlyphCount();
 // has a glyph of its own for it; others draw the replacement or the blank.
 //----------------------------------------------------------------------------
 
+// A glyph of a font with advances: its advance at size 1, in pixels, and
+// the box rows it inks, [inkFrom, inkTo): what placing it on a row needs,
+// in one load.
+struct GlyphExtent {
+    uint16_t advance;
+    uint8_t inkFrom, inkTo;
+};
+
 constexpr uint32_t kLastCodePoint = 0x10FFFF;
 constexpr int kPages = (kLastCodePoint + 1) >> 8;
 constexpr uint32_t kOwnGlyph = 0x80000000u;
@@ -107,11 +115,10 @@ struct GlypharFont {
     int pageCount;
     uint8_t *storage;          // the glyph rows
     // Fonts whose glyphs have advances of their own, or ink outside a cell
-    // (advances not null): the face is a box holding every glyph's ink,
+    // (extents not null): the face is a box holding every glyph's ink,
     // placed boxLeft columns right of the pen and boxTop rows below the
     // row's top. A cell font's face is its cell, at the pen and the top.
-    uint16_t *advances;        // by glyph, in pixels at size 1
-    uint8_t (*inkRows)[2];     // by glyph: its first inked box row, and the row past its last
+    glyphar::GlyphExtent *extents;  // by glyph
     int ascent, descent;       // the line: ascent + descent rows, baseline below ascent
     int boxLeft, boxTop;
     int cellWidth;             // a grid's cell, and a shape's advance
@@ -137,20 +144,20 @@ inline uint32_t EntryOf(const GlypharFont &font, uint32_t codepoint)
 // a font with advances of its own has a grid's cell and its line's height.
 inline int CellWidthOf(const GlypharFont *font)
 {
-    return font == nullptr ? kGlyphCols : font->advances != nullptr ? font->cellWidth
+    return font == nullptr ? kGlyphCols : font->extents != nullptr ? font->cellWidth
                                                                    : font->face.width;
 }
 
 inline int CellHeightOf(const GlypharFont *font)
 {
-    return font == nullptr ? kGlyphRows : font->advances != nullptr
+    return font == nullptr ? kGlyphRows : font->extents != nullptr
                                               ? font->ascent + font->descent
                                               : font->face.height;
 }
 
 inline bool HasAdvances(const GlypharFont *font)
 {
-    return font != nullptr && font->advances != nullptr;
+    return font != nullptr && font->extents != nullptr;
 }
 
 inline uint32_t GlyphOf(const GlypharFont &font, uint32_t codepoint)

@@ -111,7 +111,7 @@ inline const CellGeometry &FaceGeometry(const GlypharFont *font, float size)
 {
     if (font == nullptr)
         return GeometryFor(size, kGlyphCols, kGlyphRows);
-    if (font->advances == nullptr)
+    if (font->extents == nullptr)
         return GeometryFor(size, font->face.width, font->face.height);
     return GeometryFor(size, font->face.width, font->face.height, font->boxLeft, font->boxTop);
 }

@@ -315,7 +315,7 @@ struct AdvanceCells {
         if (IsShape(c.codepoint))
             return {c.length, kShapeGlyph | c.codepoint, font.cellWidth};
         const uint32_t glyph = GlyphOf(font, c.codepoint);
-        return {c.length, glyph, font.advances[glyph]};
+        return {c.length, glyph, font.extents[glyph].advance};
     }
 
     CellStep Measure(const unsigned char *p) const
