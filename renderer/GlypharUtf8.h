@@ -9,6 +9,8 @@
 
 #include <cstdint>
 
+#include "GlypharInline.h"
+
 namespace glyphar {
 
 constexpr uint32_t kReplacementCharacter = 0xFFFD;
@@ -52,13 +54,18 @@ inline Utf8Char DecodeUtf8(const unsigned char *p)
     return {codepoint, follow + 1};
 }
 
-// ASCII and two-byte characters (all of Latin-1) without a call.
-inline Utf8Char NextChar(const unsigned char *p)
+// ASCII, two-byte characters (all of Latin-1) and the three-byte ones whose
+// lead allows any continuation (U+1000 to U+FFFF but the surrogates and
+// U+D000 to U+D7FF: CJK, kana, Hangul) without a call.
+GLYPHAR_ALWAYS_INLINE Utf8Char NextChar(const unsigned char *p)
 {
     if (p[0] < 0x80)
         return {p[0], 1};
     if (p[0] >= 0xC2 && p[0] <= 0xDF && (p[1] & 0xC0) == 0x80)
         return {(p[0] & 0x1Fu) << 6 | (p[1] & 0x3Fu), 2};
+    if ((p[0] & 0xF0) == 0xE0 && p[0] != 0xE0 && p[0] != 0xED && (p[1] & 0xC0) == 0x80 &&
+        (p[2] & 0xC0) == 0x80)
+        return {(p[0] & 0x0Fu) << 12 | (p[1] & 0x3Fu) << 6 | (p[2] & 0x3Fu), 3};
     return DecodeUtf8(p);
 }
 
