@@ -429,14 +429,16 @@ GLYPHAR_AVX512 void GatherPlacedPass512(uint64_t *rows, int64_t stride, const ui
             }
             index = at >> 6;
         }
-        const __m128i shift = _mm_cvtsi64_si128(at & 63);
-        const __m128i back = _mm_cvtsi64_si128(64 - (at & 63));  // 64: nothing
+        // Shifts by a count in each lane: one micro-op where a count in a
+        // register costs two.
+        const __m512i shift = _mm512_set1_epi64(at & 63);
+        const __m512i back = _mm512_set1_epi64(64 - (at & 63));  // 64: nothing
         GLYPHAR_UNROLL(2)
         for (int k = 0; k < K; ++k) {
             const __m512i lit = EightRows(glyph + 8 * k);
             current[k] =
-                _mm512_or_si512(current[k], _mm512_maskz_sll_epi64(kAllLanes, lit, shift));
-            next[k] = _mm512_or_si512(next[k], _mm512_maskz_srl_epi64(kAllLanes, lit, back));
+                _mm512_or_si512(current[k], _mm512_maskz_sllv_epi64(kAllLanes, lit, shift));
+            next[k] = _mm512_or_si512(next[k], _mm512_maskz_srlv_epi64(kAllLanes, lit, back));
         }
     }
     StoreRowWords512<K>(rows, stride, first, n, index, current);
