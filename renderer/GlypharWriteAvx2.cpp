@@ -481,16 +481,18 @@ void GatherUnscaledX86(uint64_t *rows, int64_t stride, const uint8_t (*font)[16]
 
 namespace {
 
-// A whole word, 64 pixels, of a colour per pixel: its stores unrolled.
+// A whole word, 64 pixels from pixel p of the lines, of a colour per pixel:
+// its stores unrolled. (A transparent row has no bg line.)
 template <int Bytes, bool Opaque>
 GLYPHAR_AVX2 inline void ColouredWord256(uint8_t *dst, uint64_t word, const uint8_t *fgLine,
-                                         const uint8_t *bgLine)
+                                         const uint8_t *bgLine, int64_t p)
 {
     GLYPHAR_UNROLL(8)
     for (int k = 0; k < 2 * Bytes; ++k) {
-        const __m256i fg = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(fgLine + 32 * k));
+        const int64_t at = p * Bytes + 32 * k;
+        const __m256i fg = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(fgLine + at));
         const __m256i bg =
-            Opaque ? _mm256_loadu_si256(reinterpret_cast<const __m256i *>(bgLine + 32 * k)) : fg;
+            Opaque ? _mm256_loadu_si256(reinterpret_cast<const __m256i *>(bgLine + at)) : fg;
         Store32Bytes256<Bytes, Opaque>(dst + 32 * k, StoreBits256<Bytes>(word, k), fg, bg);
     }
 }
@@ -509,8 +511,7 @@ GLYPHAR_AVX2 void Coloured256(uint8_t *dst, int64_t pitch, const RowRuns &runs, 
         const uint64_t *bits = local.BitsOf(r);
         for (int64_t n = local.height[r]; n > 0; --n, dst += pitch) {
             for (int64_t p = 0; p < whole; p += 64)
-                ColouredWord256<Bytes, Opaque>(dst + p * Bytes, bits[p >> 6], fgLine + p * Bytes,
-                                               bgLine + p * Bytes);
+                ColouredWord256<Bytes, Opaque>(dst + p * Bytes, bits[p >> 6], fgLine, bgLine, p);
             for (int64_t p = whole; p < pixels; p += kPixels) {  // the last, partial word
                 const uint32_t word = static_cast<uint32_t>(bits[p >> 6] >> (p & 63));
                 const int64_t bytes = std::min<int64_t>(32, (pixels - p) * Bytes);

@@ -193,19 +193,43 @@ GLYPHAR_AVX512 void Cell512(uint8_t *dst, int64_t pitch,
     }
 }
 
-// Rows with a colour per pixel: each store's pixels loaded from the lines.
+// A whole word, 64 pixels from pixel p of the lines, of a colour per pixel:
+// Bytes stores, unrolled. (A transparent row has no bg line.)
+template <int Bytes, bool Opaque>
+GLYPHAR_AVX512 inline void ColouredWord512(uint8_t *dst, uint64_t word, const uint8_t *fgLine,
+                                           const uint8_t *bgLine, int64_t p)
+{
+    constexpr int kLanes = 64 / Bytes;
+    constexpr uint64_t kStore = kLanes == 64 ? ~uint64_t{0} : (uint64_t{1} << kLanes) - 1;
+    GLYPHAR_UNROLL(4)
+    for (int k = 0; k < Bytes; ++k) {
+        const uint64_t lit = (kLanes == 64 ? word : word >> (k * kLanes)) & kStore;
+        const int64_t at = p * Bytes + 64 * k;
+        const __m512i fg = _mm512_loadu_si512(fgLine + at);
+        if (Opaque)
+            _mm512_storeu_si512(dst + 64 * k,
+                                Blend512<Bytes>(lit, fg, _mm512_loadu_si512(bgLine + at)));
+        else if (lit != 0)
+            StoreSome512<Bytes>(dst + 64 * k, lit, fg);
+    }
+}
+
+// Rows with a colour per pixel: each store's pixels loaded from the lines;
+// whole words unrolled, then the partial one.
 template <int Bytes, bool Opaque>
 GLYPHAR_AVX512 void Coloured512(uint8_t *dst, int64_t pitch, const RowRuns &runs,
                                 const RowSpan &span, const uint8_t *fgLine, const uint8_t *bgLine)
 {
     constexpr int kLanes = 64 / Bytes;
     constexpr uint64_t kAll = kLanes == 64 ? ~uint64_t{0} : (uint64_t{1} << kLanes) - 1;
-    const int64_t pixels = 64 * span.words + span.partialPixels();
+    const int64_t whole = 64 * span.words, pixels = whole + span.partialPixels();
     const RowRuns local = runs;  // which the stores cannot alias
     for (int r = local.first; r <= local.last; ++r) {
         const uint64_t *bits = local.BitsOf(r);
         for (int64_t n = local.height[r]; n > 0; --n, dst += pitch) {
-            for (int64_t p = 0; p < pixels; p += kLanes) {
+            for (int64_t p = 0; p < whole; p += 64)
+                ColouredWord512<Bytes, Opaque>(dst + p * Bytes, bits[p >> 6], fgLine, bgLine, p);
+            for (int64_t p = whole; p < pixels; p += kLanes) {
                 const uint64_t lanes =
                     pixels - p >= kLanes ? kAll : (uint64_t{1} << (pixels - p)) - 1;
                 const uint64_t lit = BitsFrom(bits, p) & lanes;
