@@ -252,12 +252,17 @@ struct ShapeFont {
 
     // The slot of a shape in a cell whose corner is at (x, y); -1 when the
     // font is full.
-    int SlotOf(uint32_t codepoint, int64_t x, int64_t y)
+    GLYPHAR_ALWAYS_INLINE int SlotOf(uint32_t codepoint, int64_t x, int64_t y)
     {
         const int parity = static_cast<int>((x & 1) | (y & 1) << 1) & -int{IsShade(codepoint)};
+        const uint16_t entry = slotOf[IndexOf(codepoint)][parity];
+        return entry != 0 ? entry - 1 : NewSlot(codepoint, parity, x, y);
+    }
+
+    // A shape not drawn yet at this size: its rows made once.
+    GLYPHAR_NOINLINE int NewSlot(uint32_t codepoint, int parity, int64_t x, int64_t y)
+    {
         uint16_t &entry = slotOf[IndexOf(codepoint)][parity];
-        if (entry != 0)
-            return entry - 1;
         if (used == kGlyphs || (used + 1) * stride > kPool)
             return -1;
         const int slot = used++;
