@@ -21,6 +21,20 @@
 
 namespace glyphar {
 
+// Asks for the cache lines of [at, at + bytes) of two runs a compare is
+// about to read, where the compiler has a way to.
+inline void PrefetchBoth(const uint8_t *a, const uint8_t *b, int64_t at, int64_t bytes)
+{
+#if defined(__GNUC__)
+    for (int64_t line = 0; line < bytes; line += 64) {
+        __builtin_prefetch(a + at + line);
+        __builtin_prefetch(b + at + line);
+    }
+#else
+    (void)a, (void)b, (void)at, (void)bytes;
+#endif
+}
+
 // The index of the lowest set bit of a nonzero word.
 inline int LowestBit(uint64_t word)
 {

@@ -716,10 +716,7 @@ GLYPHAR_AVX2 int64_t FirstDifference256(const uint8_t *a, const uint8_t *b, int6
     if (bytes >= 160 && DifferingBytes256(a, b) == 0)
         for (k = 32 - static_cast<int64_t>(reinterpret_cast<uintptr_t>(a) & 31); k + 128 <= bytes;
              k += 128) {
-            for (int line = 0; line < 128; line += 64) {
-                _mm_prefetch(reinterpret_cast<const char *>(a + k + 1024 + line), _MM_HINT_T0);
-                _mm_prefetch(reinterpret_cast<const char *>(b + k + 1024 + line), _MM_HINT_T0);
-            }
+            PrefetchBoth(a, b, k + 1024, 128);
             const __m256i d = Differences256(a + k, b + k);
             if (!_mm256_testz_si256(d, d))
                 break;

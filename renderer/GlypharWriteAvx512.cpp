@@ -508,10 +508,7 @@ GLYPHAR_AVX512 int64_t FirstDifference512(const uint8_t *a, const uint8_t *b, in
     if (bytes >= 320 && _mm512_cmpneq_epi8_mask(_mm512_loadu_si512(a), _mm512_loadu_si512(b)) == 0)
         for (k = 64 - static_cast<int64_t>(reinterpret_cast<uintptr_t>(a) & 63); k + 256 <= bytes;
              k += 256) {
-            for (int line = 0; line < 256; line += 64) {
-                _mm_prefetch(reinterpret_cast<const char *>(a + k + 1024 + line), _MM_HINT_T0);
-                _mm_prefetch(reinterpret_cast<const char *>(b + k + 1024 + line), _MM_HINT_T0);
-            }
+            PrefetchBoth(a, b, k + 1024, 256);
             const __m512i d = Differences512(a + k, b + k);
             if (_mm512_test_epi64_mask(d, d) != 0)
                 break;
