@@ -109,7 +109,7 @@ constexpr uint32_t kShapeGlyph = 0x80000000u;
 struct TextRow {
     const unsigned char *cells;  // where the first cell's byte or character starts
     const unsigned char *slots;  // the built-in font's slots of UTF-8 cells, or nullptr
-    const uint32_t *glyphs;      // a font with advances: the cells' glyphs, or nullptr
+    const uint32_t *glyphs;      // a font with advances: its first kRowSlots glyphs, or nullptr
     int64_t count;               // cells, at least 1
     int64_t index;  // 0 is the box's top row
     int64_t shift;  // pixels moved right by alignment
