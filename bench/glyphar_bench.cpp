@@ -660,18 +660,21 @@ void WriteMarkdown(const MedianReporter &r, const Medians &o2, const std::vector
         std::fprintf(stderr, "glyphar-bench: cannot write %s\n", path.c_str());
         return;
     }
-    // A case's median with the given writers; the cases that do not draw with
-    // them (the floors, the peers) ran once, with the first.
-    const auto median = [&](const std::string &with, const char *name) {
+    // A case's median in a run with the given writers; the cases that do not
+    // draw with them (the floors, the peers) ran once, with the first.
+    const auto medianIn = [&](const Medians &run, const std::string &with, const char *name) {
         for (const std::string &w : {with, writers.front()}) {
-            auto in = r.byWriters.find(w);
-            if (in == r.byWriters.end())
+            auto in = run.find(w);
+            if (in == run.end())
                 continue;
             auto it = in->second.find(name);
             if (it != in->second.end())
                 return it->second;
         }
         return -1.0;
+    };
+    const auto median = [&](const std::string &with, const char *name) {
+        return medianIn(r.byWriters, with, name);
     };
     std::fprintf(out, "# Benchmarks\n\n");
     std::fprintf(out, "Made by `make bench-docs` (`bench/report.sh`) on %s: %s, %s. ", Today().c_str(),
@@ -684,9 +687,9 @@ void WriteMarkdown(const MedianReporter &r, const Medians &o2, const std::vector
                  "Times are medians of CPU time per frame; ratios are between medians of the "
                  "same run. The build is Release (-O3)%s.\n\n",
                  o2.empty() ? ""
-                            : "; where a cell shows two times, the second is the same case in "
-                              "a RelWithDebInfo build (-O2), run just before in a process of "
-                              "its own");
+                            : "; where a cell shows two times or two ratios, the second is "
+                              "the same in a RelWithDebInfo build (-O2), run just before in a "
+                              "process of its own");
     std::fprintf(out, "| case | what it draws |");
     for (const std::string &w : writers)
         std::fprintf(out, " %s (µs) |", w.c_str());
@@ -837,8 +840,15 @@ void WriteMarkdown(const MedianReporter &r, const Medians &o2, const std::vector
             median(writers.front(), ratio.denominator) <= 0)
             continue;
         std::fprintf(out, "| %s |", ratio.what);
-        for (const std::string &w : writers)
-            std::fprintf(out, " %.2f |", median(w, ratio.numerator) / median(w, ratio.denominator));
+        for (const std::string &w : writers) {
+            std::fprintf(out, " %.2f", median(w, ratio.numerator) / median(w, ratio.denominator));
+            // The same ratio in the -O2 run, where it has both cases.
+            const double top = medianIn(o2, w, ratio.numerator);
+            const double bottom = medianIn(o2, w, ratio.denominator);
+            if (top >= 0 && bottom > 0)
+                std::fprintf(out, " / %.2f", top / bottom);
+            std::fprintf(out, " |");
+        }
         std::fprintf(out, " %s |\n", ratio.target);
     }
     if (!o2.empty()) {
