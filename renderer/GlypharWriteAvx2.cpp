@@ -422,13 +422,15 @@ GLYPHAR_AVX2 void GatherPlacedPass(uint64_t *rows, int64_t stride, const uint8_t
             }
             index = at >> 6;
         }
-        const __m128i shift = _mm_cvtsi64_si128(at & 63);
-        const __m128i back = _mm_cvtsi64_si128(64 - (at & 63));  // 64: nothing
+        // Shifts by a count in each lane: one micro-op where a count in a
+        // register costs two.
+        const __m256i shift = _mm256_set1_epi64x(at & 63);
+        const __m256i back = _mm256_set1_epi64x(64 - (at & 63));  // 64: nothing
         GLYPHAR_UNROLL(4)
         for (int k = 0; k < K; ++k) {
             const __m256i lit = FourRows(glyph + 4 * k);
-            current[k] = _mm256_or_si256(current[k], _mm256_sll_epi64(lit, shift));
-            next[k] = _mm256_or_si256(next[k], _mm256_srl_epi64(lit, back));
+            current[k] = _mm256_or_si256(current[k], _mm256_sllv_epi64(lit, shift));
+            next[k] = _mm256_or_si256(next[k], _mm256_srlv_epi64(lit, back));
         }
     }
     StoreRowWords<K>(rows, stride, first, n, index, current);
