@@ -67,9 +67,10 @@ bool SameCell(const GlypharCell &a, const GlypharCell &b)
     return a.codepoint == b.codepoint && a.fg == b.fg && a.bg == b.bg;
 }
 
-// Where two runs of bytes first differ: the C library's memcmp skips equal
-// stretches 128 bytes at a time, words search the block that differs.
-int64_t FirstDifferenceOfWords(const uint8_t *a, const uint8_t *b, int64_t bytes)
+// Where two runs of bytes first differ, without vectors of our own: the C
+// library's memcmp skips equal stretches 128 bytes at a time, words search
+// the block that differs.
+int64_t FirstDifferencePortable(const uint8_t *a, const uint8_t *b, int64_t bytes)
 {
     int64_t k = 0;
     while (k + 128 <= bytes && std::memcmp(a + k, b + k, 128) == 0)
@@ -95,7 +96,7 @@ int64_t NextChanged(const GlypharCell *now, const GlypharCell *before, int64_t f
     const VectorWriters *vector = VectorWritersOf(WriterPathFor(4));
     const auto firstDifference = vector != nullptr && vector->firstDifference != nullptr
                                      ? vector->firstDifference
-                                     : FirstDifferenceOfWords;
+                                     : FirstDifferencePortable;
     const int64_t at = firstDifference(reinterpret_cast<const uint8_t *>(now + from),
                                        reinterpret_cast<const uint8_t *>(before + from),
                                        (to - from) * static_cast<int64_t>(sizeof *now));
@@ -138,7 +139,8 @@ void DrawAdvanceGrid(const Target &t, const GlypharFont &font, const GlypharCell
             DrawCodePoint(t, g, &font, cell.codepoint,
                           Ink{fg, opaque ? colours.Map(cell.bg) : fg, opaque}, cellX,
                           y + r * pitchY);
-            if (!IsShape(cell.codepoint) && font.extents[GlyphOf(font, cell.codepoint)].advance == wide)
+            if (!IsShape(cell.codepoint) &&
+                font.extents[GlyphOf(font, cell.codepoint)].advance == wide)
                 ++c;
         }
     }
