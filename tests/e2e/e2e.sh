@@ -58,32 +58,32 @@ use_sdl() {
   fi
 }
 
-# Starts Xvfb on the first free display number and exports DISPLAY.
+# Starts Xvfb and exports DISPLAY. Xvfb picks a free display number itself
+# and writes it once it accepts clients: a number chosen here could be taken
+# by another test's server in the meantime, and this test would then talk to
+# that server and find that test's windows.
 start_xvfb() {
   depth=$1
   command -v Xvfb >/dev/null 2>&1 || skip "Xvfb is not installed"
-  n=20
-  while [ $n -lt 100 ]; do
-    if [ ! -e /tmp/.X$n-lock ] && [ ! -e /tmp/.X11-unix/X$n ]; then
-      Xvfb :$n -screen 0 1600x900x"$depth" -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
-      xvfb_pid=$!
-      tries=0
-      while [ $tries -lt 100 ]; do
-        if DISPLAY=:$n "$xprobe" ping 2>/dev/null; then
-          DISPLAY=:$n
-          export DISPLAY
-          return 0
-        fi
-        kill -0 "$xvfb_pid" 2>/dev/null || break
-        sleep 0.05
-        tries=$((tries + 1))
-      done
-      kill "$xvfb_pid" 2>/dev/null || true
-      xvfb_pid=""
+  Xvfb -displayfd 3 -screen 0 1600x900x"$depth" -nolisten tcp -noreset \
+    3>"$work/display" >"$work/xvfb.log" 2>&1 &
+  xvfb_pid=$!
+  wait_for_display
+  DISPLAY=:$display
+  export DISPLAY
+  "$xprobe" ping 2>/dev/null || skip "Xvfb :$display does not answer"
+}
+
+# Waits for the Xvfb just started to write its display number; sets display.
+wait_for_display() {
+  tries=0
+  until display=$(sed -n 's/^\([0-9][0-9]*\)$/\1/p' "$work/display") && [ -n "$display" ]; do
+    tries=$((tries + 1))
+    if [ $tries -ge 200 ] || ! kill -0 "$xvfb_pid" 2>/dev/null; then
+      skip "Xvfb could not be started: $(tail -n 3 "$work/xvfb.log" 2>/dev/null | tr '\n' ' ')"
     fi
-    n=$((n + 1))
+    sleep 0.05
   done
-  skip "Xvfb could not be started: $(tail -n 3 "$work/xvfb.log" 2>/dev/null | tr '\n' ' ')"
 }
 
 # Starts the demo with arguments it must ignore and waits for its window.
@@ -135,22 +135,20 @@ free_display() {
 }
 
 # An X server that only accepts clients holding its cookie; sets refusing
-# to its display number and free to a number where no server runs.
+# to its display number and free to a number where no server runs. The
+# server takes every cookie in its file, whatever display the file names.
+# Servers of the other tests take the lowest free numbers, so free is looked
+# for far above them.
 start_refusing_xvfb() {
   command -v Xvfb >/dev/null 2>&1 || skip "Xvfb is not installed"
   command -v xauth >/dev/null 2>&1 || skip "xauth is not installed"
-  refusing=$(free_display 40)
-  xauth -q -f "$work/cookie" add :$refusing . "$(od -An -N16 -tx1 /dev/urandom | tr -d ' \n')" \
+  xauth -q -f "$work/cookie" add :0 . "$(od -An -N16 -tx1 /dev/urandom | tr -d ' \n')" \
     2>/dev/null
-  Xvfb :$refusing -auth "$work/cookie" -nolisten tcp >"$work/xvfb.log" 2>&1 &
+  Xvfb -displayfd 3 -auth "$work/cookie" -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
   xvfb_pid=$!
-  tries=0
-  until [ -e /tmp/.X11-unix/X$refusing ]; do
-    tries=$((tries + 1))
-    [ $tries -lt 100 ] || skip "Xvfb could not be started: $(tail -n 3 "$work/xvfb.log" | tr '\n' ' ')"
-    sleep 0.05
-  done
-  free=$(free_display $((refusing + 1)))
+  wait_for_display
+  refusing=$display
+  free=$(free_display 200)
 }
 
 # Runs the demo with env's arguments (-u NAME first, then NAME=VALUE) and expects one
@@ -314,7 +312,7 @@ terminal)
   use_sdl "$sdl_libdir"
   command -v tmux >/dev/null 2>&1 || skip "tmux is not installed"
   mkdir -m 700 "$work/runtime"
-  free=$(free_display)
+  free=$(free_display 200)
   in_terminal "DISPLAY unset" "glyphar-demo: no display: DISPLAY is not set" -u DISPLAY
   in_terminal "no server" "glyphar-demo: cannot open the display ':$free'" DISPLAY=:$free
   in_terminal "TERM unset" "glyphar-demo: no display: DISPLAY is not set" -u DISPLAY -u TERM
