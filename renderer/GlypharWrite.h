@@ -52,6 +52,23 @@ inline int LowestBit(uint64_t word)
 #endif
 }
 
+// The index of the highest set bit of a nonzero word.
+inline int HighestBit(uint64_t word)
+{
+#if defined(__GNUC__)
+    return 63 - __builtin_clzll(word);
+#elif defined(_MSC_VER) && defined(_WIN64)
+    unsigned long at;
+    _BitScanReverse64(&at, word);
+    return static_cast<int>(at);
+#else
+    int at = 63;
+    for (; !(word >> 63); word <<= 1)
+        --at;
+    return at;
+#endif
+}
+
 //----------------------------------------------------------------------------
 // Pixel writers, one per pixel size, chosen once per text row. A row of
 // pixels is written from words of bits, 64 pixels a word, bit 0 leftmost.
@@ -303,26 +320,28 @@ inline const VectorWriters *VectorWritersFor(int bytesPerPixel)
 
 // Copies `Pixels` pixels of `Bytes` bytes to pixel offset k for each bit k
 // set in `starts`. Four a step: a quarter of the loop's branches, and a
-// step's stores go out together. A step with fewer than four left stores its
-// first again, so only those pixels are written, some twice.
+// step's stores go out together. The highest start is kept as a floor under
+// the lookups, so a step with fewer than four left stores it again, with no
+// branch on how many are left: only those pixels are written, some twice.
 template <int Bytes, int Pixels>
 inline void StoreAtEach(uint8_t *dst, uint64_t starts, const uint8_t *pixels)
 {
-    while (starts != 0) {
+    if (starts == 0)
+        return;
+    const uint64_t last = uint64_t{1} << HighestBit(starts);
+    do {
         // Offsets as full words, so that each store's address is one
         // scaled index rather than a multiply and a widening.
         size_t at[4];
-        at[0] = static_cast<size_t>(LowestBit(starts));
-        starts &= starts - 1;
-        GLYPHAR_UNROLL(3)
-        for (int k = 1; k < 4; ++k) {
-            at[k] = starts != 0 ? static_cast<size_t>(LowestBit(starts)) : at[0];
+        GLYPHAR_UNROLL(4)
+        for (int k = 0; k < 4; ++k) {
+            at[k] = static_cast<size_t>(LowestBit(starts | last));
             starts &= starts - 1;
         }
         GLYPHAR_UNROLL(4)
         for (int k = 0; k < 4; ++k)
             std::memcpy(dst + at[k] * Bytes, pixels, Pixels * Bytes);
-    }
+    } while (starts != 0);
 }
 
 // The portable way through a window's rows: each row of pixels by the
