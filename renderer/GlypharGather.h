@@ -15,11 +15,6 @@
 #include <cstring>
 #include <type_traits>
 
-#if defined(__SSE2__) && !defined(GLYPHAR_NO_VECTOR)
-#include <emmintrin.h>
-#define GLYPHAR_SSE2_GATHER 1
-#endif
-
 namespace glyphar {
 
 constexpr int64_t kWindow = 1024;
@@ -205,7 +200,7 @@ GLYPHAR_ALWAYS_INLINE void OrPlacedRows(uint64_t *current, uint64_t *next, const
                                         const CellGeometry &g, int first, int end, int shift)
 {
     int r = first;
-#if defined(GLYPHAR_SSE2_GATHER)
+#if defined(GLYPHAR_SSE2)
     if constexpr (!Scaled && sizeof(Row) <= 2) {
         const __m128i zero = _mm_setzero_si128();
         const __m128i left = _mm_cvtsi32_si128(shift), right = _mm_cvtsi32_si128(64 - shift);
@@ -313,7 +308,7 @@ void GatherPlacedWide(BitRows &bits, const uint8_t *font, int64_t stride,
 // machine only, where a word's first byte holds its first eight pixels.
 constexpr bool kLittleEndian = SDL_BYTEORDER == SDL_LIL_ENDIAN;
 
-#if defined(GLYPHAR_SSE2_GATHER)
+#if defined(GLYPHAR_SSE2)
 // Pairs of rows interleaved in units of Unit bytes: their low halves, or
 // their high ones.
 template <int Unit, bool High>
@@ -359,7 +354,7 @@ void CopyWholeBytes(BitRows &bits, const CellRun<Source> &run, int64_t cells, in
     constexpr int64_t kRowBytes = kRowWords * 8;
     uint8_t *const base = reinterpret_cast<uint8_t *>(bits.word[0]);
     int64_t i = 0;
-#if defined(GLYPHAR_SSE2_GATHER)
+#if defined(GLYPHAR_SSE2)
     // n = 16 / sizeof(Row) cells by n glyph rows at once: each cell's rows
     // one load (the font's glyphs are padded for the last one's), each glyph
     // row's cells one store.

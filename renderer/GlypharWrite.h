@@ -18,6 +18,12 @@
 #include <intrin.h>
 #endif
 
+// SSE2, which every x86-64 CPU has: the portable code uses it where plain
+// words would do half as much a step.
+#if defined(__SSE2__) && !defined(GLYPHAR_NO_VECTOR)
+#include <emmintrin.h>
+#define GLYPHAR_SSE2 1
+#endif
 
 namespace glyphar {
 
@@ -554,6 +560,20 @@ struct ColouredWriter {
     void Eight(uint8_t *dst, int64_t p, uint64_t bits) const
     {
         const uint8_t *mask = kByteMasks<Bytes>.mask[bits & 0xFF];
+#if defined(GLYPHAR_SSE2)
+        if constexpr (Bytes % 2 == 0) {  // 16 bytes a step
+            GLYPHAR_UNROLL(2)
+            for (int w = 0; w < Bytes / 2; ++w) {
+                const int64_t at = p * Bytes + 16 * w;
+                const __m128i m = _mm_loadu_si128(reinterpret_cast<const __m128i *>(mask + 16 * w));
+                const __m128i f = _mm_loadu_si128(reinterpret_cast<const __m128i *>(fg + at));
+                const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(bg + at));
+                _mm_storeu_si128(reinterpret_cast<__m128i *>(dst + at),
+                                 _mm_or_si128(_mm_and_si128(m, f), _mm_andnot_si128(m, b)));
+            }
+            return;
+        }
+#endif
         GLYPHAR_UNROLL(4)
         for (int w = 0; w < Bytes; ++w) {
             uint64_t m, f, b;
