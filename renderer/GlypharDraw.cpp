@@ -804,51 +804,165 @@ void DrawGridChunk(const Target &t, const CellGeometry &g, const GlypharFont *fo
 // background or an opaque one.
 constexpr uint8_t kShapeKind = 1, kTransparentKind = 2;
 
+// What a run of a grid's cells holds, found as they are made ready.
+struct CellKinds {
+    uint8_t any = 0, all = 0xFF;
+    bool latin1 = true;
+
+    void Add(uint8_t kind)
+    {
+        any |= kind;
+        all &= kind;
+    }
+
+    uint32_t Summary() const
+    {
+        return CellsSummary(any & kShapeKind, any & kTransparentKind, all & kShapeKind,
+                            all & kTransparentKind, latin1);
+    }
+};
+
+// How a format's pixels are made from 0xRRGGBB, for the vector code.
+ChannelRule RuleOf(const CellColours &colours)
+{
+    ChannelRule rule;
+    for (int c = 0; c < 3; ++c) {
+        rule.loss[c] = colours.channels.loss[c];
+        rule.shift[c] = colours.channels.shift[c];
+    }
+    rule.alpha = colours.channels.alpha;
+    rule.mask = 0xFFFFFFFFu >> 8 * (4 - colours.t.bytesPerPixel);
+    return rule;
+}
+
+#if defined(GLYPHAR_SSE2)
+// Lanes of `x` below `n`, as unsigned numbers: all ones where so. (SSE2
+// compares signed ones: both sides are moved down by 2^31.)
+inline __m128i Below128(__m128i x, uint32_t n)
+{
+    const __m128i flip = _mm_set1_epi32(INT32_MIN);
+    return _mm_cmplt_epi32(_mm_xor_si128(x, flip),
+                           _mm_xor_si128(_mm_set1_epi32(static_cast<int>(n)), flip));
+}
+
+// Four 0xRRGGBB colours as pixels of the rule's format.
+inline __m128i MapChannels128(__m128i rgb, const ChannelRule &rule)
+{
+    const __m128i byteMask = _mm_set1_epi32(0xFF);
+    __m128i value = _mm_set1_epi32(static_cast<int>(rule.alpha));
+    for (int c = 0; c < 3; ++c) {
+        __m128i channel = _mm_and_si128(_mm_srli_epi32(rgb, 16 - 8 * c), byteMask);
+        channel = _mm_srl_epi32(channel, _mm_cvtsi32_si128(rule.loss[c]));
+        value = _mm_or_si128(value, _mm_sll_epi32(channel, _mm_cvtsi32_si128(rule.shift[c])));
+    }
+    return _mm_and_si128(value, _mm_set1_epi32(static_cast<int>(rule.mask)));
+}
+
+// The low bytes of four lanes, as four bytes.
+inline uint32_t LowBytes128(__m128i lanes)
+{
+    const __m128i low = _mm_and_si128(lanes, _mm_set1_epi32(0xFF));
+    const __m128i halves = _mm_packs_epi32(low, low);
+    return static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(halves, halves)));
+}
+
+// Four of a run's three-word cells: three loads, split into code points,
+// fg and bg by shuffles.
+struct FourCells {
+    __m128i codepoint, fg, bg;
+
+    explicit FourCells(const GlypharCell *cells)
+    {
+        static_assert(sizeof(GlypharCell) == 12, "three words a cell");
+        const auto *words = reinterpret_cast<const float *>(cells);
+        // a: cp0 fg0 bg0 cp1, b: fg1 bg1 cp2 fg2, c: bg2 cp3 fg3 bg3
+        const __m128 a = _mm_loadu_ps(words), b = _mm_loadu_ps(words + 4),
+                     c = _mm_loadu_ps(words + 8);
+        codepoint = Words(_mm_shuffle_ps(a, _mm_shuffle_ps(b, c, _MM_SHUFFLE(1, 1, 2, 2)),
+                                         _MM_SHUFFLE(2, 0, 3, 0)));
+        fg = Words(_mm_shuffle_ps(_mm_shuffle_ps(a, b, _MM_SHUFFLE(0, 0, 1, 1)),
+                                  _mm_shuffle_ps(b, c, _MM_SHUFFLE(2, 2, 3, 3)),
+                                  _MM_SHUFFLE(2, 0, 2, 0)));
+        bg = Words(_mm_shuffle_ps(_mm_shuffle_ps(a, b, _MM_SHUFFLE(1, 1, 2, 2)),
+                                  _mm_shuffle_ps(c, c, _MM_SHUFFLE(3, 3, 0, 0)),
+                                  _MM_SHUFFLE(2, 0, 2, 0)));
+    }
+
+    static __m128i Words(__m128 v) { return _mm_castps_si128(v); }
+};
+
+// Cells [0, whole), whole a multiple of four, made ready four at a time,
+// as the vector writers' gridCells makes them.
+void PrepareFoursSse2(const GlypharCell *cells, int64_t whole, const ChannelRule &rule,
+                      uint32_t *fg, uint32_t *bg, uint8_t *kind, uint8_t *low, CellKinds &found)
+{
+    for (int64_t k = 0; k < whole; k += 4) {
+        const FourCells four(cells + k);
+        const __m128i cp = four.codepoint;
+        const __m128i shape =
+            _mm_or_si128(Below128(_mm_sub_epi32(cp, _mm_set1_epi32(0x2500)), 0xA0),
+                         Below128(_mm_sub_epi32(cp, _mm_set1_epi32(0x2800)), 0x100));
+        const __m128i transparent = _mm_cmpeq_epi32(four.bg, _mm_set1_epi32(-1));
+        const __m128i kinds =
+            _mm_or_si128(_mm_and_si128(shape, _mm_set1_epi32(kShapeKind)),
+                         _mm_and_si128(transparent, _mm_set1_epi32(kTransparentKind)));
+        const __m128i latin1 = _mm_andnot_si128(
+            Below128(_mm_sub_epi32(cp, _mm_set1_epi32(0x80)), 0x20), Below128(cp, 0x100));
+        found.latin1 = found.latin1 && _mm_movemask_ps(_mm_castsi128_ps(latin1)) == 0xF;
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(fg + k), MapChannels128(four.fg, rule));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(bg + k), MapChannels128(four.bg, rule));
+        const uint32_t kindBytes = LowBytes128(kinds), lowBytes = LowBytes128(cp);
+        std::memcpy(kind + k, &kindBytes, 4);
+        std::memcpy(low + k, &lowBytes, 4);
+        found.any |= static_cast<uint8_t>(kindBytes | kindBytes >> 8 | kindBytes >> 16 |
+                                          kindBytes >> 24);
+        found.all &= static_cast<uint8_t>(kindBytes & kindBytes >> 8 & kindBytes >> 16 &
+                                          kindBytes >> 24);
+    }
+}
+#endif
+
 // A run of a grid's cells made ready for drawing (see GridCellsWriter): by
 // the vector writers where they have a way and the format has no palette,
-// otherwise here, by tables.
+// otherwise here (four at a time in SSE2 registers where the CPU has them),
+// the rest by tables.
 uint32_t PrepareCells(const GlypharCell *cells, int64_t count, CellColours &colours, uint32_t *fg,
                       uint32_t *bg, uint8_t *kind, uint8_t *low)
 {
-    const Target &t = colours.t;
-    const VectorWriters *vector = VectorWritersFor(t.bytesPerPixel);
-    if (vector != nullptr && vector->gridCells != nullptr && colours.channels.direct &&
-        SDL_BYTEORDER == SDL_LIL_ENDIAN) {
-        ChannelRule rule;
-        for (int c = 0; c < 3; ++c) {
-            rule.loss[c] = colours.channels.loss[c];
-            rule.shift[c] = colours.channels.shift[c];
-        }
-        rule.alpha = colours.channels.alpha;
-        rule.mask = 0xFFFFFFFFu >> 8 * (4 - t.bytesPerPixel);
-        return vector->gridCells(cells, count, rule, fg, bg, kind, low);
+    const VectorWriters *vector = VectorWritersFor(colours.t.bytesPerPixel);
+    const bool direct = colours.channels.direct && SDL_BYTEORDER == SDL_LIL_ENDIAN;
+    if (direct && vector != nullptr && vector->gridCells != nullptr)
+        return vector->gridCells(cells, count, RuleOf(colours), fg, bg, kind, low);
+    CellKinds found;
+    int64_t done = 0;
+#if defined(GLYPHAR_SSE2)
+    if (direct) {
+        done = count - count % 4;
+        PrepareFoursSse2(cells, done, RuleOf(colours), fg, bg, kind, low, found);
     }
-    uint8_t any = 0, all = 0xFF;
-    bool latin1 = true;
-    for (int64_t k = 0; k < count; ++k) {
+#endif
+    for (int64_t k = done; k < count; ++k) {
         const uint32_t cp = cells[k].codepoint;
         kind[k] = static_cast<uint8_t>(IsShape(cp) |
                                        (cells[k].bg == GLYPHAR_TRANSPARENT ? kTransparentKind : 0));
         low[k] = static_cast<uint8_t>(cp);
-        latin1 = latin1 && cp < 0x100 && !(cp >= 0x80 && cp < 0xA0);
-        any |= kind[k];
-        all &= kind[k];
+        found.latin1 = found.latin1 && cp < 0x100 && !(cp >= 0x80 && cp < 0xA0);
+        found.Add(kind[k]);
     }
-    if (count > 1 && colours.channels.direct && !colours.tabled)
+    if (count - done > 1 && colours.channels.direct && !colours.tabled)
         colours.MakeTables();
     if (colours.tabled) {
-        for (int64_t k = 0; k < count; ++k) {
+        for (int64_t k = done; k < count; ++k) {
             fg[k] = colours.Tabled(cells[k].fg);
             bg[k] = colours.Tabled(cells[k].bg);
         }
     } else {
-        for (int64_t k = 0; k < count; ++k) {
+        for (int64_t k = done; k < count; ++k) {
             fg[k] = colours.Map(cells[k].fg);
             bg[k] = kind[k] & kTransparentKind ? 0 : colours.Map(cells[k].bg);
         }
     }
-    return CellsSummary(any & kShapeKind, any & kTransparentKind, all & kShapeKind,
-                        all & kTransparentKind, latin1);
+    return found.Summary();
 }
 
 // Built-in UTF-8 text with shapes: its cells decoded again, slots for the
