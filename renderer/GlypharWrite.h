@@ -268,6 +268,17 @@ struct PlacedGlyph {
     uint32_t glyph;
     bool shape, inkOnly;  // a shape has no glyph; ink only: its block is not painted
 };
+
+// Words [from, to) of `n` rows from row `first` blank: those past the last
+// glyph, in the vector gathers of placed glyphs.
+inline void BlankRowWords(uint64_t *rows, int64_t stride, int first, int n, int64_t from,
+                          int64_t to)
+{
+    for (int64_t w = from; w < to; ++w)
+        for (int r = 0; r < n; ++r)
+            rows[(first + r) * stride + w] = 0;
+}
+
 using PlacedGather = void (*)(uint64_t *rows, int64_t stride, const uint8_t *font,
                               int64_t glyphStride, const PlacedGlyph *glyphs, int count,
                               int64_t origin, int64_t window, int first, int end);

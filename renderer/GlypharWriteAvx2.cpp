@@ -435,9 +435,7 @@ GLYPHAR_AVX2 void GatherPlacedPass(uint64_t *rows, int64_t stride, const uint8_t
     }
     StoreRowWords<K>(rows, stride, first, n, index, current);
     StoreRowWords<K>(rows, stride, first, n, index + 1, next);
-    for (int64_t w = index + 2; w < words; ++w)
-        for (int r = 0; r < n; ++r)
-            rows[(first + r) * stride + w] = 0;
+    BlankRowWords(rows, stride, first, n, index + 2, words);
 }
 
 template <class Row>
