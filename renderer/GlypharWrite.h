@@ -114,6 +114,18 @@ void RepeatEight(uint32_t stored, uint64_t words[Bytes])
     }
 }
 
+// The 64 pixels of a row of bits from pixel p on, for stores that start
+// where the row's words do not; p may be negative (down to -63), and then
+// the first -p pixels are none.
+inline uint64_t BitsFrom(const uint64_t *bits, int64_t p)
+{
+    if (p < 0)
+        return bits[0] << -p;
+    const uint64_t *w = bits + (p >> 6);
+    const int shift = static_cast<int>(p & 63);
+    return shift == 0 ? w[0] : w[0] >> shift | w[1] << (64 - shift);
+}
+
 // For each byte of bits, eight pixels of Bytes bytes: 0xFF where lit.
 template <int Bytes>
 struct ByteMasks {

@@ -79,17 +79,6 @@ GLYPHAR_AVX512 inline void Store128(uint8_t *dst, uint64_t lit,
                               _mm_mask_blend_epi32(static_cast<__mmask8>(lit), bg, fg));
 }
 
-// The 64 / Bytes pixels of a row from pixel p on, as bits; p may be
-// negative (down to 1 - 64 / Bytes), and then the first -p lanes are none.
-GLYPHAR_AVX512 inline uint64_t BitsFrom(const uint64_t *bits, int64_t p)
-{
-    if (p < 0)
-        return bits[0] << -p;
-    const uint64_t *w = bits + (p >> 6);
-    const int shift = static_cast<int>(p & 63);
-    return shift == 0 ? w[0] : w[0] >> shift | w[1] << (64 - shift);
-}
-
 // An opaque row of `pixels` pixels in whole cache lines: each store covers
 // one aligned line, so none is split across two, and every line but the
 // first and last is written whole. dst holds whole pixels from a line's
