@@ -171,6 +171,15 @@ GLYPHAR_AVX2 inline void WholeWord256(uint8_t *dst, uint64_t word, __m256i fg, _
         PairsWord256(dst, word, fg, static_cast<uint32_t>(_mm256_extract_epi32(fg, 0)));
         return;
     }
+    if (!Opaque && Bytes == 4) {
+        if (word == 0)
+            return;
+        GLYPHAR_UNROLL(8)
+        for (int k = 0; k < 8; ++k)
+            _mm256_maskstore_epi32(reinterpret_cast<int *>(dst + 32 * k),
+                                   LaneMasks256<4>(StoreBits256<4>(word, k)), fg);
+        return;
+    }
     GLYPHAR_UNROLL(8)
     for (int k = 0; k < 2 * Bytes; ++k)
         Store32Bytes256<Bytes, Opaque>(dst + 32 * k, StoreBits256<Bytes>(word, k), fg, bg);
