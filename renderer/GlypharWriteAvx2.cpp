@@ -87,12 +87,9 @@ GLYPHAR_AVX2 inline void PairsFrom256(uint8_t *dst, uint64_t even, uint64_t odd,
     const uint32_t evenHere = static_cast<uint32_t>(even >> k) & 0xFFFF;
     const uint32_t oddHere = static_cast<uint32_t>(odd >> k) & 0xFFFF;
     // A lane's mask is its top bit: the second pixel of the pair.
-    if (evenHere != 0)
-        _mm256_maskstore_epi32(reinterpret_cast<int *>(dst + 2 * k),
-                               LaneMasks256<2>(evenHere << 1), fg);
-    if (oddHere != 0)
-        _mm256_maskstore_epi32(reinterpret_cast<int *>(dst + 2 * k + 2), LaneMasks256<2>(oddHere),
-                               fg);
+    _mm256_maskstore_epi32(reinterpret_cast<int *>(dst + 2 * k), LaneMasks256<2>(evenHere << 1),
+                           fg);
+    _mm256_maskstore_epi32(reinterpret_cast<int *>(dst + 2 * k + 2), LaneMasks256<2>(oddHere), fg);
 }
 
 GLYPHAR_AVX2 inline void PairsWord256(uint8_t *dst, uint64_t word,
