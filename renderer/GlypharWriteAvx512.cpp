@@ -39,10 +39,10 @@ GLYPHAR_AVX512 inline void Word512(uint8_t *dst, uint64_t lit,
                                    uint64_t stored, __m512i fg, __m512i bg)
 {
     constexpr int kShift = 64 / Bytes % 64;
+    if (stored == 0)
+        return;
     GLYPHAR_UNROLL(4)
     for (int k = 0; k < Bytes; ++k, dst += 64, lit >>= kShift, stored >>= kShift) {
-        if (stored == 0)  // nothing more to store: one exit, so that it unrolls
-            continue;
         if (Bytes == 1)
             _mm512_mask_storeu_epi8(dst, stored, _mm512_mask_blend_epi8(lit, bg, fg));
         else if (Bytes == 2)
