@@ -331,10 +331,16 @@ GLYPHAR_AVX2 inline void GatherUnscaled(uint64_t *rows, int64_t stride,
     int pos = static_cast<int>(at);  // where the next eight cells start in it
     for (int64_t i = 0; i < count && index < words; i += 8) {
         __m128i c[8];
-        GLYPHAR_UNROLL(8)
-        for (int k = 0; k < 8; ++k)
-            c[k] = _mm_load_si128(
-                reinterpret_cast<const __m128i *>(i + k < count ? font[cells[i + k]] : kBlank));
+        if (i + 8 <= count) {  // no test a cell, but for the last eight
+            GLYPHAR_UNROLL(8)
+            for (int k = 0; k < 8; ++k)
+                c[k] = _mm_load_si128(reinterpret_cast<const __m128i *>(font[cells[i + k]]));
+        } else {
+            GLYPHAR_UNROLL(8)
+            for (int k = 0; k < 8; ++k)
+                c[k] = _mm_load_si128(reinterpret_cast<const __m128i *>(
+                    i + k < count ? font[cells[i + k]] : kBlank));
+        }
         const __m128i a0 = _mm_unpacklo_epi8(c[0], c[1]), a1 = _mm_unpacklo_epi8(c[2], c[3]);
         const __m128i a2 = _mm_unpacklo_epi8(c[4], c[5]), a3 = _mm_unpacklo_epi8(c[6], c[7]);
         const __m128i h0 = _mm_unpackhi_epi8(c[0], c[1]), h1 = _mm_unpackhi_epi8(c[2], c[3]);
