@@ -17,7 +17,7 @@
 
 namespace glyphar {
 
-constexpr int64_t kWindow = 1024;
+constexpr int64_t kWindow = 1152;
 static_assert(kWindow % 64 == 0, "windows hold whole words");
 
 // A bit row's words: the window's, and two more that a gather of whole

@@ -311,6 +311,76 @@ GLYPHAR_AVX2 void Cell256(uint8_t *dst, int64_t pitch, const CellRows &cell,
 // the two halves joined), and shifted into place, every glyph row at once.
 //----------------------------------------------------------------------------
 
+// Glyph rows 0 to 9 of eight cells (blank past the `left` that remain),
+// each row's eight masks packed into 48 bits: rows 2k and 2k + 1 in the two
+// halves of packed[k].
+GLYPHAR_AVX2 inline void PackEight(__m128i packed[5], const uint8_t (*font)[16],
+                                   const unsigned char *cells, int64_t left)
+{
+    alignas(16) static const uint8_t kBlank[16] = {};
+    const __m128i pairs = _mm_set1_epi16(0x4001);      // a + 64 * b
+    const __m128i quads = _mm_set1_epi32(0x10000001);  // a + 4096 * b
+    const __m128i join = _mm_setr_epi8(0, 1, 2, 4, 5, 6, -128, -128, 8, 9, 10, 12, 13, 14, -128,
+                                       -128);
+    __m128i c[8];
+    if (left >= 8) {  // no test a cell, but for the last eight
+        GLYPHAR_UNROLL(8)
+        for (int k = 0; k < 8; ++k)
+            c[k] = _mm_load_si128(reinterpret_cast<const __m128i *>(font[cells[k]]));
+    } else {
+        GLYPHAR_UNROLL(8)
+        for (int k = 0; k < 8; ++k)
+            c[k] = _mm_load_si128(
+                reinterpret_cast<const __m128i *>(k < left ? font[cells[k]] : kBlank));
+    }
+    const __m128i a0 = _mm_unpacklo_epi8(c[0], c[1]), a1 = _mm_unpacklo_epi8(c[2], c[3]);
+    const __m128i a2 = _mm_unpacklo_epi8(c[4], c[5]), a3 = _mm_unpacklo_epi8(c[6], c[7]);
+    const __m128i h0 = _mm_unpackhi_epi8(c[0], c[1]), h1 = _mm_unpackhi_epi8(c[2], c[3]);
+    const __m128i h2 = _mm_unpackhi_epi8(c[4], c[5]), h3 = _mm_unpackhi_epi8(c[6], c[7]);
+    const __m128i b0 = _mm_unpacklo_epi16(a0, a1), b1 = _mm_unpackhi_epi16(a0, a1);
+    const __m128i b2 = _mm_unpacklo_epi16(a2, a3), b3 = _mm_unpackhi_epi16(a2, a3);
+    const __m128i e0 = _mm_unpacklo_epi16(h0, h1), e1 = _mm_unpacklo_epi16(h2, h3);
+    packed[0] = _mm_unpacklo_epi32(b0, b2);
+    packed[1] = _mm_unpackhi_epi32(b0, b2);
+    packed[2] = _mm_unpacklo_epi32(b1, b3);
+    packed[3] = _mm_unpackhi_epi32(b1, b3);
+    packed[4] = _mm_unpacklo_epi32(e0, e1);
+    GLYPHAR_UNROLL(5)
+    for (int k = 0; k < 5; ++k)
+        packed[k] = _mm_shuffle_epi8(_mm_madd_epi16(_mm_maddubs_epi16(packed[k], pairs), quads),
+                                     join);
+}
+
+// Word `index` of rows 0 to 9, from the halves of five registers.
+GLYPHAR_AVX2 inline void StoreWords(uint64_t *rows, int64_t stride, int64_t index,
+                                    const __m128i words[5])
+{
+    GLYPHAR_UNROLL(5)
+    for (int k = 0; k < 5; ++k) {
+        _mm_storel_epi64(reinterpret_cast<__m128i *>(rows + 2 * k * stride + index), words[k]);
+        _mm_storeh_pd(reinterpret_cast<double *>(rows + (2 * k + 1) * stride + index),
+                      _mm_castsi128_pd(words[k]));
+    }
+}
+
+// Thirty-two cells from a word's start fill three words whole: each eight's
+// 48 bits go in at a shift known here, so no cell's place is worked out.
+template <int Shift>
+GLYPHAR_AVX2 inline void JoinEight(__m128i current[5], const __m128i packed[5])
+{
+    GLYPHAR_UNROLL(5)
+    for (int k = 0; k < 5; ++k)
+        current[k] = _mm_or_si128(current[k], _mm_slli_epi64(packed[k], Shift));
+}
+
+template <int Shift>
+GLYPHAR_AVX2 inline void CarryEight(__m128i current[5], const __m128i packed[5])
+{
+    GLYPHAR_UNROLL(5)
+    for (int k = 0; k < 5; ++k)
+        current[k] = _mm_srli_epi64(packed[k], Shift);
+}
+
 // Glyph rows 0 to 9 of `count` cells, the first with its left edge at `at`
 // (-5 to 0) in a window `window` pixels wide, into rows + r * stride. The
 // cells cover the window; nothing is written past its last word.
@@ -320,40 +390,30 @@ GLYPHAR_AVX2 inline void GatherUnscaled(uint64_t *rows, int64_t stride,
                                         int64_t count, int64_t at,
                                         int64_t window)
 {
-    alignas(16) static const uint8_t kBlank[16] = {};
-    const __m128i pairs = _mm_set1_epi16(0x4001);       // a + 64 * b
-    const __m128i quads = _mm_set1_epi32(0x10000001);   // a + 4096 * b
-    const __m128i join = _mm_setr_epi8(0, 1, 2, 4, 5, 6, -128, -128, 8, 9, 10, 12, 13, 14, -128,
-                                       -128);
     const int64_t words = (window + 63) / 64;
     __m128i current[5] = {};  // rows 2k and 2k + 1, the word being filled
-    int64_t index = 0;
-    int pos = static_cast<int>(at);  // where the next eight cells start in it
-    for (int64_t i = 0; i < count && index < words; i += 8) {
-        __m128i c[8];
-        if (i + 8 <= count) {  // no test a cell, but for the last eight
-            GLYPHAR_UNROLL(8)
-            for (int k = 0; k < 8; ++k)
-                c[k] = _mm_load_si128(reinterpret_cast<const __m128i *>(font[cells[i + k]]));
-        } else {
-            GLYPHAR_UNROLL(8)
-            for (int k = 0; k < 8; ++k)
-                c[k] = _mm_load_si128(reinterpret_cast<const __m128i *>(
-                    i + k < count ? font[cells[i + k]] : kBlank));
+    __m128i packed[5];
+    int64_t index = 0, i = 0;
+    if (at == 0) {
+        for (; i + 32 <= count && index + 3 <= words; i += 32, index += 3) {
+            PackEight(current, font, cells + i, 8);
+            PackEight(packed, font, cells + i + 8, 8);
+            JoinEight<48>(current, packed);
+            StoreWords(rows, stride, index, current);
+            CarryEight<16>(current, packed);
+            PackEight(packed, font, cells + i + 16, 8);
+            JoinEight<32>(current, packed);
+            StoreWords(rows, stride, index + 1, current);
+            CarryEight<32>(current, packed);
+            PackEight(packed, font, cells + i + 24, 8);
+            JoinEight<16>(current, packed);
+            StoreWords(rows, stride, index + 2, current);
         }
-        const __m128i a0 = _mm_unpacklo_epi8(c[0], c[1]), a1 = _mm_unpacklo_epi8(c[2], c[3]);
-        const __m128i a2 = _mm_unpacklo_epi8(c[4], c[5]), a3 = _mm_unpacklo_epi8(c[6], c[7]);
-        const __m128i h0 = _mm_unpackhi_epi8(c[0], c[1]), h1 = _mm_unpackhi_epi8(c[2], c[3]);
-        const __m128i h2 = _mm_unpackhi_epi8(c[4], c[5]), h3 = _mm_unpackhi_epi8(c[6], c[7]);
-        const __m128i b0 = _mm_unpacklo_epi16(a0, a1), b1 = _mm_unpackhi_epi16(a0, a1);
-        const __m128i b2 = _mm_unpacklo_epi16(a2, a3), b3 = _mm_unpackhi_epi16(a2, a3);
-        const __m128i e0 = _mm_unpacklo_epi16(h0, h1), e1 = _mm_unpacklo_epi16(h2, h3);
-        __m128i packed[5] = {_mm_unpacklo_epi32(b0, b2), _mm_unpackhi_epi32(b0, b2),
-                             _mm_unpacklo_epi32(b1, b3), _mm_unpackhi_epi32(b1, b3),
-                             _mm_unpacklo_epi32(e0, e1)};
-        GLYPHAR_UNROLL(5)
-        for (__m128i &p : packed)
-            p = _mm_shuffle_epi8(_mm_madd_epi16(_mm_maddubs_epi16(p, pairs), quads), join);
+        std::fill(current, current + 5, _mm_setzero_si128());
+    }
+    int pos = static_cast<int>(at);  // where the next eight cells start in it
+    for (; i < count && index < words; i += 8) {
+        PackEight(packed, font, cells + i, count - i);
         if (pos < 0) {  // the first cells start left of the window
             GLYPHAR_UNROLL(5)
             for (int k = 0; k < 5; ++k)
@@ -369,23 +429,15 @@ GLYPHAR_AVX2 inline void GatherUnscaled(uint64_t *rows, int64_t stride,
             pos += 48;
             continue;
         }
+        StoreWords(rows, stride, index, current);
         GLYPHAR_UNROLL(5)
-        for (int k = 0; k < 5; ++k) {
-            _mm_storel_epi64(reinterpret_cast<__m128i *>(rows + 2 * k * stride + index), current[k]);
-            _mm_storeh_pd(reinterpret_cast<double *>(rows + (2 * k + 1) * stride + index),
-                          _mm_castsi128_pd(current[k]));
+        for (int k = 0; k < 5; ++k)
             current[k] = _mm_srl_epi64(packed[k], down);  // nothing when pos is 0
-        }
         ++index;
         pos -= 16;
     }
     if (index < words)
-        GLYPHAR_UNROLL(5)
-        for (int k = 0; k < 5; ++k) {
-            _mm_storel_epi64(reinterpret_cast<__m128i *>(rows + 2 * k * stride + index), current[k]);
-            _mm_storeh_pd(reinterpret_cast<double *>(rows + (2 * k + 1) * stride + index),
-                          _mm_castsi128_pd(current[k]));
-        }
+        StoreWords(rows, stride, index, current);
 }
 
 //----------------------------------------------------------------------------
