@@ -765,9 +765,13 @@ void DrawGridChunk(const Target &t, const CellGeometry &g, const GlypharFont *fo
     const int64_t right = std::min(x + (count - 1) * pitch + width, t.right);
     if (left >= right)
         return;
-    // The window's pixels, and room for what the fill writes past them.
-    alignas(64) uint8_t fg[(kWindow + 64) * 4], bg[(kWindow + 64) * 4];
-    uint8_t *bgOrNone = opaque ? bg : nullptr;
+    // The window's pixels, and room for what the fill writes past them. The
+    // lines start where the surface's row does within a cache line, so that
+    // a vector writer's loads from them are aligned as its stores are.
+    alignas(64) uint8_t fgPixels[(kWindow + 64) * 4], bgPixels[(kWindow + 64) * 4];
+    const uintptr_t phase =
+        reinterpret_cast<uintptr_t>(PixelAddress(t, left, std::max(y, t.top))) & 63;
+    uint8_t *fg = fgPixels + phase, *bgOrNone = opaque ? bgPixels + phase : nullptr;
     WithPixelSize(t.bytesPerPixel, [&](auto bytes) {
         FillLines<bytes>(fg, bgOrNone, fgPixel, bgPixel, count, pitch, width, x, left, right);
     });

@@ -203,6 +203,67 @@ GLYPHAR_AVX512 inline void ColouredWord512(uint8_t *dst, uint64_t word, const ui
     }
 }
 
+// The pixels of the lines that `keep` marks, 64 bytes from `from`; no other
+// byte is read.
+template <int Bytes>
+GLYPHAR_AVX512 inline __m512i LoadSome512(uint64_t keep, const uint8_t *from)
+{
+    if (Bytes == 1)
+        return _mm512_maskz_loadu_epi8(keep, from);
+    if (Bytes == 2)
+        return _mm512_maskz_loadu_epi16(static_cast<__mmask32>(keep), from);
+    return _mm512_maskz_loadu_epi32(static_cast<__mmask16>(keep), from);
+}
+
+// The pixels of a line that `keep` marks, from the lines of colours.
+template <int Bytes, bool Opaque>
+GLYPHAR_AVX512 inline void ColouredLine512(uint8_t *dst, uint64_t lit, uint64_t keep,
+                                           const uint8_t *fgLine, const uint8_t *bgLine)
+{
+    const __m512i fg = LoadSome512<Bytes>(keep, fgLine);
+    if (Opaque)
+        StoreSome512<Bytes>(dst, keep, Blend512<Bytes>(lit, fg, LoadSome512<Bytes>(keep, bgLine)));
+    else
+        StoreSome512<Bytes>(dst, lit & keep, fg);
+}
+
+// A row of a colour per pixel in whole cache lines, as AlignedRow512. The
+// caller lays the lines out where the row starts within a cache line, so
+// that their loads are aligned too; the first and last lines load only the
+// pixels they store.
+template <int Bytes, bool Opaque>
+GLYPHAR_AVX512 inline void AlignedColouredRow512(uint8_t *dst, const uint64_t *bits,
+                                                 int64_t pixels, const uint8_t *fgLine,
+                                                 const uint8_t *bgLine)
+{
+    constexpr int kLanes = 64 / Bytes;
+    constexpr uint64_t kAll = kLanes == 64 ? ~uint64_t{0} : (uint64_t{1} << kLanes) - 1;
+    const int before = static_cast<int>(reinterpret_cast<uintptr_t>(dst) & 63) / Bytes;
+    int64_t p = 0;
+    if (before != 0) {  // the first line, from the row's start
+        uint64_t keep = kAll << before & kAll;
+        if (pixels < kLanes - before)
+            keep &= (uint64_t{1} << (before + pixels)) - 1;
+        const int64_t back = before * Bytes;
+        ColouredLine512<Bytes, Opaque>(dst - back, bits[0] << before, keep, fgLine - back,
+                                       Opaque ? bgLine - back : nullptr);
+        p = kLanes - before;
+    }
+    for (; p + kLanes <= pixels; p += kLanes) {  // whole lines
+        const uint64_t lit = BitsFrom(bits, p) & kAll;
+        const __m512i fg = _mm512_loadu_si512(fgLine + p * Bytes);
+        if (Opaque)
+            _mm512_store_si512(dst + p * Bytes,
+                               Blend512<Bytes>(lit, fg, _mm512_loadu_si512(bgLine + p * Bytes)));
+        else
+            StoreSome512<Bytes>(dst + p * Bytes, lit, fg);
+    }
+    if (p < pixels)  // the last line, to the row's end
+        ColouredLine512<Bytes, Opaque>(dst + p * Bytes, BitsFrom(bits, p),
+                                       (uint64_t{1} << (pixels - p)) - 1, fgLine + p * Bytes,
+                                       Opaque ? bgLine + p * Bytes : nullptr);
+}
+
 // Rows with a colour per pixel: each store's pixels loaded from the lines;
 // whole words unrolled, then the partial one.
 template <int Bytes, bool Opaque>
@@ -216,6 +277,10 @@ GLYPHAR_AVX512 void Coloured512(uint8_t *dst, int64_t pitch, const RowRuns &runs
     for (int r = local.first; r <= local.last; ++r) {
         const uint64_t *bits = local.BitsOf(r);
         for (int64_t n = local.height[r]; n > 0; --n, dst += pitch) {
+            if (reinterpret_cast<uintptr_t>(dst) % Bytes == 0) {
+                AlignedColouredRow512<Bytes, Opaque>(dst, bits, pixels, fgLine, bgLine);
+                continue;
+            }
             for (int64_t p = 0; p < whole; p += 64)
                 ColouredWord512<Bytes, Opaque>(dst + p * Bytes, bits[p >> 6], fgLine, bgLine, p);
             for (int64_t p = whole; p < pixels; p += kLanes) {
