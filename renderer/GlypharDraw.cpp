@@ -630,7 +630,7 @@ struct RowPlacer {
 
     // Up to `room` more glyphs into `out`, added to *summary; how many.
     // The loop's state stays in locals, in registers.
-    int Place(PlacedGlyph *out, int room, PlacedSummary *summary)
+    GLYPHAR_ALWAYS_INLINE int Place(PlacedGlyph *out, int room, PlacedSummary *summary)
     {
         const GlypharFont &font = *grid.advances;
         const int64_t reachLeft = std::min<int64_t>(0, g.cols.origin);
