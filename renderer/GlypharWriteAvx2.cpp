@@ -142,6 +142,12 @@ GLYPHAR_AVX2 inline void Word256(uint8_t *dst, uint64_t word, int bytes,
 template <int Bytes, bool Opaque>
 GLYPHAR_AVX2 inline void Store32Bytes256(uint8_t *dst, uint32_t bits, __m256i fg, __m256i bg)
 {
+    if (Opaque && Bytes == 4) {
+        const __m256i lit = _mm256_loadu_si256(
+            reinterpret_cast<const __m256i *>(kByteMasks<4>.mask[bits]));
+        _mm256_storeu_si256(reinterpret_cast<__m256i *>(dst), _mm256_blendv_epi8(bg, fg, lit));
+        return;
+    }
     const __m256i lit = LaneMasks256<Bytes>(bits);
     if (!Opaque) {
         if (bits != 0)
