@@ -235,6 +235,31 @@ struct ByteCells : EqualCells {
     }
 };
 
+// How many of the 8 bytes from p (all within the text) lead with plain
+// ASCII, 0x0B to 0x7F: each its own cell and slot. A byte past the newline
+// and below 0x80 is one whose subtraction of 0x0B leaves its top bit clear;
+// borrows only reach bytes after the first that fails, which do not count.
+inline int AsciiLead8(const unsigned char *p)
+{
+    uint64_t word;
+    std::memcpy(&word, p, 8);
+#if SDL_BYTEORDER == SDL_BIG_ENDIAN
+    word = __builtin_bswap64(word);  // the first byte lowest, as below
+#endif
+    const uint64_t high = 0x8080808080808080u;
+    const uint64_t fails = (word | ((word - 0x0B0B0B0B0B0B0B0Bu) & ~word)) & high;
+    if (fails == 0)
+        return 8;
+#if defined(__GNUC__)
+    return __builtin_ctzll(fails) / 8;
+#else
+    int lead = 0;
+    for (; !(fails >> (8 * lead + 7) & 1); ++lead) {
+    }
+    return lead;
+#endif
+}
+
 // A longer row's cells past the last slot are not recorded: drawing decodes
 // such a row again.
 template <bool Record>
@@ -272,30 +297,71 @@ struct Utf8Cells : EqualCells {
 
     // Most cells of most text are ASCII, which is its own slot, or one of
     // Latin-1's letters, two bytes led by C3: each goes through on a test or
-    // two, and only other characters are decoded in full.
+    // two, and only other characters are decoded in full. One character
+    // into slot n; false, with nothing taken, at a NUL or a newline.
+    template <bool Store>
+    static GLYPHAR_ALWAYS_INLINE bool TakeOne(const unsigned char *&p, unsigned char *slot,
+                                              int64_t n)
+    {
+        const unsigned first = *p;
+        if (first - 0x0Bu < 0x80u - 0x0Bu) {  // past the newline, below 0x80
+            if (Store)
+                slot[n] = static_cast<uint8_t>(first);
+            ++p;
+        } else if (first == 0xC3 && (p[1] & 0xC0u) == 0x80) {  // U+00C0 to U+00FF
+            if (Store)
+                slot[n] = static_cast<uint8_t>(p[1] + 0x40);
+            p += 2;
+        } else if (first == '\0' || first == '\n') {
+            return false;
+        } else {
+            const Utf8Char c = NextChar(p);
+            if (Store)
+                slot[n] = SlotOf(c.codepoint);
+            p += c.length;
+        }
+        return true;
+    }
+
+    // A long stretch that starts with 8 ASCII characters takes its runs of
+    // ASCII 8 bytes a step (TakeSteps). Text that starts otherwise, as text
+    // with many accents, goes a character at a time: steps would cost it
+    // more than they save.
     template <bool Store>
     TakenCells TakeStretch(const unsigned char *p, int64_t used, int64_t room)
     {
+        if (room >= ByteCells::kLongRun && strnlen(reinterpret_cast<const char *>(p), 8) == 8 &&
+            AsciiLead8(p) == 8)
+            return TakeSteps<Store>(p, used, room);
         unsigned char *slot = Store ? slots + used : nullptr;
         int64_t n = 0;
-        for (; n < room; ++n) {
-            const unsigned first = *p;
-            if (first - 0x0Bu < 0x80u - 0x0Bu) {  // past the newline, below 0x80
-                if (Store)
-                    slot[n] = static_cast<uint8_t>(first);
-                ++p;
-            } else if (first == 0xC3 && (p[1] & 0xC0u) == 0x80) {  // U+00C0 to U+00FF
-                if (Store)
-                    slot[n] = static_cast<uint8_t>(p[1] + 0x40);
-                p += 2;
-            } else if (first == '\0' || first == '\n') {
-                break;
-            } else {
-                const Utf8Char c = NextChar(p);
-                if (Store)
-                    slot[n] = SlotOf(c.codepoint);
-                p += c.length;
+        for (; n < room && TakeOne<Store>(p, slot, n); ++n) {
+        }
+        return {p, n, n * grid.cellWidth};
+    }
+
+    // Steps of 8 bytes, within the bytes known to hold no NUL (the room, in
+    // characters, of up to 4 bytes each); a step that meets other bytes
+    // takes its ASCII lead, then a character the long way.
+    template <bool Store>
+    TakenCells TakeSteps(const unsigned char *p, int64_t used, int64_t room)
+    {
+        unsigned char *slot = Store ? slots + used : nullptr;
+        const unsigned char *sure =
+            p + strnlen(reinterpret_cast<const char *>(p), static_cast<size_t>(4 * room));
+        int64_t n = 0;
+        while (n < room) {
+            if (p + 8 <= sure && n + 8 <= room) {
+                const int lead = AsciiLead8(p);
+                if (Store)  // all 8: the slots past the lead are written again
+                    std::memcpy(slot + n, p, 8);
+                p += lead, n += lead;
+                if (lead == 8)
+                    continue;
             }
+            if (!TakeOne<Store>(p, slot, n))
+                break;
+            ++n;
         }
         return {p, n, n * grid.cellWidth};
     }
