@@ -320,44 +320,44 @@ GLYPHAR_AVX2 void Cell256(uint8_t *dst, int64_t pitch, const CellRows &cell,
 // the two halves joined), and shifted into place, every glyph row at once.
 //----------------------------------------------------------------------------
 
-// Glyph rows 0 to 9 of eight cells (blank past the `left` that remain),
-// each row's eight masks packed into 48 bits: rows 2k and 2k + 1 in the two
-// halves of packed[k].
-GLYPHAR_AVX2 inline void PackEight(__m128i packed[5], const uint8_t (*font)[16],
-                                   const unsigned char *cells, int64_t left)
+// Glyph rows 0 to 9 of sixteen cells (blank past the `left` that remain),
+// each eight's rows packed into 48 bits: rows 2k and 2k + 1 of the first
+// eight in the two halves of first[k], of the second eight in second[k].
+// The eights go through the transpose side by side, one to a 128-bit lane.
+GLYPHAR_AVX2 GLYPHAR_ALWAYS_INLINE void PackSixteen(__m128i first[5], __m128i second[5],
+                                                    const uint8_t (*font)[16],
+                                                    const unsigned char *cells, int64_t left)
 {
     alignas(16) static const uint8_t kBlank[16] = {};
-    const __m128i pairs = _mm_set1_epi16(0x4001);      // a + 64 * b
-    const __m128i quads = _mm_set1_epi32(0x10000001);  // a + 4096 * b
-    const __m128i join = _mm_setr_epi8(0, 1, 2, 4, 5, 6, -128, -128, 8, 9, 10, 12, 13, 14, -128,
-                                       -128);
-    __m128i c[8];
-    if (left >= 8) {  // no test a cell, but for the last eight
-        GLYPHAR_UNROLL(8)
-        for (int k = 0; k < 8; ++k)
-            c[k] = _mm_load_si128(reinterpret_cast<const __m128i *>(font[cells[k]]));
-    } else {
-        GLYPHAR_UNROLL(8)
-        for (int k = 0; k < 8; ++k)
-            c[k] = _mm_load_si128(
-                reinterpret_cast<const __m128i *>(k < left ? font[cells[k]] : kBlank));
-    }
-    const __m128i a0 = _mm_unpacklo_epi8(c[0], c[1]), a1 = _mm_unpacklo_epi8(c[2], c[3]);
-    const __m128i a2 = _mm_unpacklo_epi8(c[4], c[5]), a3 = _mm_unpacklo_epi8(c[6], c[7]);
-    const __m128i h0 = _mm_unpackhi_epi8(c[0], c[1]), h1 = _mm_unpackhi_epi8(c[2], c[3]);
-    const __m128i h2 = _mm_unpackhi_epi8(c[4], c[5]), h3 = _mm_unpackhi_epi8(c[6], c[7]);
-    const __m128i b0 = _mm_unpacklo_epi16(a0, a1), b1 = _mm_unpackhi_epi16(a0, a1);
-    const __m128i b2 = _mm_unpacklo_epi16(a2, a3), b3 = _mm_unpackhi_epi16(a2, a3);
-    const __m128i e0 = _mm_unpacklo_epi16(h0, h1), e1 = _mm_unpacklo_epi16(h2, h3);
-    packed[0] = _mm_unpacklo_epi32(b0, b2);
-    packed[1] = _mm_unpackhi_epi32(b0, b2);
-    packed[2] = _mm_unpacklo_epi32(b1, b3);
-    packed[3] = _mm_unpackhi_epi32(b1, b3);
-    packed[4] = _mm_unpacklo_epi32(e0, e1);
+    const __m256i pairs = _mm256_set1_epi16(0x4001);      // a + 64 * b
+    const __m256i quads = _mm256_set1_epi32(0x10000001);  // a + 4096 * b
+    const __m256i join = _mm256_broadcastsi128_si256(
+        _mm_setr_epi8(0, 1, 2, 4, 5, 6, -128, -128, 8, 9, 10, 12, 13, 14, -128, -128));
+    const auto glyph = [&](int k) {
+        return reinterpret_cast<const __m128i *>(left >= 16 || k < left ? font[cells[k]] : kBlank);
+    };
+    __m256i c[8];
+    GLYPHAR_UNROLL(8)
+    for (int k = 0; k < 8; ++k)
+        c[k] = _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_load_si128(glyph(k))),
+                                       _mm_load_si128(glyph(k + 8)), 1);
+    const __m256i a0 = _mm256_unpacklo_epi8(c[0], c[1]), a1 = _mm256_unpacklo_epi8(c[2], c[3]);
+    const __m256i a2 = _mm256_unpacklo_epi8(c[4], c[5]), a3 = _mm256_unpacklo_epi8(c[6], c[7]);
+    const __m256i h0 = _mm256_unpackhi_epi8(c[0], c[1]), h1 = _mm256_unpackhi_epi8(c[2], c[3]);
+    const __m256i h2 = _mm256_unpackhi_epi8(c[4], c[5]), h3 = _mm256_unpackhi_epi8(c[6], c[7]);
+    const __m256i b0 = _mm256_unpacklo_epi16(a0, a1), b1 = _mm256_unpackhi_epi16(a0, a1);
+    const __m256i b2 = _mm256_unpacklo_epi16(a2, a3), b3 = _mm256_unpackhi_epi16(a2, a3);
+    const __m256i e0 = _mm256_unpacklo_epi16(h0, h1), e1 = _mm256_unpacklo_epi16(h2, h3);
+    const __m256i rows[5] = {_mm256_unpacklo_epi32(b0, b2), _mm256_unpackhi_epi32(b0, b2),
+                             _mm256_unpacklo_epi32(b1, b3), _mm256_unpackhi_epi32(b1, b3),
+                             _mm256_unpacklo_epi32(e0, e1)};
     GLYPHAR_UNROLL(5)
-    for (int k = 0; k < 5; ++k)
-        packed[k] = _mm_shuffle_epi8(_mm_madd_epi16(_mm_maddubs_epi16(packed[k], pairs), quads),
-                                     join);
+    for (int k = 0; k < 5; ++k) {
+        const __m256i packed = _mm256_shuffle_epi8(
+            _mm256_madd_epi16(_mm256_maddubs_epi16(rows[k], pairs), quads), join);
+        first[k] = _mm256_castsi256_si128(packed);
+        second[k] = _mm256_extracti128_si256(packed, 1);
+    }
 }
 
 // Word `index` of rows 0 to 9, from the halves of five registers.
@@ -405,24 +405,24 @@ GLYPHAR_AVX2 inline void GatherUnscaled(uint64_t *rows, int64_t stride,
     int64_t index = 0, i = 0;
     if (at == 0) {
         for (; i + 32 <= count && index + 3 <= words; i += 32, index += 3) {
-            PackEight(current, font, cells + i, 8);
-            PackEight(packed, font, cells + i + 8, 8);
+            __m128i third[5];
+            PackSixteen(current, packed, font, cells + i, 16);
             JoinEight<48>(current, packed);
             StoreWords(rows, stride, index, current);
             CarryEight<16>(current, packed);
-            PackEight(packed, font, cells + i + 16, 8);
+            PackSixteen(packed, third, font, cells + i + 16, 16);
             JoinEight<32>(current, packed);
             StoreWords(rows, stride, index + 1, current);
             CarryEight<32>(current, packed);
-            PackEight(packed, font, cells + i + 24, 8);
-            JoinEight<16>(current, packed);
+            JoinEight<16>(current, third);
             StoreWords(rows, stride, index + 2, current);
         }
         std::fill(current, current + 5, _mm_setzero_si128());
     }
     int pos = static_cast<int>(at);  // where the next eight cells start in it
     for (; i < count && index < words; i += 8) {
-        PackEight(packed, font, cells + i, count - i);
+        __m128i unused[5];
+        PackSixteen(packed, unused, font, cells + i, std::min<int64_t>(count - i, 8));
         if (pos < 0) {  // the first cells start left of the window
             GLYPHAR_UNROLL(5)
             for (int k = 0; k < 5; ++k)
