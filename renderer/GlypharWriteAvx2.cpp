@@ -754,14 +754,47 @@ GLYPHAR_AVX2 inline __m256i SpreadEight256(__m256i colours, int64_t pitch, int64
                      kCellOfLane8.at[pitch][eight < 10 ? eight : 9])));
 }
 
+// Whole eights of cells but the last, at a pitch known here: the lanes'
+// tables load once, and each eight makes a fixed number of stores. (Two
+// 2-byte pixels of a cell share a lane, as the pitch is even.) Returns the
+// cells done.
+template <int Bytes, int Pitch>
+GLYPHAR_AVX2 int64_t WholeEights256(uint8_t *line, const uint32_t *pixel, int64_t count)
+{
+    static_assert(Pitch % 2 == 0 && 8 * Pitch * Bytes % 32 == 0, "stores of whole lanes");
+    constexpr int kStores = 8 * Pitch * Bytes / 32, kLanePitch = Bytes == 2 ? Pitch / 2 : Pitch;
+    __m256i at[kStores];
+    GLYPHAR_UNROLL(8)
+    for (int store = 0; store < kStores; ++store)
+        at[store] = _mm256_load_si256(
+            reinterpret_cast<const __m256i *>(kCellOfLane8.at[kLanePitch][store]));
+    int64_t k = 0;
+    for (; k + 8 < count; k += 8, line += 8 * Pitch * Bytes) {
+        __m256i colours = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(pixel + k));
+        if (Bytes == 2)
+            colours = _mm256_or_si256(colours, _mm256_slli_epi32(colours, 16));
+        GLYPHAR_UNROLL(8)
+        for (int store = 0; store < kStores; ++store)
+            _mm256_storeu_si256(reinterpret_cast<__m256i *>(line + store * 32),
+                                _mm256_permutevar8x32_epi32(colours, at[store]));
+    }
+    return k;
+}
+
 // Eight cells at a time, their colours spread over the line by a permute
-// each eight pixels; 2-byte pixels packed from two such.
+// each eight pixels; 2-byte pixels packed from two such. The built-in
+// font's pitch at size 1 (6), and 8-pixel fonts', have loops of their own.
 template <int Bytes>
 GLYPHAR_AVX2 void CellsLine256(uint8_t *line, const uint32_t *pixel, int64_t count, int64_t pitch)
 {
     const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
     constexpr int kPixels = 32 / Bytes;  // a store's
-    for (int64_t k = 0; k < count; k += 8, line += 8 * pitch * Bytes) {
+    int64_t k = 0;
+    if (pitch == 6)
+        k = WholeEights256<Bytes, 6>(line, pixel, count);
+    else if (pitch == 8)
+        k = WholeEights256<Bytes, 8>(line, pixel, count);
+    for (line += k * pitch * Bytes; k < count; k += 8, line += 8 * pitch * Bytes) {
         const int n = static_cast<int>(count - k < 8 ? count - k : 8);
         const __m256i in = _mm256_cmpgt_epi32(_mm256_set1_epi32(n), lanes);
         // Past the last cell, its colour again.

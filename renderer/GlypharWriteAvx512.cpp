@@ -398,15 +398,60 @@ struct CellOfLane {
 alignas(64) constexpr CellOfLane<32, uint16_t> kCellOfLane16{};
 alignas(64) constexpr CellOfLane<16, uint32_t> kCellOfLane32{};
 
+// A line's lanes spread from sixteen cells' colours by the table `at`.
+template <int Bytes>
+GLYPHAR_AVX512 inline __m512i SpreadSixteen512(__m512i colours, __m512i at)
+{
+    return Bytes == 2 ? _mm512_maskz_permutexvar_epi16(~0u, at, colours)
+                      : _mm512_maskz_permutexvar_epi32(0xFFFF, at, colours);
+}
+
+template <int Bytes>
+GLYPHAR_AVX512 inline const void *CellOfLane512(int64_t pitch, int64_t store)
+{
+    return Bytes == 2 ? static_cast<const void *>(kCellOfLane16.at[pitch][store])
+                      : static_cast<const void *>(kCellOfLane32.at[pitch][store]);
+}
+
+// Whole sixteens of cells but the last, at a pitch known here: the lanes'
+// tables load once, and each sixteen makes a fixed number of stores.
+// Returns the cells done.
+template <int Bytes, int Pitch>
+GLYPHAR_AVX512 int64_t WholeSixteens512(uint8_t *line, const uint32_t *pixel, int64_t count)
+{
+    static_assert(16 * Pitch * Bytes % 64 == 0, "stores of whole lanes");
+    constexpr int kStores = 16 * Pitch * Bytes / 64;
+    __m512i at[kStores];
+    GLYPHAR_UNROLL(8)
+    for (int store = 0; store < kStores; ++store)
+        at[store] = _mm512_load_si512(CellOfLane512<Bytes>(Pitch, store));
+    int64_t k = 0;
+    for (; k + 16 < count; k += 16, line += 16 * Pitch * Bytes) {
+        __m512i colours = _mm512_loadu_si512(pixel + k);
+        if (Bytes == 2)
+            colours = _mm512_castsi256_si512(_mm512_maskz_cvtepi32_epi16(0xFFFF, colours));
+        GLYPHAR_UNROLL(8)
+        for (int store = 0; store < kStores; ++store)
+            _mm512_storeu_si512(line + store * 64, SpreadSixteen512<Bytes>(colours, at[store]));
+    }
+    return k;
+}
+
 // Sixteen cells at a time, their colours spread over the line by a permute
 // a store. (Zero-masked forms throughout: GCC warns of the plain ones'
-// undefined source.)
+// undefined source.) The built-in font's pitch at size 1 (6), and 8-pixel
+// fonts', have loops of their own.
 template <int Bytes>
 GLYPHAR_AVX512 void CellsLine512(uint8_t *line, const uint32_t *pixel, int64_t count, int64_t pitch)
 {
     constexpr int kLanes = 64 / Bytes;
     const __m512i lanes = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
-    for (int64_t k = 0; k < count; k += 16, line += 16 * pitch * Bytes) {
+    int64_t k = 0;
+    if (pitch == 6)
+        k = WholeSixteens512<Bytes, 6>(line, pixel, count);
+    else if (pitch == 8)
+        k = WholeSixteens512<Bytes, 8>(line, pixel, count);
+    for (line += k * pitch * Bytes; k < count; k += 16, line += 16 * pitch * Bytes) {
         const int n = static_cast<int>(count - k < 16 ? count - k : 16);
         // Past the last cell, its colour again.
         __m512i colours = _mm512_maskz_permutexvar_epi32(
@@ -418,14 +463,10 @@ GLYPHAR_AVX512 void CellsLine512(uint8_t *line, const uint32_t *pixel, int64_t c
         // sixteen's run eight pixels on, past the last cell.
         const int64_t tail = k + 16 < count ? 0 : 8;
         const int64_t stores = (n * pitch + tail + kLanes - 1) / kLanes;
-        for (int64_t store = 0; store < stores && store < 8; ++store) {
-            const __m512i at = _mm512_load_si512(
-                Bytes == 2 ? static_cast<const void *>(kCellOfLane16.at[pitch][store])
-                           : static_cast<const void *>(kCellOfLane32.at[pitch][store]));
+        for (int64_t store = 0; store < stores && store < 8; ++store)
             _mm512_storeu_si512(line + store * 64,
-                                Bytes == 2 ? _mm512_maskz_permutexvar_epi16(~0u, at, colours)
-                                           : _mm512_maskz_permutexvar_epi32(0xFFFF, at, colours));
-        }
+                                SpreadSixteen512<Bytes>(
+                                    colours, _mm512_load_si512(CellOfLane512<Bytes>(pitch, store))));
     }
 }
 
