@@ -678,7 +678,25 @@ struct SpreadBits {
 };
 constexpr SpreadBits kSpreadBits{};
 
-// Eight cells at a time, their three words gathered.
+// Eight whole cells' three words each, apart: three loads, and each word
+// picked out by two blends and a permute.
+GLYPHAR_AVX2 inline void WholeEightCells(const int *words, __m256i &cp, __m256i &fg, __m256i &bg)
+{
+    const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(words));
+    const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(words + 8));
+    const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(words + 16));
+    // Word w of cell i is word 3i + w of the 24: lane (3i + w) % 8 of a, b
+    // or c. Each blend takes every lane from where one of the words lies.
+    const __m256i first = _mm256_blend_epi32(_mm256_blend_epi32(a, b, 0x92), c, 0x24);
+    const __m256i second = _mm256_blend_epi32(_mm256_blend_epi32(a, b, 0x24), c, 0x49);
+    const __m256i third = _mm256_blend_epi32(_mm256_blend_epi32(a, b, 0x49), c, 0x92);
+    cp = _mm256_permutevar8x32_epi32(first, _mm256_setr_epi32(0, 3, 6, 1, 4, 7, 2, 5));
+    fg = _mm256_permutevar8x32_epi32(second, _mm256_setr_epi32(1, 4, 7, 2, 5, 0, 3, 6));
+    bg = _mm256_permutevar8x32_epi32(third, _mm256_setr_epi32(2, 5, 0, 3, 6, 1, 4, 7));
+}
+
+// Eight cells at a time, their three words loaded apart (gathered, for the
+// last few).
 GLYPHAR_AVX2 uint32_t GridCells256(const GlypharCell *cells, int64_t count,
                                    const ChannelRule &rule, uint32_t *fg, uint32_t *bg,
                                    uint8_t *kind, uint8_t *low)
@@ -696,10 +714,15 @@ GLYPHAR_AVX2 uint32_t GridCells256(const GlypharCell *cells, int64_t count,
         const int n = static_cast<int>(count - k < 8 ? count - k : 8);
         const __m256i in = _mm256_cmpgt_epi32(_mm256_set1_epi32(n), lanes);
         const uint32_t inBits = (1u << n) - 1;
-        const __m256i zero = _mm256_setzero_si256();
-        const __m256i cp = _mm256_mask_i32gather_epi32(zero, words + 3 * k, word, in, 4);
-        const __m256i f = _mm256_mask_i32gather_epi32(zero, words + 3 * k + 1, word, in, 4);
-        const __m256i b = _mm256_mask_i32gather_epi32(zero, words + 3 * k + 2, word, in, 4);
+        __m256i cp, f, b;
+        if (n == 8) {
+            WholeEightCells(words + 3 * k, cp, f, b);
+        } else {
+            const __m256i zero = _mm256_setzero_si256();
+            cp = _mm256_mask_i32gather_epi32(zero, words + 3 * k, word, in, 4);
+            f = _mm256_mask_i32gather_epi32(zero, words + 3 * k + 1, word, in, 4);
+            b = _mm256_mask_i32gather_epi32(zero, words + 3 * k + 2, word, in, 4);
+        }
         const uint32_t shape =
             LaneBits256(_mm256_or_si256(Below256(_mm256_sub_epi32(cp, _mm256_set1_epi32(0x2500)), 0xA0),
                                         Below256(_mm256_sub_epi32(cp, _mm256_set1_epi32(0x2800)), 0x100))) &
