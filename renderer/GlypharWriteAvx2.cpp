@@ -600,6 +600,54 @@ GLYPHAR_AVX2 inline void ColouredWord256(uint8_t *dst, uint64_t word, const uint
     }
 }
 
+// Pixels p to pixels - 1 of a row with a colour per pixel, fewer than 64
+// from p on, 32 bytes a store (the last may be fewer).
+template <int Bytes, bool Opaque>
+GLYPHAR_AVX2 inline void ColouredTail256(uint8_t *dst, const uint64_t *bits, int64_t p,
+                                         int64_t pixels, const uint8_t *fgLine,
+                                         const uint8_t *bgLine)
+{
+    constexpr int kPixels = 32 / Bytes;
+    for (; p < pixels; p += kPixels) {
+        const uint32_t word = static_cast<uint32_t>(BitsFrom(bits, p));
+        const int64_t bytes = std::min<int64_t>(32, (pixels - p) * Bytes);
+        const uint32_t shown = bytes == 32 ? ~0u : (1u << (bytes / Bytes)) - 1;  // fewer pixels
+        const __m256i lit = LaneMasks256<Bytes>(word & shown);
+        const __m256i fg =
+            _mm256_loadu_si256(reinterpret_cast<const __m256i *>(fgLine + p * Bytes));
+        if (!Opaque) {
+            if ((word & shown) != 0)
+                _mm256_maskstore_epi32(reinterpret_cast<int *>(dst + p * Bytes), lit, fg);
+            continue;
+        }
+        const __m256i bg =
+            _mm256_loadu_si256(reinterpret_cast<const __m256i *>(bgLine + p * Bytes));
+        if (bytes == 32)
+            _mm256_storeu_si256(reinterpret_cast<__m256i *>(dst + p * Bytes),
+                                _mm256_blendv_epi8(bg, fg, lit));
+        else
+            StoreFirstBytes256(dst + p * Bytes, _mm256_blendv_epi8(bg, fg, lit),
+                               static_cast<int>(bytes));
+    }
+}
+
+// An opaque 4-byte row of a colour per pixel in stores that each fill half
+// of an aligned cache line, as AlignedRow256 (lines laid out at the row's
+// offset within a cache line make their loads aligned too).
+GLYPHAR_AVX2 inline void AlignedColouredRow256(uint8_t *dst, const uint64_t *bits, int64_t pixels,
+                                               const uint8_t *fgLine, const uint8_t *bgLine)
+{
+    const int before = static_cast<int>(reinterpret_cast<uintptr_t>(dst) & 31) / 4;
+    int64_t p = 0;
+    if (before != 0) {
+        ColouredTail256<4, true>(dst, bits, 0, 8, fgLine, bgLine);
+        p = 8 - before;
+    }
+    for (; p + 64 <= pixels; p += 64)
+        ColouredWord256<4, true>(dst + p * 4, BitsFrom(bits, p), fgLine, bgLine, p);
+    ColouredTail256<4, true>(dst, bits, p, pixels, fgLine, bgLine);
+}
+
 // Rows with a colour per pixel, 32 bytes a store, each store's pixels
 // loaded from the lines: whole words unrolled, then the partial one.
 // Transparent ones only with 4-byte lanes, which the masked store has.
@@ -607,36 +655,19 @@ template <int Bytes, bool Opaque>
 GLYPHAR_AVX2 void Coloured256(uint8_t *dst, int64_t pitch, const RowRuns &runs, const RowSpan &span,
                               const uint8_t *fgLine, const uint8_t *bgLine)
 {
-    constexpr int kPixels = 32 / Bytes;
     const int64_t whole = 64 * span.words, pixels = whole + span.partialPixels();
     const RowRuns local = runs;  // which the stores cannot alias
     for (int r = local.first; r <= local.last; ++r) {
         const uint64_t *bits = local.BitsOf(r);
         for (int64_t n = local.height[r]; n > 0; --n, dst += pitch) {
+            if (Opaque && Bytes == 4 && reinterpret_cast<uintptr_t>(dst) % 4 == 0 &&
+                pixels >= 8) {
+                AlignedColouredRow256(dst, bits, pixels, fgLine, bgLine);
+                continue;
+            }
             for (int64_t p = 0; p < whole; p += 64)
                 ColouredWord256<Bytes, Opaque>(dst + p * Bytes, bits[p >> 6], fgLine, bgLine, p);
-            for (int64_t p = whole; p < pixels; p += kPixels) {  // the last, partial word
-                const uint32_t word = static_cast<uint32_t>(bits[p >> 6] >> (p & 63));
-                const int64_t bytes = std::min<int64_t>(32, (pixels - p) * Bytes);
-                const uint32_t shown =
-                    bytes == 32 ? ~0u : (1u << (bytes / Bytes)) - 1;  // bytes < 32: fewer pixels
-                const __m256i lit = LaneMasks256<Bytes>(word & shown);
-                const __m256i fg =
-                    _mm256_loadu_si256(reinterpret_cast<const __m256i *>(fgLine + p * Bytes));
-                if (!Opaque) {
-                    if ((word & shown) != 0)
-                        _mm256_maskstore_epi32(reinterpret_cast<int *>(dst + p * Bytes), lit, fg);
-                    continue;
-                }
-                const __m256i bg =
-                    _mm256_loadu_si256(reinterpret_cast<const __m256i *>(bgLine + p * Bytes));
-                if (bytes == 32)
-                    _mm256_storeu_si256(reinterpret_cast<__m256i *>(dst + p * Bytes),
-                                        _mm256_blendv_epi8(bg, fg, lit));
-                else
-                    StoreFirstBytes256(dst + p * Bytes, _mm256_blendv_epi8(bg, fg, lit),
-                                       static_cast<int>(bytes));
-            }
+            ColouredTail256<Bytes, Opaque>(dst, bits, whole, pixels, fgLine, bgLine);
         }
     }
 }
