@@ -696,6 +696,43 @@ GLYPHAR_AVX2 inline __m256i MapChannels256(__m256i rgb, const ChannelRule &rule)
     return _mm256_and_si256(value, _mm256_set1_epi32(static_cast<int>(rule.mask)));
 }
 
+// How each channel of 0xRRGGBB moves into a pixel. In the usual formats
+// every channel moves right or stays: then a shift and an and each, the
+// shifts by vector (one operation, where by a register count takes two).
+struct ChannelMoves256 {
+    __m256i right[3], keep[3], alpha;
+    bool allRight;
+};
+
+GLYPHAR_AVX2 inline ChannelMoves256 ChannelMovesOf(const ChannelRule &rule)
+{
+    ChannelMoves256 moves;
+    moves.allRight = true;
+    for (int c = 0; c < 3; ++c) {
+        const int right = 16 - 8 * c + rule.loss[c] - rule.shift[c];
+        moves.allRight = moves.allRight && right >= 0;
+        moves.right[c] = _mm256_set1_epi32(std::max(right, 0));
+        moves.keep[c] = _mm256_set1_epi32(
+            static_cast<int>((0xFFu >> rule.loss[c] << rule.shift[c]) & rule.mask));
+    }
+    moves.alpha = _mm256_set1_epi32(static_cast<int>(rule.alpha & rule.mask));
+    return moves;
+}
+
+template <bool AllRight>
+GLYPHAR_AVX2 inline __m256i MapColours256(__m256i rgb, const ChannelRule &rule,
+                                          const ChannelMoves256 &moves)
+{
+    if (!AllRight)
+        return MapChannels256(rgb, rule);
+    __m256i value = moves.alpha;
+    GLYPHAR_UNROLL(3)
+    for (int c = 0; c < 3; ++c)
+        value = _mm256_or_si256(
+            value, _mm256_and_si256(_mm256_srlv_epi32(rgb, moves.right[c]), moves.keep[c]));
+    return value;
+}
+
 // Eight bits as eight bytes, bit k in byte k.
 struct SpreadBits {
     uint64_t of[256];
@@ -728,10 +765,12 @@ GLYPHAR_AVX2 inline void WholeEightCells(const int *words, __m256i &cp, __m256i 
 
 // Eight cells at a time, their three words loaded apart (gathered, for the
 // last few).
-GLYPHAR_AVX2 uint32_t GridCells256(const GlypharCell *cells, int64_t count,
-                                   const ChannelRule &rule, uint32_t *fg, uint32_t *bg,
-                                   uint8_t *kind, uint8_t *low)
+template <bool AllRight>
+GLYPHAR_AVX2 uint32_t GridCellsOf256(const GlypharCell *cells, int64_t count,
+                                     const ChannelRule &rule, uint32_t *fg, uint32_t *bg,
+                                     uint8_t *kind, uint8_t *low)
 {
+    const ChannelMoves256 moves = ChannelMovesOf(rule);
     static_assert(sizeof(GlypharCell) == 12, "three words a cell");
     const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
     const __m256i word = _mm256_setr_epi32(0, 3, 6, 9, 12, 15, 18, 21);
@@ -768,8 +807,10 @@ GLYPHAR_AVX2 uint32_t GridCells256(const GlypharCell *cells, int64_t count,
         allShapes &= shape | ~inBits;
         allTransparent &= transparent | ~inBits;
         allLatin1 &= latin1 | ~inBits;
-        _mm256_maskstore_epi32(reinterpret_cast<int *>(fg + k), in, MapChannels256(f, rule));
-        _mm256_maskstore_epi32(reinterpret_cast<int *>(bg + k), in, MapChannels256(b, rule));
+        _mm256_maskstore_epi32(reinterpret_cast<int *>(fg + k), in,
+                               MapColours256<AllRight>(f, rule, moves));
+        _mm256_maskstore_epi32(reinterpret_cast<int *>(bg + k), in,
+                               MapColours256<AllRight>(b, rule, moves));
         // Whole eights of bytes: the arrays hold a multiple of eight cells.
         const uint64_t kinds = kSpreadBits.of[shape] | kSpreadBits.of[transparent] << 1;
         std::memcpy(kind + k, &kinds, 8);
@@ -781,6 +822,15 @@ GLYPHAR_AVX2 uint32_t GridCells256(const GlypharCell *cells, int64_t count,
     }
     return CellsSummary(anyShape != 0, anyTransparent != 0, allShapes == 0xFF,
                         allTransparent == 0xFF, allLatin1 == 0xFF);
+}
+
+GLYPHAR_AVX2 uint32_t GridCells256(const GlypharCell *cells, int64_t count,
+                                   const ChannelRule &rule, uint32_t *fg, uint32_t *bg,
+                                   uint8_t *kind, uint8_t *low)
+{
+    return ChannelMovesOf(rule).allRight
+               ? GridCellsOf256<true>(cells, count, rule, fg, bg, kind, low)
+               : GridCellsOf256<false>(cells, count, rule, fg, bg, kind, low);
 }
 
 // For eight cells `pitch` (1 to 8) pixels apart: by eight pixels of a line,
