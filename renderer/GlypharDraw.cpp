@@ -836,6 +836,12 @@ ChannelRule RuleOf(const CellColours &colours)
     }
     rule.alpha = colours.channels.alpha;
     rule.mask = 0xFFFFFFFFu >> 8 * (4 - colours.t.bytesPerPixel);
+    rule.allRight = true;
+    for (int c = 0; c < 3; ++c) {
+        rule.right[c] = 16 - 8 * c + rule.loss[c] - rule.shift[c];
+        rule.keep[c] = (0xFFu >> rule.loss[c] << rule.shift[c]) & rule.mask;
+        rule.allRight = rule.allRight && rule.right[c] >= 0;
+    }
     return rule;
 }
 

@@ -235,6 +235,12 @@ using ColouredRowsWriter = void (*)(uint8_t *dst, int64_t pitch, const RowRuns &
 struct ChannelRule {
     int loss[3], shift[3];
     uint32_t alpha, mask;
+    // The same as moves: channel c shifted right by right[c] and kept where
+    // keep[c] is set. In the usual formats every channel moves right or
+    // stays (allRight), and vectors map it so in two operations.
+    int right[3];
+    uint32_t keep[3];
+    bool allRight;
 };
 
 // What GridCellsWriter finds of all of a grid's cells together.

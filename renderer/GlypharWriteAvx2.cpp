@@ -696,29 +696,24 @@ GLYPHAR_AVX2 inline __m256i MapChannels256(__m256i rgb, const ChannelRule &rule)
     return _mm256_and_si256(value, _mm256_set1_epi32(static_cast<int>(rule.mask)));
 }
 
-// How each channel of 0xRRGGBB moves into a pixel. In the usual formats
-// every channel moves right or stays: then a shift and an and each, the
-// shifts by vector (one operation, where by a register count takes two).
+// A rule's moves (see ChannelRule), broadcast.
 struct ChannelMoves256 {
     __m256i right[3], keep[3], alpha;
-    bool allRight;
 };
 
 GLYPHAR_AVX2 inline ChannelMoves256 ChannelMovesOf(const ChannelRule &rule)
 {
     ChannelMoves256 moves;
-    moves.allRight = true;
     for (int c = 0; c < 3; ++c) {
-        const int right = 16 - 8 * c + rule.loss[c] - rule.shift[c];
-        moves.allRight = moves.allRight && right >= 0;
-        moves.right[c] = _mm256_set1_epi32(std::max(right, 0));
-        moves.keep[c] = _mm256_set1_epi32(
-            static_cast<int>((0xFFu >> rule.loss[c] << rule.shift[c]) & rule.mask));
+        moves.right[c] = _mm256_set1_epi32(std::max(rule.right[c], 0));
+        moves.keep[c] = _mm256_set1_epi32(static_cast<int>(rule.keep[c]));
     }
     moves.alpha = _mm256_set1_epi32(static_cast<int>(rule.alpha & rule.mask));
     return moves;
 }
 
+// Where every channel moves right, a shift by vector (one operation, where
+// by a register's count takes two) and an and each.
 template <bool AllRight>
 GLYPHAR_AVX2 inline __m256i MapColours256(__m256i rgb, const ChannelRule &rule,
                                           const ChannelMoves256 &moves)
@@ -828,9 +823,8 @@ GLYPHAR_AVX2 uint32_t GridCells256(const GlypharCell *cells, int64_t count,
                                    const ChannelRule &rule, uint32_t *fg, uint32_t *bg,
                                    uint8_t *kind, uint8_t *low)
 {
-    return ChannelMovesOf(rule).allRight
-               ? GridCellsOf256<true>(cells, count, rule, fg, bg, kind, low)
-               : GridCellsOf256<false>(cells, count, rule, fg, bg, kind, low);
+    return rule.allRight ? GridCellsOf256<true>(cells, count, rule, fg, bg, kind, low)
+                         : GridCellsOf256<false>(cells, count, rule, fg, bg, kind, low);
 }
 
 // For eight cells `pitch` (1 to 8) pixels apart: by eight pixels of a line,

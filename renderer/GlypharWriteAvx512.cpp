@@ -318,10 +318,44 @@ GLYPHAR_AVX512 inline __m512i MapChannels512(__m512i rgb, const ChannelRule &rul
     return _mm512_and_si512(value, _mm512_set1_epi32(static_cast<int>(rule.mask)));
 }
 
-GLYPHAR_AVX512 uint32_t GridCells512(const GlypharCell *cells, int64_t count,
-                                     const ChannelRule &rule, uint32_t *fg, uint32_t *bg,
-                                     uint8_t *kind, uint8_t *low)
+// A rule's moves (see ChannelRule), broadcast.
+struct ChannelMoves512 {
+    __m512i right[3], keep[3], alpha;
+};
+
+GLYPHAR_AVX512 inline ChannelMoves512 ChannelMovesOf(const ChannelRule &rule)
 {
+    ChannelMoves512 moves;
+    for (int c = 0; c < 3; ++c) {
+        moves.right[c] = _mm512_set1_epi32(std::max(rule.right[c], 0));
+        moves.keep[c] = _mm512_set1_epi32(static_cast<int>(rule.keep[c]));
+    }
+    moves.alpha = _mm512_set1_epi32(static_cast<int>(rule.alpha & rule.mask));
+    return moves;
+}
+
+// Where every channel moves right, a shift by vector and an and-or (one
+// ternary operation) each.
+template <bool AllRight>
+GLYPHAR_AVX512 inline __m512i MapColours512(__m512i rgb, const ChannelRule &rule,
+                                            const ChannelMoves512 &moves)
+{
+    if (!AllRight)
+        return MapChannels512(rgb, rule);
+    __m512i value = moves.alpha;
+    GLYPHAR_UNROLL(3)
+    for (int c = 0; c < 3; ++c)  // value | (moved & keep)
+        value = _mm512_ternarylogic_epi32(
+            value, _mm512_maskz_srlv_epi32(0xFFFF, rgb, moves.right[c]), moves.keep[c], 0xF8);
+    return value;
+}
+
+template <bool AllRight>
+GLYPHAR_AVX512 uint32_t GridCellsOf512(const GlypharCell *cells, int64_t count,
+                                       const ChannelRule &rule, uint32_t *fg, uint32_t *bg,
+                                       uint8_t *kind, uint8_t *low)
+{
+    const ChannelMoves512 moves = ChannelMovesOf(rule);
     static_assert(sizeof(GlypharCell) == 12, "three words a cell");
     // Word 3i + w of sixteen cells, from the first 32 words and the last 16.
     alignas(64) static const int32_t kFirst[3][16] = {
@@ -367,8 +401,8 @@ GLYPHAR_AVX512 uint32_t GridCells512(const GlypharCell *cells, int64_t count,
         allShapes &= shape | ~lanes;
         allTransparent &= transparent | ~lanes;
         allLatin1 &= latin1 | ~lanes;
-        _mm512_mask_storeu_epi32(fg + k, lanes, MapChannels512(word[1], rule));
-        _mm512_mask_storeu_epi32(bg + k, lanes, MapChannels512(word[2], rule));
+        _mm512_mask_storeu_epi32(fg + k, lanes, MapColours512<AllRight>(word[1], rule, moves));
+        _mm512_mask_storeu_epi32(bg + k, lanes, MapColours512<AllRight>(word[2], rule, moves));
         const __m128i kinds =
             _mm_or_si128(_mm_maskz_set1_epi8(shape, 1), _mm_maskz_set1_epi8(transparent, 2));
         _mm_mask_storeu_epi8(kind + k, lanes, kinds);
@@ -376,6 +410,14 @@ GLYPHAR_AVX512 uint32_t GridCells512(const GlypharCell *cells, int64_t count,
     }
     return CellsSummary(anyShape != 0, anyTransparent != 0, allShapes == 0xFFFF,
                         allTransparent == 0xFFFF, allLatin1 == 0xFFFF);
+}
+
+GLYPHAR_AVX512 uint32_t GridCells512(const GlypharCell *cells, int64_t count,
+                                     const ChannelRule &rule, uint32_t *fg, uint32_t *bg,
+                                     uint8_t *kind, uint8_t *low)
+{
+    return rule.allRight ? GridCellsOf512<true>(cells, count, rule, fg, bg, kind, low)
+                         : GridCellsOf512<false>(cells, count, rule, fg, bg, kind, low);
 }
 
 // For sixteen cells `pitch` (1 to 8) pixels apart: by store of a line, the
