@@ -855,9 +855,19 @@ inline __m128i Below128(__m128i x, uint32_t n)
                            _mm_xor_si128(_mm_set1_epi32(static_cast<int>(n)), flip));
 }
 
-// Four 0xRRGGBB colours as pixels of the rule's format.
+// Four 0xRRGGBB colours as pixels of the rule's format: where every channel
+// moves right, by its moves (see ChannelRule).
+template <bool AllRight>
 inline __m128i MapChannels128(__m128i rgb, const ChannelRule &rule)
 {
+    if (AllRight) {
+        __m128i value = _mm_set1_epi32(static_cast<int>(rule.alpha & rule.mask));
+        for (int c = 0; c < 3; ++c)
+            value = _mm_or_si128(value,
+                                 _mm_and_si128(_mm_srl_epi32(rgb, _mm_cvtsi32_si128(rule.right[c])),
+                                               _mm_set1_epi32(static_cast<int>(rule.keep[c]))));
+        return value;
+    }
     const __m128i byteMask = _mm_set1_epi32(0xFF);
     __m128i value = _mm_set1_epi32(static_cast<int>(rule.alpha));
     for (int c = 0; c < 3; ++c) {
@@ -903,8 +913,9 @@ struct FourCells {
 
 // Cells [0, whole), whole a multiple of four, made ready four at a time,
 // as the vector writers' gridCells makes them.
-void PrepareFoursSse2(const GlypharCell *cells, int64_t whole, const ChannelRule &rule,
-                      uint32_t *fg, uint32_t *bg, uint8_t *kind, uint8_t *low, CellKinds &found)
+template <bool AllRight>
+void PrepareFoursOf(const GlypharCell *cells, int64_t whole, const ChannelRule &rule,
+                    uint32_t *fg, uint32_t *bg, uint8_t *kind, uint8_t *low, CellKinds &found)
 {
     for (int64_t k = 0; k < whole; k += 4) {
         const FourCells four(cells + k);
@@ -919,8 +930,10 @@ void PrepareFoursSse2(const GlypharCell *cells, int64_t whole, const ChannelRule
         const __m128i latin1 = _mm_andnot_si128(
             Below128(_mm_sub_epi32(cp, _mm_set1_epi32(0x80)), 0x20), Below128(cp, 0x100));
         found.latin1 = found.latin1 && _mm_movemask_ps(_mm_castsi128_ps(latin1)) == 0xF;
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(fg + k), MapChannels128(four.fg, rule));
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(bg + k), MapChannels128(four.bg, rule));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(fg + k),
+                         MapChannels128<AllRight>(four.fg, rule));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(bg + k),
+                         MapChannels128<AllRight>(four.bg, rule));
         const uint32_t kindBytes = LowBytes128(kinds), lowBytes = LowBytes128(cp);
         std::memcpy(kind + k, &kindBytes, 4);
         std::memcpy(low + k, &lowBytes, 4);
@@ -929,6 +942,15 @@ void PrepareFoursSse2(const GlypharCell *cells, int64_t whole, const ChannelRule
         found.all &= static_cast<uint8_t>(kindBytes & kindBytes >> 8 & kindBytes >> 16 &
                                           kindBytes >> 24);
     }
+}
+
+void PrepareFoursSse2(const GlypharCell *cells, int64_t whole, const ChannelRule &rule,
+                      uint32_t *fg, uint32_t *bg, uint8_t *kind, uint8_t *low, CellKinds &found)
+{
+    if (rule.allRight)
+        PrepareFoursOf<true>(cells, whole, rule, fg, bg, kind, low, found);
+    else
+        PrepareFoursOf<false>(cells, whole, rule, fg, bg, kind, low, found);
 }
 #endif
 
