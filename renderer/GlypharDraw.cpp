@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstring>
 #include <type_traits>
+#include <utility>
 
 namespace glyphar {
 
@@ -689,6 +690,65 @@ void WithRowPlacer(const CellGeometry &g, const Grid &grid, const TextRow &row, 
 // single character.
 //----------------------------------------------------------------------------
 
+#if defined(GLYPHAR_SSE2)
+// Which of four cells `pitch` pixels apart each 32-bit lane of a line's
+// 16-byte store `store` lies in, as a shuffle's immediate.
+constexpr int CellsOfLanes(int bytes, int pitch, int store)
+{
+    int cells = 0;
+    for (int lane = 0; lane < 4; ++lane)
+        cells |= (4 * store + lane) * 4 / bytes / pitch << 2 * lane;
+    return cells;
+}
+template <int Bytes, int Pitch, size_t Store>
+constexpr int kCellsOfLanes = CellsOfLanes(Bytes, Pitch, static_cast<int>(Store));
+
+template <int Bytes, int Pitch, size_t... Store>
+void StoreFour(uint8_t *line, __m128i lanes, std::index_sequence<Store...>)
+{
+    (_mm_storeu_si128(reinterpret_cast<__m128i *>(line + 16 * Store),
+                      _mm_shuffle_epi32(lanes, (kCellsOfLanes<Bytes, Pitch, Store>))),
+     ...);
+}
+
+// A line of cells of 2- or 4-byte pixels at a pitch of 6 or 8 (a 2-byte
+// pixel pair never straddles two cells), four cells a step: their colours
+// loaded together and each store's lanes picked out by a shuffle. Whole
+// fours but the last; returns the cells done.
+template <int Bytes, int Pitch>
+int64_t SpreadFoursSse2(uint8_t *line, const uint32_t *pixel, int64_t count)
+{
+    constexpr size_t kStores = 4 * Pitch * Bytes / 16;
+    int64_t k = 0;
+    for (; k + 4 < count; k += 4, line += 4 * Pitch * Bytes) {
+        __m128i lanes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(pixel + k));
+        if (Bytes == 2)  // each lane a pair of the pixel
+            lanes = _mm_or_si128(_mm_and_si128(lanes, _mm_set1_epi32(0xFFFF)),
+                                 _mm_slli_epi32(lanes, 16));
+        StoreFour<Bytes, Pitch>(line, lanes, std::make_index_sequence<kStores>{});
+    }
+    return k;
+}
+
+template <int Bytes>
+int64_t SpreadFours(uint8_t *line, const uint32_t *pixel, int64_t count, int64_t pitch)
+{
+    if constexpr (Bytes == 2 || Bytes == 4) {
+        if (pitch == 6)
+            return SpreadFoursSse2<Bytes, 6>(line, pixel, count);
+        if (pitch == 8)
+            return SpreadFoursSse2<Bytes, 8>(line, pixel, count);
+    }
+    return 0;
+}
+#else
+template <int Bytes>
+int64_t SpreadFours(uint8_t *, const uint32_t *, int64_t, int64_t)
+{
+    return 0;
+}
+#endif
+
 // The lines of a chunk's cells, [left, right) of the surface's row: each
 // cell's colours over its block, later cells over earlier ones. Eight pixels
 // a store: what a cell writes past its block, the next cell writes over,
@@ -726,6 +786,13 @@ void FillLines(uint8_t *fg, uint8_t *bg, const uint32_t *fgPixel, const uint32_t
         }
     } else if (width <= 8) {
         const int64_t whole = std::min(count, FloorDiv(right - width - x, pitch) + 1);
+        if (whole > k) {  // SSE2's spread where it has one
+            const int64_t at = (x + k * pitch - left) * Bytes;
+            const int64_t done = SpreadFours<Bytes>(fg + at, fgPixel + k, whole - k, pitch);
+            if (bg != nullptr)
+                SpreadFours<Bytes>(bg + at, bgPixel + k, whole - k, pitch);
+            k += done;
+        }
         uint8_t *f = fg + (x + k * pitch - left) * Bytes;
         if (bg == nullptr) {
             for (; k < whole; ++k, f += pitch * Bytes) {
