@@ -979,11 +979,13 @@ struct FourCells {
 };
 
 // Cells [0, whole), whole a multiple of four, made ready four at a time,
-// as the vector writers' gridCells makes them.
+// as the vector writers' gridCells makes them. What the cells are together
+// is gathered in lanes, and told once at the end.
 template <bool AllRight>
 void PrepareFoursOf(const GlypharCell *cells, int64_t whole, const ChannelRule &rule,
                     uint32_t *fg, uint32_t *bg, uint8_t *kind, uint8_t *low, CellKinds &found)
 {
+    __m128i any = _mm_setzero_si128(), all = _mm_set1_epi32(-1), latin1 = all;
     for (int64_t k = 0; k < whole; k += 4) {
         const FourCells four(cells + k);
         const __m128i cp = four.codepoint;
@@ -994,9 +996,10 @@ void PrepareFoursOf(const GlypharCell *cells, int64_t whole, const ChannelRule &
         const __m128i kinds =
             _mm_or_si128(_mm_and_si128(shape, _mm_set1_epi32(kShapeKind)),
                          _mm_and_si128(transparent, _mm_set1_epi32(kTransparentKind)));
-        const __m128i latin1 = _mm_andnot_si128(
-            Below128(_mm_sub_epi32(cp, _mm_set1_epi32(0x80)), 0x20), Below128(cp, 0x100));
-        found.latin1 = found.latin1 && _mm_movemask_ps(_mm_castsi128_ps(latin1)) == 0xF;
+        any = _mm_or_si128(any, kinds);
+        all = _mm_and_si128(all, kinds);
+        const __m128i c1Control = Below128(_mm_sub_epi32(cp, _mm_set1_epi32(0x80)), 0x20);
+        latin1 = _mm_and_si128(latin1, _mm_andnot_si128(c1Control, Below128(cp, 0x100)));
         _mm_storeu_si128(reinterpret_cast<__m128i *>(fg + k),
                          MapChannels128<AllRight>(four.fg, rule));
         _mm_storeu_si128(reinterpret_cast<__m128i *>(bg + k),
@@ -1004,11 +1007,11 @@ void PrepareFoursOf(const GlypharCell *cells, int64_t whole, const ChannelRule &
         const uint32_t kindBytes = LowBytes128(kinds), lowBytes = LowBytes128(cp);
         std::memcpy(kind + k, &kindBytes, 4);
         std::memcpy(low + k, &lowBytes, 4);
-        found.any |= static_cast<uint8_t>(kindBytes | kindBytes >> 8 | kindBytes >> 16 |
-                                          kindBytes >> 24);
-        found.all &= static_cast<uint8_t>(kindBytes & kindBytes >> 8 & kindBytes >> 16 &
-                                          kindBytes >> 24);
     }
+    const uint32_t anyBytes = LowBytes128(any), allBytes = LowBytes128(all);
+    found.any |= static_cast<uint8_t>(anyBytes | anyBytes >> 8 | anyBytes >> 16 | anyBytes >> 24);
+    found.all &= static_cast<uint8_t>(allBytes & allBytes >> 8 & allBytes >> 16 & allBytes >> 24);
+    found.latin1 = found.latin1 && _mm_movemask_ps(_mm_castsi128_ps(latin1)) == 0xF;
 }
 
 void PrepareFoursSse2(const GlypharCell *cells, int64_t whole, const ChannelRule &rule,
