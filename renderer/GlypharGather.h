@@ -17,12 +17,6 @@
 
 namespace glyphar {
 
-// 18 words, 192 of the built-in font's cells at size 1: every window of a
-// row that starts on a cell then starts on one, where the vector gathers
-// take whole words at once.
-constexpr int64_t kWindow = 1152;
-static_assert(kWindow % 64 == 0, "windows hold whole words");
-
 // A bit row's words: the window's, and two more that a gather of whole
 // bytes may write past it (a cell left of the window, a block of 16).
 constexpr int64_t kRowWords = kWindow / 64 + 2;

@@ -162,6 +162,12 @@ inline void StoreFirstBytes(uint8_t *dst, uint64_t word, int bytes)
         *dst = static_cast<uint8_t>(little ? word : word >> 56);
 }
 
+// The widest window a row is drawn in. 18 words, 192 of the built-in
+// font's cells at size 1: every window of a row that starts on a cell then
+// starts on one, where the vector gathers take whole words at once.
+constexpr int64_t kWindow = 1152;
+static_assert(kWindow % 64 == 0, "windows hold whole words");
+
 // How a row of a window's pixels splits: whole words of 64 pixels, whole
 // bytes of eight in the word after them, then a tail of fewer than eight,
 // which is tailWords whole 8-byte words and tailRest bytes of pixels.
@@ -567,6 +573,7 @@ struct StrokeWriter {
 template <int Bytes>
 struct ColouredWriter {
     const uint8_t *fg, *bg;  // bg nullptr: transparent
+    const uint8_t *diff = nullptr;  // fg ^ bg over the span's whole words, or nullptr
     ColouredRowsWriter vectorRows;
 
     ColouredWriter(const uint8_t *fgLine, const uint8_t *bgLine) : fg(fgLine), bg(bgLine)
@@ -575,15 +582,63 @@ struct ColouredWriter {
         vectorRows = vector != nullptr ? vector->coloured[bg != nullptr][Bytes - 1] : nullptr;
     }
 
+    // Opaque rows blend as bg ^ ((fg ^ bg) & lit): the line of differences
+    // is made once for all of a window's rows, which then load two lines,
+    // not three.
     void Rows(uint8_t *dst, int64_t pitch, const RowRuns &runs, const RowSpan &span) const
     {
-        if (vectorRows != nullptr)
+        if (vectorRows != nullptr) {
             vectorRows(dst, pitch, runs, span, fg, bg);
-        else
+            return;
+        }
+        if (bg == nullptr || span.words == 0 || span.words * 64 > kWindow) {
             RowsOneByOne(*this, dst, pitch, runs, span);
+            return;
+        }
+        alignas(16) uint8_t differences[kWindow * Bytes];
+        for (int64_t k = 0; k < span.words * 64 * Bytes; k += 8) {
+            uint64_t f, b;
+            std::memcpy(&f, fg + k, 8);
+            std::memcpy(&b, bg + k, 8);
+            f ^= b;
+            std::memcpy(differences + k, &f, 8);
+        }
+        ColouredWriter withDifferences = *this;
+        withDifferences.diff = differences;
+        RowsOneByOne(withDifferences, dst, pitch, runs, span);
     }
 
     static bool Lit(const uint64_t *bits, int64_t p) { return (bits[p >> 6] >> (p & 63)) & 1; }
+
+    // Opaque pixels [p, p + 8) of a whole word from the low byte of bits,
+    // through the line of differences.
+    void EightOfDifferences(uint8_t *dst, int64_t p, uint64_t bits) const
+    {
+        const uint8_t *mask = kByteMasks<Bytes>.mask[bits & 0xFF];
+#if defined(GLYPHAR_SSE2)
+        if constexpr (Bytes % 2 == 0) {  // 16 bytes a step
+            GLYPHAR_UNROLL(2)
+            for (int w = 0; w < Bytes / 2; ++w) {
+                const int64_t at = p * Bytes + 16 * w;
+                const __m128i m = _mm_loadu_si128(reinterpret_cast<const __m128i *>(mask + 16 * w));
+                const __m128i d = _mm_load_si128(reinterpret_cast<const __m128i *>(diff + at));
+                const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(bg + at));
+                _mm_storeu_si128(reinterpret_cast<__m128i *>(dst + at),
+                                 _mm_xor_si128(b, _mm_and_si128(d, m)));
+            }
+            return;
+        }
+#endif
+        GLYPHAR_UNROLL(4)
+        for (int w = 0; w < Bytes; ++w) {
+            uint64_t m, d, b;
+            std::memcpy(&m, mask + 8 * w, 8);
+            std::memcpy(&d, diff + p * Bytes + 8 * w, 8);
+            std::memcpy(&b, bg + p * Bytes + 8 * w, 8);
+            b ^= d & m;
+            std::memcpy(dst + p * Bytes + 8 * w, &b, 8);
+        }
+    }
 
     // Opaque pixels [p, p + 8) from the low byte of bits.
     void Eight(uint8_t *dst, int64_t p, uint64_t bits) const
@@ -630,7 +685,15 @@ struct ColouredWriter {
             return;
         }
         int64_t p = 0;
-        for (; p + 64 <= pixels; p += 64) {  // a word of bits at a time
+        if (diff != nullptr) {
+            for (; p + 64 <= pixels; p += 64) {  // a word of bits at a time
+                const uint64_t word = bits[p >> 6];
+                GLYPHAR_UNROLL(8)
+                for (int k = 0; k < 8; ++k)
+                    EightOfDifferences(dst, p + 8 * k, word >> 8 * k);
+            }
+        }
+        for (; p + 64 <= pixels; p += 64) {
             const uint64_t word = bits[p >> 6];
             GLYPHAR_UNROLL(8)
             for (int k = 0; k < 8; ++k)
