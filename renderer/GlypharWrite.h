@@ -610,61 +610,36 @@ struct ColouredWriter {
 
     static bool Lit(const uint64_t *bits, int64_t p) { return (bits[p >> 6] >> (p & 63)) & 1; }
 
-    // Opaque pixels [p, p + 8) of a whole word from the low byte of bits,
-    // through the line of differences.
-    void EightOfDifferences(uint8_t *dst, int64_t p, uint64_t bits) const
-    {
-        const uint8_t *mask = kByteMasks<Bytes>.mask[bits & 0xFF];
-#if defined(GLYPHAR_SSE2)
-        if constexpr (Bytes % 2 == 0) {  // 16 bytes a step
-            GLYPHAR_UNROLL(2)
-            for (int w = 0; w < Bytes / 2; ++w) {
-                const int64_t at = p * Bytes + 16 * w;
-                const __m128i m = _mm_loadu_si128(reinterpret_cast<const __m128i *>(mask + 16 * w));
-                const __m128i d = _mm_load_si128(reinterpret_cast<const __m128i *>(diff + at));
-                const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(bg + at));
-                _mm_storeu_si128(reinterpret_cast<__m128i *>(dst + at),
-                                 _mm_xor_si128(b, _mm_and_si128(d, m)));
-            }
-            return;
-        }
-#endif
-        GLYPHAR_UNROLL(4)
-        for (int w = 0; w < Bytes; ++w) {
-            uint64_t m, d, b;
-            std::memcpy(&m, mask + 8 * w, 8);
-            std::memcpy(&d, diff + p * Bytes + 8 * w, 8);
-            std::memcpy(&b, bg + p * Bytes + 8 * w, 8);
-            b ^= d & m;
-            std::memcpy(dst + p * Bytes + 8 * w, &b, 8);
-        }
-    }
-
-    // Opaque pixels [p, p + 8) from the low byte of bits.
+    // Opaque pixels [p, p + 8) from the low byte of bits: from the fg line,
+    // or through the line of differences (pixels of whole words only).
+    template <bool Differences = false>
     void Eight(uint8_t *dst, int64_t p, uint64_t bits) const
     {
         const uint8_t *mask = kByteMasks<Bytes>.mask[bits & 0xFF];
+        const uint8_t *ink = Differences ? diff : fg;
 #if defined(GLYPHAR_SSE2)
         if constexpr (Bytes % 2 == 0) {  // 16 bytes a step
             GLYPHAR_UNROLL(2)
             for (int w = 0; w < Bytes / 2; ++w) {
                 const int64_t at = p * Bytes + 16 * w;
                 const __m128i m = _mm_loadu_si128(reinterpret_cast<const __m128i *>(mask + 16 * w));
-                const __m128i f = _mm_loadu_si128(reinterpret_cast<const __m128i *>(fg + at));
+                const __m128i i = _mm_loadu_si128(reinterpret_cast<const __m128i *>(ink + at));
                 const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(bg + at));
                 _mm_storeu_si128(reinterpret_cast<__m128i *>(dst + at),
-                                 _mm_or_si128(_mm_and_si128(m, f), _mm_andnot_si128(m, b)));
+                                 Differences ? _mm_xor_si128(b, _mm_and_si128(i, m))
+                                             : _mm_or_si128(_mm_and_si128(m, i),
+                                                            _mm_andnot_si128(m, b)));
             }
             return;
         }
 #endif
         GLYPHAR_UNROLL(4)
         for (int w = 0; w < Bytes; ++w) {
-            uint64_t m, f, b;
+            uint64_t m, i, b;
             std::memcpy(&m, mask + 8 * w, 8);
-            std::memcpy(&f, fg + p * Bytes + 8 * w, 8);
+            std::memcpy(&i, ink + p * Bytes + 8 * w, 8);
             std::memcpy(&b, bg + p * Bytes + 8 * w, 8);
-            b ^= (f ^ b) & m;
+            b ^= (Differences ? i : i ^ b) & m;
             std::memcpy(dst + p * Bytes + 8 * w, &b, 8);
         }
     }
@@ -690,7 +665,7 @@ struct ColouredWriter {
                 const uint64_t word = bits[p >> 6];
                 GLYPHAR_UNROLL(8)
                 for (int k = 0; k < 8; ++k)
-                    EightOfDifferences(dst, p + 8 * k, word >> 8 * k);
+                    Eight<true>(dst, p + 8 * k, word >> 8 * k);
             }
         }
         for (; p + 64 <= pixels; p += 64) {
