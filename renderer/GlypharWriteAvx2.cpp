@@ -608,10 +608,13 @@ GLYPHAR_AVX2 inline void ColouredTail256(uint8_t *dst, const uint64_t *bits, int
                                          const uint8_t *bgLine)
 {
     constexpr int kPixels = 32 / Bytes;
+    constexpr uint32_t kStore = kPixels == 32 ? ~0u : (1u << kPixels) - 1;  // its pixels' bits
     for (; p < pixels; p += kPixels) {
+        // Bits past the store's pixels (past the row, never written) are
+        // not looked at.
         const uint32_t word = static_cast<uint32_t>(BitsFrom(bits, p));
         const int64_t bytes = std::min<int64_t>(32, (pixels - p) * Bytes);
-        const uint32_t shown = bytes == 32 ? ~0u : (1u << (bytes / Bytes)) - 1;  // fewer pixels
+        const uint32_t shown = bytes == 32 ? kStore : (1u << (bytes / Bytes)) - 1;
         const __m256i lit = LaneMasks256<Bytes>(word & shown);
         const __m256i fg =
             _mm256_loadu_si256(reinterpret_cast<const __m256i *>(fgLine + p * Bytes));
