@@ -98,7 +98,7 @@ GLYPHAR_AVX2 inline void PairsWord256(uint8_t *dst, uint64_t word,
     const uint64_t both = word & (word >> 1);  // pixel k and k + 1 lit
     const uint64_t even = both & 0x5555555555555555u, odd = both & 0xAAAAAAAAAAAAAAAAu;
     // Sixteen pixels a step, unrolled by hand, up to the last with a pair.
-    if (both != 0) {
+    if (GLYPHAR_LIKELY(both != 0)) {
         PairsFrom256(dst, even, odd, 0, fg);
         if (both >> 16 != 0) {
             PairsFrom256(dst, even, odd, 16, fg);
