@@ -84,7 +84,7 @@ void DrawCellsOf(const Target &t, const CellGeometry &g, const Ink &ink, const S
 
 // Calls body with the pixel size as a constant (std::integral_constant).
 template <class Body>
-void WithPixelSize(int bytesPerPixel, Body body)
+void WithPixelSize(int bytesPerPixel, const Body &body)
 {
     switch (bytesPerPixel) {
     case 1: body(std::integral_constant<int, 1>{}); break;
@@ -177,7 +177,7 @@ void DrawInStretches(const Target &t, const TextRow &row, bool utf8, int64_t pit
 
 // Calls body with a value of the integer type a loaded font's glyph rows are.
 template <class Body>
-void WithRowTypeOf(const GlypharFont &font, Body body)
+void WithRowTypeOf(const GlypharFont &font, const Body &body)
 {
     switch (font.face.rowBytes) {
     case 1: body(uint8_t{}); break;
