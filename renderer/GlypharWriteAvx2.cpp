@@ -651,15 +651,40 @@ GLYPHAR_AVX2 inline void AlignedColouredRow256(uint8_t *dst, const uint64_t *bit
     ColouredTail256<4, true>(dst, bits, p, pixels, fgLine, bgLine);
 }
 
+// Two rows' whole words of a colour per pixel: the rows of a band show the
+// same lines, so each store's colours are loaded once for both.
+template <int Bytes, bool Opaque>
+GLYPHAR_AVX2 inline void TwoColouredRows256(uint8_t *first, const uint64_t *firstBits,
+                                            uint8_t *second, const uint64_t *secondBits,
+                                            int64_t whole, const uint8_t *fgLine,
+                                            const uint8_t *bgLine)
+{
+    for (int64_t p = 0; p < whole; p += 64) {
+        const uint64_t a = firstBits[p >> 6], b = secondBits[p >> 6];
+        GLYPHAR_UNROLL(8)
+        for (int k = 0; k < 2 * Bytes; ++k) {
+            const int64_t at = p * Bytes + 32 * k;
+            const __m256i fg = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(fgLine + at));
+            const __m256i bg =
+                Opaque ? _mm256_loadu_si256(reinterpret_cast<const __m256i *>(bgLine + at)) : fg;
+            Store32Bytes256<Bytes, Opaque>(first + at, StoreBits256<Bytes>(a, k), fg, bg);
+            Store32Bytes256<Bytes, Opaque>(second + at, StoreBits256<Bytes>(b, k), fg, bg);
+        }
+    }
+}
+
 // Rows with a colour per pixel, 32 bytes a store, each store's pixels
-// loaded from the lines: whole words unrolled, then the partial one.
-// Transparent ones only with 4-byte lanes, which the masked store has.
+// loaded from the lines: whole words unrolled, two rows at a time, then the
+// partial one. Transparent ones only with 4-byte lanes, which the masked
+// store has.
 template <int Bytes, bool Opaque>
 GLYPHAR_AVX2 void Coloured256(uint8_t *dst, int64_t pitch, const RowRuns &runs, const RowSpan &span,
                               const uint8_t *fgLine, const uint8_t *bgLine)
 {
     const int64_t whole = 64 * span.words, pixels = whole + span.partialPixels();
     const RowRuns local = runs;  // which the stores cannot alias
+    uint8_t *held = nullptr;     // a row waiting for the next to pair with
+    const uint64_t *heldBits = nullptr;
     for (int r = local.first; r <= local.last; ++r) {
         const uint64_t *bits = local.BitsOf(r);
         for (int64_t n = local.height[r]; n > 0; --n, dst += pitch) {
@@ -668,11 +693,19 @@ GLYPHAR_AVX2 void Coloured256(uint8_t *dst, int64_t pitch, const RowRuns &runs, 
                 AlignedColouredRow256(dst, bits, pixels, fgLine, bgLine);
                 continue;
             }
-            for (int64_t p = 0; p < whole; p += 64)
-                ColouredWord256<Bytes, Opaque>(dst + p * Bytes, bits[p >> 6], fgLine, bgLine, p);
             ColouredTail256<Bytes, Opaque>(dst, bits, whole, pixels, fgLine, bgLine);
+            if (held == nullptr) {
+                held = dst;
+                heldBits = bits;
+                continue;
+            }
+            TwoColouredRows256<Bytes, Opaque>(held, heldBits, dst, bits, whole, fgLine, bgLine);
+            held = nullptr;
         }
     }
+    if (held != nullptr)
+        for (int64_t p = 0; p < whole; p += 64)
+            ColouredWord256<Bytes, Opaque>(held + p * Bytes, heldBits[p >> 6], fgLine, bgLine, p);
 }
 
 // Lanes of `x` below `n`, as unsigned numbers: all ones where so.
