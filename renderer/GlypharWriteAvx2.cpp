@@ -584,11 +584,13 @@ void GatherUnscaledX86(uint64_t *rows, int64_t stride, const uint8_t (*font)[16]
 
 namespace {
 
-// A whole word, 64 pixels from pixel p of the lines, of a colour per pixel:
-// its stores unrolled. (A transparent row has no bg line.)
-template <int Bytes, bool Opaque>
-GLYPHAR_AVX2 inline void ColouredWord256(uint8_t *dst, uint64_t word, const uint8_t *fgLine,
-                                         const uint8_t *bgLine, int64_t p)
+// A whole word, 64 pixels from pixel p of the lines, of a colour per pixel,
+// in each of Rows rows (row r from dst[r], showing word[r]): its stores
+// unrolled, each store's colours loaded once for all the rows (the rows of
+// a band show the same lines). (A transparent row has no bg line.)
+template <int Bytes, bool Opaque, int Rows>
+GLYPHAR_AVX2 inline void ColouredWords256(uint8_t *const *dst, const uint64_t *word,
+                                          const uint8_t *fgLine, const uint8_t *bgLine, int64_t p)
 {
     GLYPHAR_UNROLL(8)
     for (int k = 0; k < 2 * Bytes; ++k) {
@@ -596,7 +598,24 @@ GLYPHAR_AVX2 inline void ColouredWord256(uint8_t *dst, uint64_t word, const uint
         const __m256i fg = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(fgLine + at));
         const __m256i bg =
             Opaque ? _mm256_loadu_si256(reinterpret_cast<const __m256i *>(bgLine + at)) : fg;
-        Store32Bytes256<Bytes, Opaque>(dst + 32 * k, StoreBits256<Bytes>(word, k), fg, bg);
+        GLYPHAR_UNROLL(2)
+        for (int r = 0; r < Rows; ++r)
+            Store32Bytes256<Bytes, Opaque>(dst[r] + at, StoreBits256<Bytes>(word[r], k), fg, bg);
+    }
+}
+
+// The whole words of Rows rows of a colour per pixel.
+template <int Bytes, bool Opaque, int Rows>
+GLYPHAR_AVX2 inline void ColouredWholeWords256(uint8_t *const *dst, const uint64_t *const *bits,
+                                               int64_t whole, const uint8_t *fgLine,
+                                               const uint8_t *bgLine)
+{
+    for (int64_t p = 0; p < whole; p += 64) {
+        uint64_t word[Rows];
+        GLYPHAR_UNROLL(2)
+        for (int r = 0; r < Rows; ++r)
+            word[r] = bits[r][p >> 6];
+        ColouredWords256<Bytes, Opaque, Rows>(dst, word, fgLine, bgLine, p);
     }
 }
 
@@ -646,31 +665,11 @@ GLYPHAR_AVX2 inline void AlignedColouredRow256(uint8_t *dst, const uint64_t *bit
         ColouredTail256<4, true>(dst, bits, 0, 8, fgLine, bgLine);
         p = 8 - before;
     }
-    for (; p + 64 <= pixels; p += 64)
-        ColouredWord256<4, true>(dst + p * 4, BitsFrom(bits, p), fgLine, bgLine, p);
-    ColouredTail256<4, true>(dst, bits, p, pixels, fgLine, bgLine);
-}
-
-// Two rows' whole words of a colour per pixel: the rows of a band show the
-// same lines, so each store's colours are loaded once for both.
-template <int Bytes, bool Opaque>
-GLYPHAR_AVX2 inline void TwoColouredRows256(uint8_t *first, const uint64_t *firstBits,
-                                            uint8_t *second, const uint64_t *secondBits,
-                                            int64_t whole, const uint8_t *fgLine,
-                                            const uint8_t *bgLine)
-{
-    for (int64_t p = 0; p < whole; p += 64) {
-        const uint64_t a = firstBits[p >> 6], b = secondBits[p >> 6];
-        GLYPHAR_UNROLL(8)
-        for (int k = 0; k < 2 * Bytes; ++k) {
-            const int64_t at = p * Bytes + 32 * k;
-            const __m256i fg = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(fgLine + at));
-            const __m256i bg =
-                Opaque ? _mm256_loadu_si256(reinterpret_cast<const __m256i *>(bgLine + at)) : fg;
-            Store32Bytes256<Bytes, Opaque>(first + at, StoreBits256<Bytes>(a, k), fg, bg);
-            Store32Bytes256<Bytes, Opaque>(second + at, StoreBits256<Bytes>(b, k), fg, bg);
-        }
+    for (; p + 64 <= pixels; p += 64) {
+        const uint64_t word = BitsFrom(bits, p);
+        ColouredWords256<4, true, 1>(&dst, &word, fgLine, bgLine, p);
     }
+    ColouredTail256<4, true>(dst, bits, p, pixels, fgLine, bgLine);
 }
 
 // Rows with a colour per pixel, 32 bytes a store, each store's pixels
@@ -683,29 +682,27 @@ GLYPHAR_AVX2 void Coloured256(uint8_t *dst, int64_t pitch, const RowRuns &runs, 
 {
     const int64_t whole = 64 * span.words, pixels = whole + span.partialPixels();
     const RowRuns local = runs;  // which the stores cannot alias
-    uint8_t *held = nullptr;     // a row waiting for the next to pair with
-    const uint64_t *heldBits = nullptr;
+    uint8_t *rows[2];  // a row waiting for the next to pair with, then that one
+    const uint64_t *bits[2];
+    int held = 0;
     for (int r = local.first; r <= local.last; ++r) {
-        const uint64_t *bits = local.BitsOf(r);
         for (int64_t n = local.height[r]; n > 0; --n, dst += pitch) {
             if (Opaque && Bytes == 4 && reinterpret_cast<uintptr_t>(dst) % 4 == 0 &&
                 pixels >= 8) {
-                AlignedColouredRow256(dst, bits, pixels, fgLine, bgLine);
+                AlignedColouredRow256(dst, local.BitsOf(r), pixels, fgLine, bgLine);
                 continue;
             }
-            ColouredTail256<Bytes, Opaque>(dst, bits, whole, pixels, fgLine, bgLine);
-            if (held == nullptr) {
-                held = dst;
-                heldBits = bits;
-                continue;
+            ColouredTail256<Bytes, Opaque>(dst, local.BitsOf(r), whole, pixels, fgLine, bgLine);
+            rows[held] = dst;
+            bits[held] = local.BitsOf(r);
+            if (++held == 2) {
+                ColouredWholeWords256<Bytes, Opaque, 2>(rows, bits, whole, fgLine, bgLine);
+                held = 0;
             }
-            TwoColouredRows256<Bytes, Opaque>(held, heldBits, dst, bits, whole, fgLine, bgLine);
-            held = nullptr;
         }
     }
-    if (held != nullptr)
-        for (int64_t p = 0; p < whole; p += 64)
-            ColouredWord256<Bytes, Opaque>(held + p * Bytes, heldBits[p >> 6], fgLine, bgLine, p);
+    if (held != 0)
+        ColouredWholeWords256<Bytes, Opaque, 1>(rows, bits, whole, fgLine, bgLine);
 }
 
 // Lanes of `x` below `n`, as unsigned numbers: all ones where so.
