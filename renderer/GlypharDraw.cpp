@@ -357,20 +357,23 @@ void DrawShapesWith(const Target &t, const ShapeCell &cell, const Paint &paint,
     };
     int64_t from = first;
     uint32_t highest = 0;
+    // Copies of what the loop reads, which stay in registers: draw() holds
+    // the originals by reference.
+    const int64_t left = x, top = y, step = pitch;
     for (int64_t i = first; i <= last; ++i) {
         const uint32_t codepoint = cells[i] & ~kShapeCell;
-        int slot = shapes.SlotOf(codepoint, x + i * pitch, y);
+        int slot = shapes.SlotOf(codepoint, left + i * step, top);
         if (slot < 0) {  // the font is full: draw what it holds, then start again
             if (i > from)
                 draw(from, i, highest);
             from = i;
             highest = 0;
             shapes.Clear();
-            slot = shapes.SlotOf(codepoint, x + i * pitch, y);
+            slot = shapes.SlotOf(codepoint, left + i * step, top);
         }
         slots[i] = static_cast<uint32_t>(slot);
         narrow[i] = static_cast<unsigned char>(slot);
-        highest = std::max(highest, slots[i]);
+        highest = std::max(highest, static_cast<uint32_t>(slot));
     }
     draw(from, last + 1, highest);
 }
