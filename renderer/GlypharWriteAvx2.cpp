@@ -683,26 +683,27 @@ GLYPHAR_AVX2 void Coloured256(uint8_t *dst, int64_t pitch, const RowRuns &runs, 
     const int64_t whole = 64 * span.words, pixels = whole + span.partialPixels();
     const RowRuns local = runs;  // which the stores cannot alias
     uint8_t *rows[2];  // a row waiting for the next to pair with, then that one
-    const uint64_t *bits[2];
+    const uint64_t *rowBits[2];
     int held = 0;
     for (int r = local.first; r <= local.last; ++r) {
+        const uint64_t *bits = local.BitsOf(r);
         for (int64_t n = local.height[r]; n > 0; --n, dst += pitch) {
             if (Opaque && Bytes == 4 && reinterpret_cast<uintptr_t>(dst) % 4 == 0 &&
                 pixels >= 8) {
-                AlignedColouredRow256(dst, local.BitsOf(r), pixels, fgLine, bgLine);
+                AlignedColouredRow256(dst, bits, pixels, fgLine, bgLine);
                 continue;
             }
-            ColouredTail256<Bytes, Opaque>(dst, local.BitsOf(r), whole, pixels, fgLine, bgLine);
+            ColouredTail256<Bytes, Opaque>(dst, bits, whole, pixels, fgLine, bgLine);
             rows[held] = dst;
-            bits[held] = local.BitsOf(r);
+            rowBits[held] = bits;
             if (++held == 2) {
-                ColouredWholeWords256<Bytes, Opaque, 2>(rows, bits, whole, fgLine, bgLine);
+                ColouredWholeWords256<Bytes, Opaque, 2>(rows, rowBits, whole, fgLine, bgLine);
                 held = 0;
             }
         }
     }
     if (held != 0)
-        ColouredWholeWords256<Bytes, Opaque, 1>(rows, bits, whole, fgLine, bgLine);
+        ColouredWholeWords256<Bytes, Opaque, 1>(rows, rowBits, whole, fgLine, bgLine);
 }
 
 // Lanes of `x` below `n`, as unsigned numbers: all ones where so.
