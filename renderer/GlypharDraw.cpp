@@ -633,32 +633,64 @@ struct RowPlacer {
     }
 
     // Up to `room` more glyphs into `out`, added to *summary; how many.
-    // The loop's state stays in locals, in registers.
+    // Those whose block and ink lie left of the window are passed over;
+    // from the first that may show on, every glyph is placed, in a loop
+    // whose state stays in registers: the pens' and blocks' reach is
+    // worked out from the glyphs placed, in pen order, afterwards.
     GLYPHAR_ALWAYS_INLINE int Place(PlacedGlyph *out, int room, PlacedSummary *summary)
     {
         const GlypharFont &font = *grid.advances;
-        const int64_t reachLeft = std::min<int64_t>(0, g.cols.origin);
+        const GlyphExtent *extents = font.extents;
+        // A shape inks no box row.
+        const GlyphExtent shapeExtent{static_cast<uint16_t>(font.cellWidth), UINT8_MAX, 0};
         const int64_t inkReach = g.cols.origin + g.cols.extent();
-        PlacedSummary placed = *summary;
+        const int64_t end = right - std::min<int64_t>(0, g.cols.origin);  // pens past show nothing
         Glyphs source = glyphs;
         int64_t at = pen, unplaced = remaining;
         int count = 0;
-        for (; count < room && unplaced > 0 && at + reachLeft < right; --unplaced) {
+        int inkFrom = summary->inkFrom, inkTo = summary->inkTo;
+        int64_t spanRight = summary->spanRight;
+        bool shapes = false;
+        for (; count < room && unplaced > 0 && at < end; --unplaced) {
             uint32_t glyph = source.Next();
             const bool shape = (glyph & kShapeGlyph) != 0;
             glyph &= ~kShapeGlyph;
-            const int advance = shape ? font.cellWidth : font.extents[glyph].advance;
+            const GlyphExtent &extent = shape ? shapeExtent : extents[glyph];
+            const int advance = extent.advance;
             const int64_t block = Unscaled ? advance : grid.scale.Block(advance);
-            if (at + std::max(block, inkReach) > left) {
-                out[count] = PlacedGlyph{at, block, glyph, shape, false};
-                placed.Add(font, out[count++]);
+            const int64_t step = Unscaled ? advance : grid.scale.Pitch(advance);
+            if (count == 0 && at + std::max(block, inkReach) <= left) {
+                at += step;
+                continue;
             }
-            at += Unscaled ? advance : grid.scale.Pitch(advance);
+            out[count++] = PlacedGlyph{at, block, glyph, shape, false};
+            if (!Unscaled)  // at size 1 a block ends where the next pen is
+                spanRight = std::max(spanRight, at + block);
+            inkFrom = std::min<int>(inkFrom, extent.inkFrom);
+            inkTo = std::max<int>(inkTo, extent.inkTo);
+            shapes = shapes || shape;
+            at += step;
         }
         glyphs = source;
         pen = at;
         remaining = unplaced;
-        *summary = placed;
+        if (count == 0)
+            return 0;
+        summary->spanLeft = std::min(summary->spanLeft, out[0].pen);
+        summary->spanRight = Unscaled ? std::max(summary->spanRight, at) : spanRight;
+        summary->inkFrom = inkFrom;
+        summary->inkTo = inkTo;
+        summary->shapes = summary->shapes || shapes;
+        for (int i = 0; i < count; ++i)
+            if (!out[i].shape) {
+                summary->penLeft = std::min(summary->penLeft, out[i].pen);
+                break;
+            }
+        for (int i = count - 1; i >= 0; --i)
+            if (!out[i].shape) {
+                summary->penRight = std::max(summary->penRight, out[i].pen);
+                break;
+            }
         return count;
     }
 };

@@ -378,7 +378,16 @@ struct AdvanceCells {
     uint32_t glyphs[Record ? kRowSlots : 1];
     const uint32_t *const kGlyphs = Record ? glyphs : nullptr;
 
-    explicit AdvanceCells(const Grid &g) : grid(g) {}
+    // The map's first page (no shapes there), kept at hand for the bytes
+    // and ASCII that most text is.
+    const uint32_t *const firstPage;
+    const GlyphExtent *const extents;
+
+    explicit AdvanceCells(const Grid &g)
+        : grid(g), firstPage(g.advances->pages[g.advances->pageOf[0]]),
+          extents(g.advances->extents)
+    {
+    }
 
     struct Step {
         int length;
@@ -386,9 +395,13 @@ struct AdvanceCells {
         int advance;
     };
 
-    Step Decode(const unsigned char *p) const
+    GLYPHAR_ALWAYS_INLINE Step Decode(const unsigned char *p) const
     {
-        const Utf8Char c = Utf8 ? NextChar(p) : Utf8Char{*p, 1};
+        if (!Utf8 || *p < 0x80) {
+            const uint32_t glyph = firstPage[*p] & kGlyphIndex;
+            return {1, glyph, extents[glyph].advance};
+        }
+        const Utf8Char c = NextChar(p);
         const GlypharFont &font = *grid.advances;
         if (IsShape(c.codepoint))
             return {c.length, kShapeGlyph | c.codepoint, font.cellWidth};
@@ -396,13 +409,13 @@ struct AdvanceCells {
         return {c.length, glyph, font.extents[glyph].advance};
     }
 
-    CellStep Measure(const unsigned char *p) const
+    GLYPHAR_ALWAYS_INLINE CellStep Measure(const unsigned char *p) const
     {
         const Step step = Decode(p);
         return {step.length, grid.scale.Pitch(step.advance)};
     }
 
-    CellStep Take(const unsigned char *p, int64_t cell)
+    GLYPHAR_ALWAYS_INLINE CellStep Take(const unsigned char *p, int64_t cell)
     {
         const Step step = Decode(p);
         if (Record && cell < kRowSlots)
