@@ -513,98 +513,112 @@ GLYPHAR_AVX512 void CellsLine512(uint8_t *line, const uint32_t *pixel, int64_t c
 }
 
 //----------------------------------------------------------------------------
-// Glyphs at pens of their own, at size 1: as GatherPlaced, with eight rows
-// of a glyph to a register, up to sixteen rows a pass (four registers of
-// words: each row's current word and the next). The loads may read rows
-// past a glyph's box: a font's glyphs are padded for it.
+// Glyphs at pens of their own, at size 1, sixteen rows a pass: a glyph's
+// rows one to a 32-bit lane, or-ed at its pen into a column of 32-pixel
+// words, each word's sixteen rows in one register (the word the glyphs are
+// at and the next, kept while they move past). The column's words are then
+// turned into the rows' 64-bit words. Half as many lanes to shift as with a
+// 64-bit word a row. The loads may read rows past a glyph's box: a font's
+// glyphs are padded for it.
 //----------------------------------------------------------------------------
 
 // The zero-masked forms below are the plain instructions: the unmasked
 // intrinsics start from an undefined register, which GCC warns of.
-constexpr __mmask8 kAllLanes = 0xFF;
+constexpr __mmask16 kAllRows = 0xFFFF;
 
-// Eight rows of a glyph, as words.
+// Sixteen rows of a glyph, a row to a lane.
 template <class Row>
-GLYPHAR_AVX512 inline __m512i EightRows(const Row *rows)
+GLYPHAR_AVX512 inline __m512i SixteenRows(const Row *rows)
 {
-    const __m128i eight = _mm_loadu_si128(reinterpret_cast<const __m128i *>(rows));
     if constexpr (sizeof(Row) == 1)
-        return _mm512_maskz_cvtepu8_epi64(kAllLanes, eight);
+        return _mm512_maskz_cvtepu8_epi32(
+            kAllRows, _mm_loadu_si128(reinterpret_cast<const __m128i *>(rows)));
     else
-        return _mm512_maskz_cvtepu16_epi64(kAllLanes, eight);
+        return _mm512_maskz_cvtepu16_epi32(
+            kAllRows, _mm256_loadu_si256(reinterpret_cast<const __m256i *>(rows)));
 }
 
-// Rows [first, first + n) of word `index`, from K registers of eight rows.
-template <int K>
-GLYPHAR_AVX512 inline void StoreRowWords512(uint64_t *rows, int64_t stride, int first, int n,
-                                            int64_t index, const __m512i *words)
+// 32-pixel words of a window's 64-bit words and the one past it.
+constexpr int64_t kColumnWords = 2 * (kWindow / 64 + 1);
+
+// Rows [first, first + n) of the 64-bit words [0, words), from the column's
+// 32-pixel words 2q and 2q + 1 for word q.
+GLYPHAR_AVX512 inline void StoreColumnWords512(uint64_t *rows, int64_t stride, int first, int n,
+                                               int64_t words, const __m512i *column)
 {
-    alignas(64) uint64_t lanes[8 * K];
-    GLYPHAR_UNROLL(2)
-    for (int k = 0; k < K; ++k)
-        _mm512_store_si512(lanes + 8 * k, words[k]);
-    for (int r = 0; r < n; ++r)
-        rows[(first + r) * stride + index] = lanes[r];
+    // Each 128-bit lane pairs up its rows (0, 1) and (2, 3): the rows in order.
+    const __m512i firstEight = _mm512_set_epi64(11, 10, 3, 2, 9, 8, 1, 0);
+    const __m512i lastEight = _mm512_set_epi64(15, 14, 7, 6, 13, 12, 5, 4);
+    for (int64_t q = 0; q < words; ++q) {
+        const __m512i pairsA = _mm512_maskz_unpacklo_epi32(kAllRows, column[2 * q],
+                                                           column[2 * q + 1]);
+        const __m512i pairsB = _mm512_maskz_unpackhi_epi32(kAllRows, column[2 * q],
+                                                           column[2 * q + 1]);
+        alignas(64) uint64_t lanes[16];
+        _mm512_store_si512(lanes, _mm512_permutex2var_epi64(pairsA, firstEight, pairsB));
+        _mm512_store_si512(lanes + 8, _mm512_permutex2var_epi64(pairsA, lastEight, pairsB));
+        for (int r = 0; r < n; ++r)
+            rows[(first + r) * stride + q] = lanes[r];
+    }
 }
 
-template <class Row, int K>
+// Counts 0 to 31, then 32 to 1: a pen's left and right shifts.
+constexpr struct ShiftCounts {
+    int32_t count[64];
+    constexpr ShiftCounts() : count()
+    {
+        for (int k = 0; k < 32; ++k) {
+            count[k] = k;
+            count[32 + k] = 32 - k;
+        }
+    }
+} kShiftCountTable{};
+const int32_t *const kShiftCounts = kShiftCountTable.count;
+
+template <class Row>
 GLYPHAR_AVX512 void GatherPlacedPass512(uint64_t *rows, int64_t stride, const uint8_t *font,
                                         int64_t glyphStride, const PlacedGlyph *glyphs, int count,
                                         int64_t origin, int64_t window, int first, int n)
 {
-    const int64_t words = (window + 63) / 64;
-    __m512i current[K], next[K], blank[K];
-    GLYPHAR_UNROLL(2)
-    for (int k = 0; k < K; ++k)
-        current[k] = next[k] = blank[k] = _mm512_setzero_si512();
+    // The window's words and the one past it (which a writer may read).
+    const int64_t words = (window + 63) / 64 + 1;
+    alignas(64) __m512i column[kColumnWords];
+    for (int64_t w = 0; w < 2 * words; ++w)
+        column[w] = _mm512_setzero_si512();
+    __m512i current = _mm512_setzero_si512(), next = current;
     int64_t index = 0;  // the word `current` holds
     for (int i = 0; i < count; ++i) {
         if (glyphs[i].shape)
             continue;
-        const Row *glyph =
-            reinterpret_cast<const Row *>(font + glyphStride * glyphs[i].glyph) + first;
+        const __m512i lit = SixteenRows(
+            reinterpret_cast<const Row *>(font + glyphStride * glyphs[i].glyph) + first);
         const int64_t at = glyphs[i].pen + origin;
-        if (at < 0) {  // begun left of the window: its right part only
-            const __m128i right = _mm_cvtsi64_si128(-at);
-            GLYPHAR_UNROLL(2)
-            for (int k = 0; k < K; ++k)
-                current[k] = _mm512_or_si512(
-                    current[k], _mm512_maskz_srl_epi64(kAllLanes, EightRows(glyph + 8 * k), right));
+        if (at < 0) {  // begun left of the window (by less than its width): its right part
+            current = _mm512_or_si512(
+                current, _mm512_maskz_srlv_epi32(kAllRows, lit, _mm512_set1_epi32(-at)));
             continue;
         }
-        if (at >> 6 != index) {  // no later glyph reaches back into `current`
-            StoreRowWords512<K>(rows, stride, first, n, index, current);
-            if (at >> 6 != index + 1) {
-                StoreRowWords512<K>(rows, stride, first, n, index + 1, next);
-                // Words no glyph reaches, where shapes (drawn apart) stand.
-                for (int64_t w = index + 2; w < at >> 6; ++w)
-                    StoreRowWords512<K>(rows, stride, first, n, w, blank);
-                GLYPHAR_UNROLL(2)
-                for (int k = 0; k < K; ++k)
-                    next[k] = blank[k];
+        if (at >> 5 != index) {
+            column[index] = current;
+            if (at >> 5 != index + 1) {
+                column[index + 1] = next;
+                next = _mm512_setzero_si512();
             }
-            GLYPHAR_UNROLL(2)
-            for (int k = 0; k < K; ++k) {
-                current[k] = next[k];
-                next[k] = blank[k];
-            }
-            index = at >> 6;
+            current = next;
+            next = _mm512_setzero_si512();
+            index = at >> 5;
         }
-        // Shifts by a count in each lane: one micro-op where a count in a
-        // register costs two.
-        const __m512i shift = _mm512_set1_epi64(at & 63);
-        const __m512i back = _mm512_set1_epi64(64 - (at & 63));  // 64: nothing
-        GLYPHAR_UNROLL(2)
-        for (int k = 0; k < K; ++k) {
-            const __m512i lit = EightRows(glyph + 8 * k);
-            current[k] =
-                _mm512_or_si512(current[k], _mm512_maskz_sllv_epi64(kAllLanes, lit, shift));
-            next[k] = _mm512_or_si512(next[k], _mm512_maskz_srlv_epi64(kAllLanes, lit, back));
-        }
+        // The shifts' counts broadcast from memory, by the loads rather
+        // than the shuffle port the glyph's rows take.
+        const int32_t *counts = kShiftCounts + (at & 31);
+        current = _mm512_or_si512(
+            current, _mm512_maskz_sllv_epi32(kAllRows, lit, _mm512_set1_epi32(counts[0])));
+        next = _mm512_or_si512(
+            next, _mm512_maskz_srlv_epi32(kAllRows, lit, _mm512_set1_epi32(counts[32])));
     }
-    StoreRowWords512<K>(rows, stride, first, n, index, current);
-    StoreRowWords512<K>(rows, stride, first, n, index + 1, next);
-    BlankRowWords(rows, stride, first, n, index + 2, words);
+    column[index] = current;
+    column[index + 1] = next;
+    StoreColumnWords512(rows, stride, first, n, words, column);
 }
 
 template <class Row>
@@ -612,15 +626,9 @@ GLYPHAR_AVX512 void GatherPlaced512(uint64_t *rows, int64_t stride, const uint8_
                                     int64_t glyphStride, const PlacedGlyph *glyphs, int count,
                                     int64_t origin, int64_t window, int first, int end)
 {
-    for (int chunk = first; chunk < end; chunk += 16) {
-        const int n = std::min(16, end - chunk);
-        if (n <= 8)
-            GatherPlacedPass512<Row, 1>(rows, stride, font, glyphStride, glyphs, count, origin,
-                                        window, chunk, n);
-        else
-            GatherPlacedPass512<Row, 2>(rows, stride, font, glyphStride, glyphs, count, origin,
-                                        window, chunk, n);
-    }
+    for (int chunk = first; chunk < end; chunk += 16)
+        GatherPlacedPass512<Row>(rows, stride, font, glyphStride, glyphs, count, origin, window,
+                                 chunk, std::min(16, end - chunk));
 }
 
 // The differing bits of four 64-byte blocks, or-ed together; `a` aligned.

@@ -389,24 +389,31 @@ TEST(X11Fonts, ShapesBetweenGlyphsAddNoInk)
     const int cell = GlypharFontGetMetrics(font.get()).width;
     const _color fg{250, 250, 250}, none{-1, -1, -1};
     ForEachWriters([&](const std::string &writers) {
-        for (int n = 1; n <= 24; ++n) {
-            std::string text = "AB";
-            for (int k = 0; k < n; ++k)
-                text += "\xe2\x94\x80";
-            text += "W";
-            SurfacePtr got = MakeSurface(420, 20), want = MakeSurface(420, 20);
-            for (SDL_Surface *s : {got.get(), want.get()})
-                Fill(s, kCanvas);
-            GlypharFontDraw(got.get(), font.get(), text.c_str(), {3, 2, 420, 20}, 1.0f, fg, none,
-                            GLYPHAR_UTF8);
-            const int pen = 3 + model.glyphs.at(U'A').advance + model.glyphs.at(U'B').advance;
-            DrawModel(want.get(), model, U"AB", {3, 2, 420, 20}, 1.0f, fg, none, 0);
-            for (int k = 0; k < n; ++k)
-                GlypharFontCodePoint(want.get(), font.get(), 0x2500, pen + k * cell, 2, 1.0f, fg,
-                                     none);
-            DrawModel(want.get(), model, U"W", {pen + n * cell, 2, 420, 20}, 1.0f, fg, none, 0);
-            ASSERT_TRUE(Pixels(got.get()) == Pixels(want.get())) << writers << ", " << n << " shapes";
-        }
+        // The last letter before the gap passes a 32-pixel or a 64-pixel
+        // word's end after some of the prefixes.
+        for (const std::u32string prefix : {U"AB", U"ABCD", U"ABCDEFGH"})
+            for (int n = 1; n <= 24; ++n) {
+                std::string text(prefix.begin(), prefix.end());
+                int pen = 3;
+                for (const char32_t c : prefix)
+                    pen += model.glyphs.at(c).advance;
+                for (int k = 0; k < n; ++k)
+                    text += "\xe2\x94\x80";
+                text += "W";
+                SurfacePtr got = MakeSurface(480, 20), want = MakeSurface(480, 20);
+                for (SDL_Surface *s : {got.get(), want.get()})
+                    Fill(s, kCanvas);
+                GlypharFontDraw(got.get(), font.get(), text.c_str(), {3, 2, 480, 20}, 1.0f, fg,
+                                none, GLYPHAR_UTF8);
+                DrawModel(want.get(), model, prefix, {3, 2, 480, 20}, 1.0f, fg, none, 0);
+                for (int k = 0; k < n; ++k)
+                    GlypharFontCodePoint(want.get(), font.get(), 0x2500, pen + k * cell, 2, 1.0f,
+                                         fg, none);
+                DrawModel(want.get(), model, U"W", {pen + n * cell, 2, 480, 20}, 1.0f, fg, none,
+                          0);
+                ASSERT_TRUE(Pixels(got.get()) == Pixels(want.get()))
+                    << writers << ", " << n << " shapes after " << prefix.size() << " letters";
+            }
     });
 }
 
