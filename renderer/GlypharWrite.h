@@ -303,6 +303,21 @@ inline void BlankRowWords(uint64_t *rows, int64_t stride, int first, int n, int6
             rows[(first + r) * stride + w] = 0;
 }
 
+// The vector gathers' shift counts for a glyph at bit b of a 32-bit word:
+// b, then 32 - b (what passes into the next word), 32 entries apart, for
+// broadcasting from memory.
+struct PenShifts {
+    int32_t count[64];
+    constexpr PenShifts() : count()
+    {
+        for (int b = 0; b < 32; ++b) {
+            count[b] = b;
+            count[32 + b] = 32 - b;
+        }
+    }
+};
+inline constexpr PenShifts kPenShifts{};
+
 using PlacedGather = void (*)(uint64_t *rows, int64_t stride, const uint8_t *font,
                               int64_t glyphStride, const PlacedGlyph *glyphs, int count,
                               int64_t origin, int64_t window, int first, int end);

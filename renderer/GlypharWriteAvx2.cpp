@@ -450,36 +450,49 @@ GLYPHAR_AVX2 inline void GatherUnscaled(uint64_t *rows, int64_t stride,
 }
 
 //----------------------------------------------------------------------------
-// Glyphs at pens of their own, at size 1: as GatherPlaced, with four rows of
-// a glyph to a register, up to sixteen rows a pass (eight registers of
-// words: each row's current word and the next). The loads may read rows
-// past a glyph's box: a font's glyphs are padded for it.
+// Glyphs at pens of their own, at size 1, up to sixteen rows a pass: a
+// glyph's rows one to a 32-bit lane, or-ed at its pen into a column of
+// 32-pixel words, each word's rows in K registers of eight (the word the
+// glyphs are at and the next, kept while they move past). The column's
+// words are then turned into the rows' 64-bit words. Half as many lanes to
+// shift as with a 64-bit word a row. The loads may read rows past a glyph's
+// box: a font's glyphs are padded for it.
 //----------------------------------------------------------------------------
 
-// Four rows of a glyph, as words.
+// Eight rows of a glyph, a row to a lane.
 template <class Row>
-GLYPHAR_AVX2 inline __m256i FourRows(const Row *rows)
+GLYPHAR_AVX2 inline __m256i EightRows(const Row *rows)
 {
-    if constexpr (sizeof(Row) == 1) {
-        int32_t four;
-        std::memcpy(&four, rows, 4);
-        return _mm256_cvtepu8_epi64(_mm_cvtsi32_si128(four));
-    } else {
-        return _mm256_cvtepu16_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(rows)));
-    }
+    if constexpr (sizeof(Row) == 1)
+        return _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(rows)));
+    else
+        return _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i *>(rows)));
 }
 
-// Rows [first, first + n) of word `index`, from K registers of four rows.
+// 32-pixel words of a window's 64-bit words and the one past it.
+constexpr int64_t kColumnWords = 2 * (kWindow / 64 + 1);
+
+// Rows [first, first + n) of the 64-bit words [0, words), from the column's
+// 32-pixel words 2q and 2q + 1 for word q.
 template <int K>
-GLYPHAR_AVX2 inline void StoreRowWords(uint64_t *rows, int64_t stride, int first, int n,
-                                       int64_t index, const __m256i *words)
+GLYPHAR_AVX2 inline void StoreColumnWords(uint64_t *rows, int64_t stride, int first, int n,
+                                          int64_t words, const __m256i (*column)[K])
 {
-    alignas(32) uint64_t lanes[4 * K];
-    GLYPHAR_UNROLL(4)
-    for (int k = 0; k < K; ++k)
-        _mm256_store_si256(reinterpret_cast<__m256i *>(lanes + 4 * k), words[k]);
-    for (int r = 0; r < n; ++r)
-        rows[(first + r) * stride + index] = lanes[r];
+    for (int64_t q = 0; q < words; ++q) {
+        alignas(32) uint64_t lanes[8 * K];
+        GLYPHAR_UNROLL(2)
+        for (int k = 0; k < K; ++k) {
+            // Each 128-bit lane pairs up its rows (0, 1) and (2, 3).
+            const __m256i pairsA = _mm256_unpacklo_epi32(column[2 * q][k], column[2 * q + 1][k]);
+            const __m256i pairsB = _mm256_unpackhi_epi32(column[2 * q][k], column[2 * q + 1][k]);
+            _mm256_store_si256(reinterpret_cast<__m256i *>(lanes + 8 * k),
+                               _mm256_permute2x128_si256(pairsA, pairsB, 0x20));
+            _mm256_store_si256(reinterpret_cast<__m256i *>(lanes + 8 * k + 4),
+                               _mm256_permute2x128_si256(pairsA, pairsB, 0x31));
+        }
+        for (int r = 0; r < n; ++r)
+            rows[(first + r) * stride + q] = lanes[r];
+    }
 }
 
 template <class Row, int K>
@@ -487,58 +500,63 @@ GLYPHAR_AVX2 void GatherPlacedPass(uint64_t *rows, int64_t stride, const uint8_t
                                    int64_t glyphStride, const PlacedGlyph *glyphs, int count,
                                    int64_t origin, int64_t window, int first, int n)
 {
-    const int64_t words = (window + 63) / 64;
-    __m256i current[K], next[K], blank[K];
+    // The window's words and the one past it (which a writer may read).
+    const int64_t words = (window + 63) / 64 + 1;
+    alignas(32) __m256i column[kColumnWords][K];
     const __m256i zero = _mm256_setzero_si256();
-    GLYPHAR_UNROLL(4)
+    for (int64_t w = 0; w < 2 * words; ++w)
+        GLYPHAR_UNROLL(2)
+        for (int k = 0; k < K; ++k)
+            column[w][k] = zero;
+    __m256i current[K], next[K];
+    GLYPHAR_UNROLL(2)
     for (int k = 0; k < K; ++k)
-        current[k] = next[k] = blank[k] = zero;
+        current[k] = next[k] = zero;
     int64_t index = 0;  // the word `current` holds
     for (int i = 0; i < count; ++i) {
         if (glyphs[i].shape)
             continue;
-        const Row *glyph = reinterpret_cast<const Row *>(font + glyphStride * glyphs[i].glyph) + first;
+        const Row *glyph =
+            reinterpret_cast<const Row *>(font + glyphStride * glyphs[i].glyph) + first;
         const int64_t at = glyphs[i].pen + origin;
-        if (at < 0) {  // begun left of the window: its right part only
-            const __m128i right = _mm_cvtsi64_si128(-at);
-            GLYPHAR_UNROLL(4)
+        if (at < 0) {  // begun left of the window (by less than its width): its right part
+            const __m256i right = _mm256_set1_epi32(static_cast<int>(-at));
+            GLYPHAR_UNROLL(2)
             for (int k = 0; k < K; ++k)
                 current[k] = _mm256_or_si256(current[k],
-                                             _mm256_srl_epi64(FourRows(glyph + 4 * k), right));
+                                             _mm256_srlv_epi32(EightRows(glyph + 8 * k), right));
             continue;
         }
-        if (at >> 6 != index) {  // no later glyph reaches back into `current`
-            StoreRowWords<K>(rows, stride, first, n, index, current);
-            if (at >> 6 != index + 1) {
-                StoreRowWords<K>(rows, stride, first, n, index + 1, next);
-                // Words no glyph reaches, where shapes (drawn apart) stand.
-                for (int64_t w = index + 2; w < at >> 6; ++w)
-                    StoreRowWords<K>(rows, stride, first, n, w, blank);
-                GLYPHAR_UNROLL(4)
-                for (int k = 0; k < K; ++k)
-                    next[k] = zero;
-            }
-            GLYPHAR_UNROLL(4)
+        if (at >> 5 != index) {  // no later glyph reaches back into `current`
+            GLYPHAR_UNROLL(2)
             for (int k = 0; k < K; ++k) {
+                column[index][k] = current[k];
+                if (at >> 5 != index + 1) {
+                    column[index + 1][k] = next[k];
+                    next[k] = zero;
+                }
                 current[k] = next[k];
                 next[k] = zero;
             }
-            index = at >> 6;
+            index = at >> 5;
         }
-        // Shifts by a count in each lane: one micro-op where a count in a
-        // register costs two.
-        const __m256i shift = _mm256_set1_epi64x(at & 63);
-        const __m256i back = _mm256_set1_epi64x(64 - (at & 63));  // 64: nothing
-        GLYPHAR_UNROLL(4)
+        // The shifts' counts broadcast from memory, by the loads rather
+        // than the shuffle port the glyph's rows take.
+        const int32_t *counts = kPenShifts.count + (at & 31);
+        const __m256i shift = _mm256_set1_epi32(counts[0]), back = _mm256_set1_epi32(counts[32]);
+        GLYPHAR_UNROLL(2)
         for (int k = 0; k < K; ++k) {
-            const __m256i lit = FourRows(glyph + 4 * k);
-            current[k] = _mm256_or_si256(current[k], _mm256_sllv_epi64(lit, shift));
-            next[k] = _mm256_or_si256(next[k], _mm256_srlv_epi64(lit, back));
+            const __m256i lit = EightRows(glyph + 8 * k);
+            current[k] = _mm256_or_si256(current[k], _mm256_sllv_epi32(lit, shift));
+            next[k] = _mm256_or_si256(next[k], _mm256_srlv_epi32(lit, back));
         }
     }
-    StoreRowWords<K>(rows, stride, first, n, index, current);
-    StoreRowWords<K>(rows, stride, first, n, index + 1, next);
-    BlankRowWords(rows, stride, first, n, index + 2, words);
+    GLYPHAR_UNROLL(2)
+    for (int k = 0; k < K; ++k) {
+        column[index][k] = current[k];
+        column[index + 1][k] = next[k];
+    }
+    StoreColumnWords<K>(rows, stride, first, n, words, column);
 }
 
 template <class Row>
@@ -548,12 +566,12 @@ GLYPHAR_AVX2 void GatherPlaced256(uint64_t *rows, int64_t stride, const uint8_t 
 {
     for (int chunk = first; chunk < end; chunk += 16) {
         const int n = std::min(16, end - chunk);
-        switch ((n + 3) / 4) {
-        case 1: GatherPlacedPass<Row, 1>(rows, stride, font, glyphStride, glyphs, count, origin, window, chunk, n); break;
-        case 2: GatherPlacedPass<Row, 2>(rows, stride, font, glyphStride, glyphs, count, origin, window, chunk, n); break;
-        case 3: GatherPlacedPass<Row, 3>(rows, stride, font, glyphStride, glyphs, count, origin, window, chunk, n); break;
-        default: GatherPlacedPass<Row, 4>(rows, stride, font, glyphStride, glyphs, count, origin, window, chunk, n); break;
-        }
+        if (n <= 8)
+            GatherPlacedPass<Row, 1>(rows, stride, font, glyphStride, glyphs, count, origin,
+                                     window, chunk, n);
+        else
+            GatherPlacedPass<Row, 2>(rows, stride, font, glyphStride, glyphs, count, origin,
+                                     window, chunk, n);
     }
 }
 

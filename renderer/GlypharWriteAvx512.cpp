@@ -562,19 +562,6 @@ GLYPHAR_AVX512 inline void StoreColumnWords512(uint64_t *rows, int64_t stride, i
     }
 }
 
-// Counts 0 to 31, then 32 to 1: a pen's left and right shifts.
-constexpr struct ShiftCounts {
-    int32_t count[64];
-    constexpr ShiftCounts() : count()
-    {
-        for (int k = 0; k < 32; ++k) {
-            count[k] = k;
-            count[32 + k] = 32 - k;
-        }
-    }
-} kShiftCountTable{};
-const int32_t *const kShiftCounts = kShiftCountTable.count;
-
 template <class Row>
 GLYPHAR_AVX512 void GatherPlacedPass512(uint64_t *rows, int64_t stride, const uint8_t *font,
                                         int64_t glyphStride, const PlacedGlyph *glyphs, int count,
@@ -610,7 +597,7 @@ GLYPHAR_AVX512 void GatherPlacedPass512(uint64_t *rows, int64_t stride, const ui
         }
         // The shifts' counts broadcast from memory, by the loads rather
         // than the shuffle port the glyph's rows take.
-        const int32_t *counts = kShiftCounts + (at & 31);
+        const int32_t *counts = kPenShifts.count + (at & 31);
         current = _mm512_or_si512(
             current, _mm512_maskz_sllv_epi32(kAllRows, lit, _mm512_set1_epi32(counts[0])));
         next = _mm512_or_si512(
