@@ -293,16 +293,6 @@ struct PlacedGlyph {
     bool shape, inkOnly;  // a shape has no glyph; ink only: its block is not painted
 };
 
-// Words [from, to) of `n` rows from row `first` blank: those past the last
-// glyph, in the vector gathers of placed glyphs.
-inline void BlankRowWords(uint64_t *rows, int64_t stride, int first, int n, int64_t from,
-                          int64_t to)
-{
-    for (int64_t w = from; w < to; ++w)
-        for (int r = 0; r < n; ++r)
-            rows[(first + r) * stride + w] = 0;
-}
-
 // The vector gathers' shift counts for a glyph at bit b of a 32-bit word:
 // b, then 32 - b (what passes into the next word), 32 entries apart, for
 // broadcasting from memory.
