@@ -308,6 +308,10 @@ struct PenShifts {
 };
 inline constexpr PenShifts kPenShifts{};
 
+// The vector gathers' column of 32-pixel words: a window's 64-bit words and
+// the one past it, two each.
+constexpr int64_t kColumnWords = 2 * (kWindow / 64 + 1);
+
 using PlacedGather = void (*)(uint64_t *rows, int64_t stride, const uint8_t *font,
                               int64_t glyphStride, const PlacedGlyph *glyphs, int count,
                               int64_t origin, int64_t window, int first, int end);

@@ -469,9 +469,6 @@ GLYPHAR_AVX2 inline __m256i EightRows(const Row *rows)
         return _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i *>(rows)));
 }
 
-// 32-pixel words of a window's 64-bit words and the one past it.
-constexpr int64_t kColumnWords = 2 * (kWindow / 64 + 1);
-
 // Rows [first, first + n) of the 64-bit words [0, words), from the column's
 // 32-pixel words 2q and 2q + 1 for word q.
 template <int K>

@@ -538,9 +538,6 @@ GLYPHAR_AVX512 inline __m512i SixteenRows(const Row *rows)
             kAllRows, _mm256_loadu_si256(reinterpret_cast<const __m256i *>(rows)));
 }
 
-// 32-pixel words of a window's 64-bit words and the one past it.
-constexpr int64_t kColumnWords = 2 * (kWindow / 64 + 1);
-
 // Rows [first, first + n) of the 64-bit words [0, words), from the column's
 // 32-pixel words 2q and 2q + 1 for word q.
 GLYPHAR_AVX512 inline void StoreColumnWords512(uint64_t *rows, int64_t stride, int first, int n,
