@@ -489,10 +489,35 @@ void WritePlacedRows(const Target &t, const CellGeometry &g, const Writer &write
     blank(std::max(from, boxBottom), to);
 }
 
+// The glyphs of a gather that may reach a window from windowLeft on, the
+// window before it having been at most as far left: those of placed glyphs
+// from *first (moved past the ones left of it) to the first that starts past
+// it; those of a run from the first that reaches it, which the gathers stop.
+GatherGlyphs GlyphsReaching(const CellGeometry &g, const GatherGlyphs &glyphs, int *first,
+                            int64_t *pen, int64_t windowLeft, int64_t window)
+{
+    const int64_t inkWidth = g.cols.extent(), count = glyphs.count;
+    if (glyphs.placed == nullptr) {
+        while (*first < count && *pen + g.cols.origin + inkWidth <= windowLeft)
+            *pen += glyphs.extents[glyphs.run[(*first)++]].advance;
+        return {nullptr, glyphs.run + *first, glyphs.extents, *pen,
+                static_cast<int>(count - *first)};
+    }
+    const PlacedGlyph *placed = glyphs.placed;
+    while (*first < count && placed[*first].pen + g.cols.origin + inkWidth <= windowLeft)
+        ++*first;
+    int end = *first;
+    if (placed[count - 1].pen + g.cols.origin < windowLeft + window)
+        end = static_cast<int>(count);  // the last window, most often the only one
+    while (end < count && placed[end].pen + g.cols.origin < windowLeft + window)
+        ++end;
+    return {placed + *first, nullptr, nullptr, 0, end - *first};
+}
+
 // Glyphs in pen order, their summary as above.
 template <class Row>
 void DrawPlacedOf(const Target &t, const CellGeometry &g, const Ink &ink, const GlypharFont &font,
-                  const PlacedGlyph *glyphs, int count, const PlacedSummary &summary, int64_t y)
+                  const GatherGlyphs &glyphs, const PlacedSummary &summary, int64_t y)
 {
     const float size = g.size;
     const int64_t inkWidth = g.cols.extent();
@@ -532,32 +557,35 @@ void DrawPlacedOf(const Target &t, const CellGeometry &g, const Ink &ink, const 
         const int64_t spanFrom = std::clamp(spanLeft, left, right);
         const int64_t cuts[4] = {left, spanFrom, std::clamp(spanRight, spanFrom, right), right};
         int first = 0;
+        int64_t pen = glyphs.pen;
         for (int piece = 0; piece < 3; ++piece)
             for (int64_t windowLeft = cuts[piece]; windowLeft < cuts[piece + 1];
                  windowLeft += kWindow) {
                 const int64_t window = std::min(kWindow, cuts[piece + 1] - windowLeft);
-                while (first < count &&
-                       glyphs[first].pen + g.cols.origin + inkWidth <= windowLeft)
-                    ++first;
-                int end = first;
-                if (glyphs[count - 1].pen + g.cols.origin < windowLeft + window)
-                    end = count;  // the last window, most often the only one
-                while (end < count && glyphs[end].pen + g.cols.origin < windowLeft + window)
-                    ++end;
+                const GatherGlyphs reaching =
+                    GlyphsReaching(g, glyphs, &first, &pen, windowLeft, window);
                 const uint8_t *rows = font.face.glyphs;
                 const int64_t stride = font.face.glyphStride;
                 if (placed != nullptr)
-                    placed(bits.word[0], kRowWords, rows, stride, glyphs + first, end - first,
+                    placed(bits.word[0], kRowWords, rows, stride, reaching,
                            g.cols.origin - windowLeft, window, firstRow, endRow);
+                else if (reaching.placed == nullptr)  // a run: narrow, at size 1
+                    GatherPlaced<Row, false>(bits, rows, stride,
+                                             RunSource{reaching.run, reaching.extents,
+                                                       reaching.pen},
+                                             reaching.count, windowLeft, window, g, firstRow,
+                                             endRow);
                 else if (!g.narrow)
-                    GatherPlacedWide<Row>(bits, rows, stride, glyphs + first, end - first,
+                    GatherPlacedWide<Row>(bits, rows, stride, reaching.placed, reaching.count,
                                           windowLeft, window, g, firstRow, endRow);
                 else if (g.unscaled)
-                    GatherPlaced<Row, false>(bits, rows, stride, glyphs + first, end - first,
-                                             windowLeft, window, g, firstRow, endRow);
+                    GatherPlaced<Row, false>(bits, rows, stride, PlacedSource{reaching.placed},
+                                             reaching.count, windowLeft, window, g, firstRow,
+                                             endRow);
                 else
-                    GatherPlaced<Row, true>(bits, rows, stride, glyphs + first, end - first,
-                                            windowLeft, window, g, firstRow, endRow);
+                    GatherPlaced<Row, true>(bits, rows, stride, PlacedSource{reaching.placed},
+                                            reaching.count, windowLeft, window, g, firstRow,
+                                            endRow);
                 const bool inBlocks = piece == 1;
                 WithPixelSize(t.bytesPerPixel, [&](auto bytes) {
                     const StrokeWriter<bytes> stroke(ink);
@@ -579,20 +607,27 @@ void DrawPlacedOf(const Target &t, const CellGeometry &g, const Ink &ink, const 
                 });
             }
     }
-    if (!summary.shapes)
-        return;
-    const ShapeCell shapeCell = AdvanceShapeCell(font, size);
-    for (int i = 0; i < count; ++i)
-        if (glyphs[i].shape && !glyphs[i].inkOnly)
-            DrawShapeCells(t, shapeCell, ink, &glyphs[i].glyph, 1, 0, glyphs[i].pen, y);
 }
 
 void DrawPlaced(const Target &t, const CellGeometry &g, const Ink &ink, const GlypharFont &font,
-                const PlacedGlyph *glyphs, int count, const PlacedSummary &summary, int64_t y)
+                const GatherGlyphs &glyphs, const PlacedSummary &summary, int64_t y)
 {
     WithRowTypeOf(font, [&](auto row0) {
-        DrawPlacedOf<decltype(row0)>(t, g, ink, font, glyphs, count, summary, y);
+        DrawPlacedOf<decltype(row0)>(t, g, ink, font, glyphs, summary, y);
     });
+    if (!summary.shapes)
+        return;
+    const ShapeCell shapeCell = AdvanceShapeCell(font, g.size);
+    for (int i = 0; i < glyphs.count; ++i) {
+        const PlacedGlyph &glyph = glyphs.placed[i];
+        if (glyph.shape && !glyph.inkOnly)
+            DrawShapeCells(t, shapeCell, ink, &glyph.glyph, 1, 0, glyph.pen, y);
+    }
+}
+
+GatherGlyphs PlacedRun(const PlacedGlyph *placed, int count)
+{
+    return {placed, nullptr, nullptr, 0, count};
 }
 
 // Where a row's glyphs come from: the layout's record of them, or the text
@@ -1243,21 +1278,49 @@ int CarryInk(const CellGeometry &g, const GlypharFont &font, PlacedGlyph *placed
     return kept;
 }
 
+// At size 1, a row the layout recorded whole, of glyphs at most a word
+// wide and no shapes, goes to the gather as it stands: its pens follow from
+// the advances, its blocks make one span, and a pass over its glyphs finds
+// the box rows their ink takes. False for any other row.
+bool DrawRecordedRun(const Target &t, const CellGeometry &g, const Ink &ink, const Grid &grid,
+                     const TextRow &row, int64_t x, int64_t y)
+{
+    if (!g.unscaled || !g.narrow || row.glyphs == nullptr || row.count > kRowSlots)
+        return false;
+    const GlypharFont &font = *grid.advances;
+    PlacedSummary summary;
+    for (int64_t i = 0; i < row.count; ++i) {
+        if (row.glyphs[i] & kShapeGlyph)
+            return false;
+        const GlyphExtent extent = font.extents[row.glyphs[i]];
+        summary.inkFrom = std::min<int>(summary.inkFrom, extent.inkFrom);
+        summary.inkTo = std::max<int>(summary.inkTo, extent.inkTo);
+    }
+    // The last pen is at most the row's end, which does as the ink's reach.
+    summary.spanLeft = summary.penLeft = x;
+    summary.spanRight = summary.penRight = x + row.width;
+    const GatherGlyphs run{nullptr, row.glyphs, font.extents, x, static_cast<int>(row.count)};
+    DrawPlaced(t, g, ink, font, run, summary, y);
+    return true;
+}
+
 void DrawAdvanceRow(const Target &t, const CellGeometry &g, const Ink &ink, const Grid &grid,
                     const TextRow &row, int64_t x, int64_t y)
 {
+    if (DrawRecordedRun(t, g, ink, grid, row, x, y))
+        return;
     const GlypharFont &font = *grid.advances;
     WithRowPlacer(g, grid, row, x, t.left, t.right, [&](auto &placer) {
         PlacedGlyph placed[kRowSlots];
         PlacedSummary summary;
         int count = placer.Place(placed, kRowSlots, &summary);
         while (count == kRowSlots && !placer.Done()) {
-            DrawPlaced(t, g, ink, font, placed, count, summary, y);
+            DrawPlaced(t, g, ink, font, PlacedRun(placed, count), summary, y);
             count = CarryInk(g, font, placed, count, &summary);
             count += placer.Place(placed + count, kRowSlots - count, &summary);
         }
         if (count > 0)
-            DrawPlaced(t, g, ink, font, placed, count, summary, y);
+            DrawPlaced(t, g, ink, font, PlacedRun(placed, count), summary, y);
     });
 }
 
@@ -1271,7 +1334,7 @@ void DrawCodePoint(const Target &t, const CellGeometry &g, const GlypharFont *fo
         const PlacedGlyph glyph{x, AdvanceBlock(advance, g.size), index, shape, false};
         PlacedSummary summary;
         summary.Add(*font, glyph);
-        DrawPlaced(t, g, ink, *font, &glyph, 1, summary, y);
+        DrawPlaced(t, g, ink, *font, PlacedRun(&glyph, 1), summary, y);
         return;
     }
     if (IsShape(codepoint))

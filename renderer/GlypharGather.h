@@ -230,10 +230,9 @@ GLYPHAR_ALWAYS_INLINE void OrPlacedRows(uint64_t *current, uint64_t *next, const
 // at `left`: as the narrow cells' gather, each row's word and the next kept
 // while the glyphs move past them, all rows of a glyph at once; words no
 // glyph reaches are blank.
-template <class Row, bool Scaled>
-void GatherPlaced(BitRows &bits, const uint8_t *font, int64_t stride, const PlacedGlyph *glyphs,
-                  int count, int64_t left, int64_t window, const CellGeometry &g, int first,
-                  int end)
+template <class Row, bool Scaled, class Source>
+void GatherPlaced(BitRows &bits, const uint8_t *font, int64_t stride, Source glyphs, int count,
+                  int64_t left, int64_t window, const CellGeometry &g, int first, int end)
 {
     const int64_t words = (window + 63) / 64, origin = g.cols.origin - left;
     uint64_t current[kMaxCellHeight], next[kMaxCellHeight];
@@ -241,13 +240,18 @@ void GatherPlaced(BitRows &bits, const uint8_t *font, int64_t stride, const Plac
         current[r] = next[r] = 0;
     int64_t index = 0;  // the word `current` holds
     for (int i = 0; i < count; ++i) {
-        if (glyphs[i].shape)
+        uint32_t glyph;
+        int64_t pen;
+        if (!glyphs.Next(&glyph, &pen))
             continue;
-        const Row *rows = reinterpret_cast<const Row *>(font + stride * glyphs[i].glyph);
-        const int64_t at = glyphs[i].pen + origin;
-        if (at < 0) {  // begun left of the window: its right part only
-            for (int r = first; r < end; ++r)
-                current[r] |= LitPixels<Scaled>(g, rows[r]) >> -at;
+        const Row *rows = reinterpret_cast<const Row *>(font + stride * glyph);
+        const int64_t at = pen + origin;
+        if (at >= window)
+            break;
+        if (at < 0) {  // begun left of the window: its right part, if any
+            if (at > -64)
+                for (int r = first; r < end; ++r)
+                    current[r] |= LitPixels<Scaled>(g, rows[r]) >> -at;
             continue;
         }
         const int64_t word = at >> 6;

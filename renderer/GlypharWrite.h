@@ -7,6 +7,7 @@
 #define GLYPHAR_WRITE_H
 
 #include "Glyphar.h"
+#include "GlypharFonts.h"
 #include "GlypharInline.h"
 
 #include <atomic>
@@ -293,6 +294,46 @@ struct PlacedGlyph {
     bool shape, inkOnly;  // a shape has no glyph; ink only: its block is not painted
 };
 
+// What such a gather takes: placed glyphs, or a run of a row's glyphs side
+// by side at size 1, none a shape, each pen the one before moved on by that
+// glyph's advance (which spares placing them one by one).
+struct GatherGlyphs {
+    const PlacedGlyph *placed;  // nullptr for a run
+    const uint32_t *run;
+    const GlyphExtent *extents;
+    int64_t pen;  // the run's first
+    int count;
+};
+
+// Gathers read either one glyph at a time: its index and pen, false for a
+// shape, which has no rows. A run goes on past the window; gathers stop at
+// the first pen past it.
+struct PlacedSource {
+    const PlacedGlyph *at;
+
+    GLYPHAR_ALWAYS_INLINE bool Next(uint32_t *glyph, int64_t *pen)
+    {
+        const PlacedGlyph &placed = *at++;
+        *glyph = placed.glyph;
+        *pen = placed.pen;
+        return !placed.shape;
+    }
+};
+
+struct RunSource {
+    const uint32_t *at;
+    const GlyphExtent *extents;
+    int64_t pen;
+
+    GLYPHAR_ALWAYS_INLINE bool Next(uint32_t *glyph, int64_t *glyphPen)
+    {
+        *glyph = *at++;
+        *glyphPen = pen;
+        pen += extents[*glyph].advance;
+        return true;
+    }
+};
+
 // The vector gathers' shift counts for a glyph at bit b of a 32-bit word:
 // b, then 32 - b (what passes into the next word), 32 entries apart, for
 // broadcasting from memory.
@@ -313,14 +354,14 @@ inline constexpr PenShifts kPenShifts{};
 constexpr int64_t kColumnWords = 2 * (kWindow / 64 + 1);
 
 using PlacedGather = void (*)(uint64_t *rows, int64_t stride, const uint8_t *font,
-                              int64_t glyphStride, const PlacedGlyph *glyphs, int count,
-                              int64_t origin, int64_t window, int first, int end);
+                              int64_t glyphStride, const GatherGlyphs &glyphs, int64_t origin,
+                              int64_t window, int first, int end);
 void GatherPlaced8X86(uint64_t *rows, int64_t stride, const uint8_t *font, int64_t glyphStride,
-                      const PlacedGlyph *glyphs, int count, int64_t origin, int64_t window,
-                      int first, int end);
+                      const GatherGlyphs &glyphs, int64_t origin, int64_t window, int first,
+                      int end);
 void GatherPlaced16X86(uint64_t *rows, int64_t stride, const uint8_t *font, int64_t glyphStride,
-                       const PlacedGlyph *glyphs, int count, int64_t origin, int64_t window,
-                       int first, int end);
+                       const GatherGlyphs &glyphs, int64_t origin, int64_t window, int first,
+                       int end);
 
 // A set of vector writers, by transparent (0) or opaque (1), then bytes per
 // pixel less one; nullptr where the portable writer does the work.

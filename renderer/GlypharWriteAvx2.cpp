@@ -492,9 +492,9 @@ GLYPHAR_AVX2 inline void StoreColumnWords(uint64_t *rows, int64_t stride, int fi
     }
 }
 
-template <class Row, int K>
+template <class Row, int K, class Source>
 GLYPHAR_AVX2 void GatherPlacedPass(uint64_t *rows, int64_t stride, const uint8_t *font,
-                                   int64_t glyphStride, const PlacedGlyph *glyphs, int count,
+                                   int64_t glyphStride, Source glyphs, int count,
                                    int64_t origin, int64_t window, int first, int n)
 {
     // The window's words and the one past it (which a writer may read).
@@ -511,12 +511,17 @@ GLYPHAR_AVX2 void GatherPlacedPass(uint64_t *rows, int64_t stride, const uint8_t
         current[k] = next[k] = zero;
     int64_t index = 0;  // the word `current` holds
     for (int i = 0; i < count; ++i) {
-        if (glyphs[i].shape)
+        uint32_t number;
+        int64_t pen;
+        if (!glyphs.Next(&number, &pen))
             continue;
-        const Row *glyph =
-            reinterpret_cast<const Row *>(font + glyphStride * glyphs[i].glyph) + first;
-        const int64_t at = glyphs[i].pen + origin;
-        if (at < 0) {  // begun left of the window (by less than its width): its right part
+        const Row *glyph = reinterpret_cast<const Row *>(font + glyphStride * number) + first;
+        const int64_t at = pen + origin;
+        if (at >= window)
+            break;
+        if (at < 0) {  // begun left of the window: its right part, if any
+            if (at <= -32)
+                continue;
             const __m256i right = _mm256_set1_epi32(static_cast<int>(-at));
             GLYPHAR_UNROLL(2)
             for (int k = 0; k < K; ++k)
@@ -556,10 +561,10 @@ GLYPHAR_AVX2 void GatherPlacedPass(uint64_t *rows, int64_t stride, const uint8_t
     StoreColumnWords<K>(rows, stride, first, n, words, column);
 }
 
-template <class Row>
-GLYPHAR_AVX2 void GatherPlaced256(uint64_t *rows, int64_t stride, const uint8_t *font,
-                                  int64_t glyphStride, const PlacedGlyph *glyphs, int count,
-                                  int64_t origin, int64_t window, int first, int end)
+template <class Row, class Source>
+GLYPHAR_AVX2 void GatherPlacedFrom(uint64_t *rows, int64_t stride, const uint8_t *font,
+                                   int64_t glyphStride, Source glyphs, int count, int64_t origin,
+                                   int64_t window, int first, int end)
 {
     for (int chunk = first; chunk < end; chunk += 16) {
         const int n = std::min(16, end - chunk);
@@ -572,22 +577,34 @@ GLYPHAR_AVX2 void GatherPlaced256(uint64_t *rows, int64_t stride, const uint8_t 
     }
 }
 
+template <class Row>
+GLYPHAR_AVX2 void GatherPlaced256(uint64_t *rows, int64_t stride, const uint8_t *font,
+                                  int64_t glyphStride, const GatherGlyphs &glyphs, int64_t origin,
+                                  int64_t window, int first, int end)
+{
+    if (glyphs.placed != nullptr)
+        GatherPlacedFrom<Row>(rows, stride, font, glyphStride, PlacedSource{glyphs.placed},
+                              glyphs.count, origin, window, first, end);
+    else
+        GatherPlacedFrom<Row>(rows, stride, font, glyphStride,
+                              RunSource{glyphs.run, glyphs.extents, glyphs.pen}, glyphs.count,
+                              origin, window, first, end);
+}
+
 }  // namespace
 
 void GatherPlaced8X86(uint64_t *rows, int64_t stride, const uint8_t *font, int64_t glyphStride,
-                      const PlacedGlyph *glyphs, int count, int64_t origin, int64_t window,
-                      int first, int end)
+                      const GatherGlyphs &glyphs, int64_t origin, int64_t window, int first,
+                      int end)
 {
-    GatherPlaced256<uint8_t>(rows, stride, font, glyphStride, glyphs, count, origin, window,
-                             first, end);
+    GatherPlaced256<uint8_t>(rows, stride, font, glyphStride, glyphs, origin, window, first, end);
 }
 
 void GatherPlaced16X86(uint64_t *rows, int64_t stride, const uint8_t *font, int64_t glyphStride,
-                       const PlacedGlyph *glyphs, int count, int64_t origin, int64_t window,
-                       int first, int end)
+                       const GatherGlyphs &glyphs, int64_t origin, int64_t window, int first,
+                       int end)
 {
-    GatherPlaced256<uint16_t>(rows, stride, font, glyphStride, glyphs, count, origin, window,
-                              first, end);
+    GatherPlaced256<uint16_t>(rows, stride, font, glyphStride, glyphs, origin, window, first, end);
 }
 
 // The gather's entry, for this set and AVX-512's.

@@ -559,9 +559,9 @@ GLYPHAR_AVX512 inline void StoreColumnWords512(uint64_t *rows, int64_t stride, i
     }
 }
 
-template <class Row>
+template <class Row, class Source>
 GLYPHAR_AVX512 void GatherPlacedPass512(uint64_t *rows, int64_t stride, const uint8_t *font,
-                                        int64_t glyphStride, const PlacedGlyph *glyphs, int count,
+                                        int64_t glyphStride, Source glyphs, int count,
                                         int64_t origin, int64_t window, int first, int n)
 {
     // The window's words and the one past it (which a writer may read).
@@ -572,14 +572,19 @@ GLYPHAR_AVX512 void GatherPlacedPass512(uint64_t *rows, int64_t stride, const ui
     __m512i current = _mm512_setzero_si512(), next = current;
     int64_t index = 0;  // the word `current` holds
     for (int i = 0; i < count; ++i) {
-        if (glyphs[i].shape)
+        uint32_t glyph;
+        int64_t pen;
+        if (!glyphs.Next(&glyph, &pen))
             continue;
-        const __m512i lit = SixteenRows(
-            reinterpret_cast<const Row *>(font + glyphStride * glyphs[i].glyph) + first);
-        const int64_t at = glyphs[i].pen + origin;
-        if (at < 0) {  // begun left of the window (by less than its width): its right part
-            current = _mm512_or_si512(
-                current, _mm512_maskz_srlv_epi32(kAllRows, lit, _mm512_set1_epi32(-at)));
+        const __m512i lit =
+            SixteenRows(reinterpret_cast<const Row *>(font + glyphStride * glyph) + first);
+        const int64_t at = pen + origin;
+        if (at >= window)
+            break;
+        if (at < 0) {  // begun left of the window: its right part, if any
+            if (at > -32)
+                current = _mm512_or_si512(
+                    current, _mm512_maskz_srlv_epi32(kAllRows, lit, _mm512_set1_epi32(-at)));
             continue;
         }
         if (at >> 5 != index) {
@@ -607,12 +612,19 @@ GLYPHAR_AVX512 void GatherPlacedPass512(uint64_t *rows, int64_t stride, const ui
 
 template <class Row>
 GLYPHAR_AVX512 void GatherPlaced512(uint64_t *rows, int64_t stride, const uint8_t *font,
-                                    int64_t glyphStride, const PlacedGlyph *glyphs, int count,
+                                    int64_t glyphStride, const GatherGlyphs &glyphs,
                                     int64_t origin, int64_t window, int first, int end)
 {
-    for (int chunk = first; chunk < end; chunk += 16)
-        GatherPlacedPass512<Row>(rows, stride, font, glyphStride, glyphs, count, origin, window,
-                                 chunk, std::min(16, end - chunk));
+    for (int chunk = first; chunk < end; chunk += 16) {
+        const int n = std::min(16, end - chunk);
+        if (glyphs.placed != nullptr)
+            GatherPlacedPass512<Row>(rows, stride, font, glyphStride, PlacedSource{glyphs.placed},
+                                     glyphs.count, origin, window, chunk, n);
+        else
+            GatherPlacedPass512<Row>(rows, stride, font, glyphStride,
+                                     RunSource{glyphs.run, glyphs.extents, glyphs.pen},
+                                     glyphs.count, origin, window, chunk, n);
+    }
 }
 
 // The differing bits of four 64-byte blocks, or-ed together; `a` aligned.
