@@ -15,6 +15,10 @@
 #include <cstring>
 #include <type_traits>
 
+#if defined(__aarch64__) && defined(__ARM_NEON)
+#include <arm_neon.h>
+#endif
+
 namespace glyphar {
 
 // A bit row's words: the window's, and two more that a gather of whole
@@ -189,42 +193,164 @@ void GatherWide(uint64_t *bits, int64_t window, const CellRun<Source> &run, int 
 }
 
 // A placed glyph's rows [first, end) put in at bit `shift` of the words
-// `current` holds, what passes their end going into `next`. Rows of one or
-// two bytes at size 1 go four at a time in SSE2 registers where there are
-// some, the same code whatever the optimizer does with loops.
+// `current` holds, what passes their end going into `next`.
 template <class Row, bool Scaled>
 GLYPHAR_ALWAYS_INLINE void OrPlacedRows(uint64_t *current, uint64_t *next, const Row *rows,
                                         const CellGeometry &g, int first, int end, int shift)
 {
-    int r = first;
-#if defined(GLYPHAR_SSE2)
-    if constexpr (!Scaled && sizeof(Row) <= 2) {
-        const __m128i zero = _mm_setzero_si128();
-        const __m128i left = _mm_cvtsi32_si128(shift), right = _mm_cvtsi32_si128(64 - shift);
-        for (; r + 4 <= end; r += 4) {
-            uint64_t four = 0;  // four rows, widened to 16 bits each
-            std::memcpy(&four, rows + r, 4 * sizeof(Row));
-            __m128i wide = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(&four));
-            if (sizeof(Row) == 1)
-                wide = _mm_unpacklo_epi8(wide, zero);
-            wide = _mm_unpacklo_epi16(wide, zero);
-            const __m128i lit[2] = {_mm_unpacklo_epi32(wide, zero), _mm_unpackhi_epi32(wide, zero)};
-            GLYPHAR_UNROLL(2)
-            for (int k = 0; k < 2; ++k) {
-                auto *c = reinterpret_cast<__m128i *>(current + r + 2 * k);
-                auto *n = reinterpret_cast<__m128i *>(next + r + 2 * k);
-                _mm_storeu_si128(c, _mm_or_si128(_mm_loadu_si128(c), _mm_sll_epi64(lit[k], left)));
-                _mm_storeu_si128(n, _mm_or_si128(_mm_loadu_si128(n), _mm_srl_epi64(lit[k], right)));
-            }
-        }
-    }
-#endif
-    for (; r < end; ++r) {
+    for (int r = first; r < end; ++r) {
         const uint64_t lit = LitPixels<Scaled>(g, rows[r]);
         current[r] |= lit << shift;
         next[r] |= lit >> 1 >> (63 - shift);
     }
 }
+
+//----------------------------------------------------------------------------
+// At size 1, glyph rows of one or two bytes in 128-bit registers where there
+// are some (SSE2, NEON): as the AVX2 gather, a row to a 32-bit lane, four
+// rows a register, or-ed at the glyphs' pens into a column of 32-pixel
+// words, which become the rows' 64-bit words at the end. One shift count
+// serves all of a glyph's rows.
+//----------------------------------------------------------------------------
+#if defined(GLYPHAR_SSE2)
+#define GLYPHAR_FOUR_ROWS 1
+using FourRows = __m128i;
+inline FourRows NoRows() { return _mm_setzero_si128(); }
+inline FourRows Or(FourRows a, FourRows b) { return _mm_or_si128(a, b); }
+inline FourRows Left(FourRows a, int n) { return _mm_sll_epi32(a, _mm_cvtsi32_si128(n)); }
+inline FourRows Right(FourRows a, int n) { return _mm_srl_epi32(a, _mm_cvtsi32_si128(n)); }
+inline void Store(uint32_t *lanes, FourRows a)
+{
+    _mm_store_si128(reinterpret_cast<__m128i *>(lanes), a);
+}
+
+// Sixteen rows of a glyph, widened to a lane each.
+template <class Row>
+inline void SixteenRows(const Row *rows, FourRows *out)
+{
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i *at = reinterpret_cast<const __m128i *>(rows);
+    __m128i half[2];  // eight rows of 16 bits each
+    if constexpr (sizeof(Row) == 1) {
+        const __m128i bytes = _mm_loadu_si128(at);
+        half[0] = _mm_unpacklo_epi8(bytes, zero);
+        half[1] = _mm_unpackhi_epi8(bytes, zero);
+    } else {
+        half[0] = _mm_loadu_si128(at);
+        half[1] = _mm_loadu_si128(at + 1);
+    }
+    for (int k = 0; k < 2; ++k) {
+        out[2 * k] = _mm_unpacklo_epi16(half[k], zero);
+        out[2 * k + 1] = _mm_unpackhi_epi16(half[k], zero);
+    }
+}
+#elif defined(__aarch64__) && defined(__ARM_NEON) && !defined(__AARCH64EB__) && \
+    !defined(GLYPHAR_NO_VECTOR)
+#define GLYPHAR_FOUR_ROWS 1
+using FourRows = uint32x4_t;
+inline FourRows NoRows() { return vdupq_n_u32(0); }
+inline FourRows Or(FourRows a, FourRows b) { return vorrq_u32(a, b); }
+inline FourRows Left(FourRows a, int n) { return vshlq_u32(a, vdupq_n_s32(n)); }
+inline FourRows Right(FourRows a, int n) { return vshlq_u32(a, vdupq_n_s32(-n)); }
+inline void Store(uint32_t *lanes, FourRows a) { vst1q_u32(lanes, a); }
+
+template <class Row>
+inline void SixteenRows(const Row *rows, FourRows *out)
+{
+    uint16x8_t half[2];  // eight rows of 16 bits each
+    if constexpr (sizeof(Row) == 1) {
+        const uint8x16_t bytes = vld1q_u8(rows);
+        half[0] = vmovl_u8(vget_low_u8(bytes));
+        half[1] = vmovl_u8(vget_high_u8(bytes));
+    } else {
+        half[0] = vld1q_u16(rows);
+        half[1] = vld1q_u16(rows + 8);
+    }
+    for (int k = 0; k < 2; ++k) {
+        out[2 * k] = vmovl_u16(vget_low_u16(half[k]));
+        out[2 * k + 1] = vmovl_u16(vget_high_u16(half[k]));
+    }
+}
+#endif
+
+#if defined(GLYPHAR_FOUR_ROWS)
+// Box rows [first, first + 4K) (those below end) of the glyphs over a
+// window: the column's words 2q and 2q + 1 make word q of each row. The
+// loads may read rows past a glyph's box: a font's glyphs are padded for it.
+template <class Row, int K, class Source>
+void GatherColumnPass(BitRows &bits, const uint8_t *font, int64_t stride, Source glyphs,
+                      int count, int64_t origin, int64_t window, int first, int end)
+{
+    // The window's words and the one past it (which a writer may read).
+    const int64_t words = (window + 63) / 64 + 1;
+    alignas(16) uint32_t column[kColumnWords][4 * K];
+    std::memset(column, 0, sizeof column[0] * 2 * words);
+    FourRows current[K], next[K];
+    for (int k = 0; k < K; ++k)
+        current[k] = next[k] = NoRows();
+    int64_t index = 0;  // the word `current` holds
+    for (int i = 0; i < count; ++i) {
+        uint32_t glyph;
+        int64_t pen;
+        if (!glyphs.Next(&glyph, &pen))
+            continue;
+        const int64_t at = pen + origin;
+        if (at >= window)
+            break;
+        FourRows lit[4];
+        SixteenRows(reinterpret_cast<const Row *>(font + stride * glyph) + first, lit);
+        if (at < 0) {  // begun left of the window: its right part, if any
+            if (at > -32)
+                for (int k = 0; k < K; ++k)
+                    current[k] = Or(current[k], Right(lit[k], static_cast<int>(-at)));
+            continue;
+        }
+        if (at >> 5 != index) {  // no later glyph reaches back into `current`
+            for (int k = 0; k < K; ++k) {
+                Store(column[index] + 4 * k, current[k]);
+                if (at >> 5 != index + 1) {
+                    Store(column[index + 1] + 4 * k, next[k]);
+                    next[k] = NoRows();
+                }
+                current[k] = next[k];
+                next[k] = NoRows();
+            }
+            index = at >> 5;
+        }
+        const int shift = static_cast<int>(at & 31);
+        for (int k = 0; k < K; ++k) {
+            current[k] = Or(current[k], Left(lit[k], shift));
+            next[k] = Or(next[k], Right(lit[k], 32 - shift));
+        }
+    }
+    for (int k = 0; k < K; ++k) {
+        Store(column[index] + 4 * k, current[k]);
+        Store(column[index + 1] + 4 * k, next[k]);
+    }
+    const int n = std::min(4 * K, end - first);
+    for (int64_t q = 0; q < words; ++q)
+        for (int r = 0; r < n; ++r)
+            bits.word[first + r][q] = column[2 * q][r] | uint64_t{column[2 * q + 1][r]} << 32;
+}
+
+template <class Row, class Source>
+void GatherColumns(BitRows &bits, const uint8_t *font, int64_t stride, Source glyphs, int count,
+                   int64_t origin, int64_t window, int first, int end)
+{
+    for (int chunk = first; chunk < end; chunk += 16) {
+        const auto pass = [&](auto rows) {
+            GatherColumnPass<Row, decltype(rows)::value>(bits, font, stride, glyphs, count,
+                                                         origin, window, chunk, end);
+        };
+        switch ((std::min(16, end - chunk) + 3) / 4) {
+        case 1: pass(std::integral_constant<int, 1>{}); break;
+        case 2: pass(std::integral_constant<int, 2>{}); break;
+        case 3: pass(std::integral_constant<int, 3>{}); break;
+        default: pass(std::integral_constant<int, 4>{}); break;
+        }
+    }
+}
+#endif
 
 // Box rows [first, end) of placed glyphs over a window whose left edge is
 // at `left`: as the narrow cells' gather, each row's word and the next kept
@@ -235,6 +361,12 @@ void GatherPlaced(BitRows &bits, const uint8_t *font, int64_t stride, Source gly
                   int64_t left, int64_t window, const CellGeometry &g, int first, int end)
 {
     const int64_t words = (window + 63) / 64, origin = g.cols.origin - left;
+#if defined(GLYPHAR_FOUR_ROWS)
+    if constexpr (!Scaled && sizeof(Row) <= 2) {
+        GatherColumns<Row>(bits, font, stride, glyphs, count, origin, window, first, end);
+        return;
+    }
+#endif
     uint64_t current[kMaxCellHeight], next[kMaxCellHeight];
     for (int r = first; r < end; ++r)
         current[r] = next[r] = 0;
