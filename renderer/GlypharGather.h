@@ -216,10 +216,10 @@ GLYPHAR_ALWAYS_INLINE void OrPlacedRows(uint64_t *current, uint64_t *next, const
 #define GLYPHAR_FOUR_ROWS 1
 using FourRows = __m128i;
 inline FourRows NoRows() { return _mm_setzero_si128(); }
-inline FourRows Or(FourRows a, FourRows b) { return _mm_or_si128(a, b); }
-inline FourRows Left(FourRows a, int n) { return _mm_sll_epi32(a, _mm_cvtsi32_si128(n)); }
-inline FourRows Right(FourRows a, int n) { return _mm_srl_epi32(a, _mm_cvtsi32_si128(n)); }
-inline void Store(uint32_t *lanes, FourRows a)
+inline FourRows OrRows(FourRows a, FourRows b) { return _mm_or_si128(a, b); }
+inline FourRows RowsLeft(FourRows a, int n) { return _mm_sll_epi32(a, _mm_cvtsi32_si128(n)); }
+inline FourRows RowsRight(FourRows a, int n) { return _mm_srl_epi32(a, _mm_cvtsi32_si128(n)); }
+inline void StoreRows(uint32_t *lanes, FourRows a)
 {
     _mm_store_si128(reinterpret_cast<__m128i *>(lanes), a);
 }
@@ -249,10 +249,10 @@ inline void SixteenRows(const Row *rows, FourRows *out)
 #define GLYPHAR_FOUR_ROWS 1
 using FourRows = uint32x4_t;
 inline FourRows NoRows() { return vdupq_n_u32(0); }
-inline FourRows Or(FourRows a, FourRows b) { return vorrq_u32(a, b); }
-inline FourRows Left(FourRows a, int n) { return vshlq_u32(a, vdupq_n_s32(n)); }
-inline FourRows Right(FourRows a, int n) { return vshlq_u32(a, vdupq_n_s32(-n)); }
-inline void Store(uint32_t *lanes, FourRows a) { vst1q_u32(lanes, a); }
+inline FourRows OrRows(FourRows a, FourRows b) { return vorrq_u32(a, b); }
+inline FourRows RowsLeft(FourRows a, int n) { return vshlq_u32(a, vdupq_n_s32(n)); }
+inline FourRows RowsRight(FourRows a, int n) { return vshlq_u32(a, vdupq_n_s32(-n)); }
+inline void StoreRows(uint32_t *lanes, FourRows a) { vst1q_u32(lanes, a); }
 
 template <class Row>
 inline void SixteenRows(const Row *rows, FourRows *out)
@@ -302,14 +302,14 @@ void GatherColumnPass(BitRows &bits, const uint8_t *font, int64_t stride, Source
         if (at < 0) {  // begun left of the window: its right part, if any
             if (at > -32)
                 for (int k = 0; k < K; ++k)
-                    current[k] = Or(current[k], Right(lit[k], static_cast<int>(-at)));
+                    current[k] = OrRows(current[k], RowsRight(lit[k], static_cast<int>(-at)));
             continue;
         }
         if (at >> 5 != index) {  // no later glyph reaches back into `current`
             for (int k = 0; k < K; ++k) {
-                Store(column[index] + 4 * k, current[k]);
+                StoreRows(column[index] + 4 * k, current[k]);
                 if (at >> 5 != index + 1) {
-                    Store(column[index + 1] + 4 * k, next[k]);
+                    StoreRows(column[index + 1] + 4 * k, next[k]);
                     next[k] = NoRows();
                 }
                 current[k] = next[k];
@@ -319,13 +319,13 @@ void GatherColumnPass(BitRows &bits, const uint8_t *font, int64_t stride, Source
         }
         const int shift = static_cast<int>(at & 31);
         for (int k = 0; k < K; ++k) {
-            current[k] = Or(current[k], Left(lit[k], shift));
-            next[k] = Or(next[k], Right(lit[k], 32 - shift));
+            current[k] = OrRows(current[k], RowsLeft(lit[k], shift));
+            next[k] = OrRows(next[k], RowsRight(lit[k], 32 - shift));
         }
     }
     for (int k = 0; k < K; ++k) {
-        Store(column[index] + 4 * k, current[k]);
-        Store(column[index + 1] + 4 * k, next[k]);
+        StoreRows(column[index] + 4 * k, current[k]);
+        StoreRows(column[index + 1] + 4 * k, next[k]);
     }
     const int n = std::min(4 * K, end - first);
     for (int64_t q = 0; q < words; ++q)
