@@ -281,10 +281,11 @@ template <class Row, int K, class Source>
 void GatherColumnPass(BitRows &bits, const uint8_t *font, int64_t stride, Source glyphs,
                       int count, int64_t origin, int64_t window, int first, int end)
 {
-    // The window's words and the one past it (which a writer may read).
+    // The window's words and the one past it (which a writer may read),
+    // after the margin.
     const int64_t words = (window + 63) / 64 + 1;
     alignas(16) uint32_t column[kColumnWords][4 * K];
-    std::memset(column, 0, sizeof column[0] * 2 * words);
+    std::memset(column, 0, sizeof column[0] * (kColumnMargin + 2 * words));
     FourRows current[K], next[K];
     for (int k = 0; k < K; ++k)
         current[k] = next[k] = NoRows();
@@ -294,17 +295,11 @@ void GatherColumnPass(BitRows &bits, const uint8_t *font, int64_t stride, Source
         int64_t pen;
         if (!glyphs.Next(&glyph, &pen))
             continue;
-        const int64_t at = pen + origin;
-        if (at >= window)
+        const int64_t at = pen + origin + 32 * kColumnMargin;
+        if (at >= window + 32 * kColumnMargin)
             break;
         FourRows lit[4];
         SixteenRows(reinterpret_cast<const Row *>(font + stride * glyph) + first, lit);
-        if (at < 0) {  // begun left of the window: its right part, if any
-            if (at > -32)
-                for (int k = 0; k < K; ++k)
-                    current[k] = OrRows(current[k], RowsRight(lit[k], static_cast<int>(-at)));
-            continue;
-        }
         if (at >> 5 != index) {  // no later glyph reaches back into `current`
             for (int k = 0; k < K; ++k) {
                 StoreRows(column[index] + 4 * k, current[k]);
@@ -328,9 +323,10 @@ void GatherColumnPass(BitRows &bits, const uint8_t *font, int64_t stride, Source
         StoreRows(column[index + 1] + 4 * k, next[k]);
     }
     const int n = std::min(4 * K, end - first);
+    const uint32_t(*inWindow)[4 * K] = column + kColumnMargin;
     for (int64_t q = 0; q < words; ++q)
         for (int r = 0; r < n; ++r)
-            bits.word[first + r][q] = column[2 * q][r] | uint64_t{column[2 * q + 1][r]} << 32;
+            bits.word[first + r][q] = inWindow[2 * q][r] | uint64_t{inWindow[2 * q + 1][r]} << 32;
 }
 
 template <class Row, class Source>

@@ -349,9 +349,12 @@ struct PenShifts {
 };
 inline constexpr PenShifts kPenShifts{};
 
-// The vector gathers' column of 32-pixel words: a window's 64-bit words and
-// the one past it, two each.
-constexpr int64_t kColumnWords = 2 * (kWindow / 64 + 1);
+// The vector gathers' column of 32-pixel words: a margin, then a window's
+// 64-bit words and the one past it, two each. The glyphs a gather is given
+// all hold ink in the window, so none begins a word or more left of it: in
+// the margin, it needs no case of its own.
+constexpr int64_t kColumnMargin = 1;
+constexpr int64_t kColumnWords = kColumnMargin + 2 * (kWindow / 64 + 1);
 
 using PlacedGather = void (*)(uint64_t *rows, int64_t stride, const uint8_t *font,
                               int64_t glyphStride, const GatherGlyphs &glyphs, int64_t origin,

@@ -497,11 +497,12 @@ GLYPHAR_AVX2 void GatherPlacedPass(uint64_t *rows, int64_t stride, const uint8_t
                                    int64_t glyphStride, Source glyphs, int count,
                                    int64_t origin, int64_t window, int first, int n)
 {
-    // The window's words and the one past it (which a writer may read).
+    // The window's words and the one past it (which a writer may read),
+    // after the margin.
     const int64_t words = (window + 63) / 64 + 1;
     alignas(32) __m256i column[kColumnWords][K];
     const __m256i zero = _mm256_setzero_si256();
-    for (int64_t w = 0; w < 2 * words; ++w)
+    for (int64_t w = 0; w < kColumnMargin + 2 * words; ++w)
         GLYPHAR_UNROLL(2)
         for (int k = 0; k < K; ++k)
             column[w][k] = zero;
@@ -516,19 +517,9 @@ GLYPHAR_AVX2 void GatherPlacedPass(uint64_t *rows, int64_t stride, const uint8_t
         if (!glyphs.Next(&number, &pen))
             continue;
         const Row *glyph = reinterpret_cast<const Row *>(font + glyphStride * number) + first;
-        const int64_t at = pen + origin;
-        if (at >= window)
+        const int64_t at = pen + origin + 32 * kColumnMargin;
+        if (at >= window + 32 * kColumnMargin)
             break;
-        if (at < 0) {  // begun left of the window: its right part, if any
-            if (at <= -32)
-                continue;
-            const __m256i right = _mm256_set1_epi32(static_cast<int>(-at));
-            GLYPHAR_UNROLL(2)
-            for (int k = 0; k < K; ++k)
-                current[k] = _mm256_or_si256(current[k],
-                                             _mm256_srlv_epi32(EightRows(glyph + 8 * k), right));
-            continue;
-        }
         if (at >> 5 != index) {  // no later glyph reaches back into `current`
             GLYPHAR_UNROLL(2)
             for (int k = 0; k < K; ++k) {
@@ -558,7 +549,7 @@ GLYPHAR_AVX2 void GatherPlacedPass(uint64_t *rows, int64_t stride, const uint8_t
         column[index][k] = current[k];
         column[index + 1][k] = next[k];
     }
-    StoreColumnWords<K>(rows, stride, first, n, words, column);
+    StoreColumnWords<K>(rows, stride, first, n, words, column + kColumnMargin);
 }
 
 template <class Row, class Source>

@@ -564,10 +564,11 @@ GLYPHAR_AVX512 void GatherPlacedPass512(uint64_t *rows, int64_t stride, const ui
                                         int64_t glyphStride, Source glyphs, int count,
                                         int64_t origin, int64_t window, int first, int n)
 {
-    // The window's words and the one past it (which a writer may read).
+    // The window's words and the one past it (which a writer may read),
+    // after the margin.
     const int64_t words = (window + 63) / 64 + 1;
     alignas(64) __m512i column[kColumnWords];
-    for (int64_t w = 0; w < 2 * words; ++w)
+    for (int64_t w = 0; w < kColumnMargin + 2 * words; ++w)
         column[w] = _mm512_setzero_si512();
     __m512i current = _mm512_setzero_si512(), next = current;
     int64_t index = 0;  // the word `current` holds
@@ -578,15 +579,9 @@ GLYPHAR_AVX512 void GatherPlacedPass512(uint64_t *rows, int64_t stride, const ui
             continue;
         const __m512i lit =
             SixteenRows(reinterpret_cast<const Row *>(font + glyphStride * glyph) + first);
-        const int64_t at = pen + origin;
-        if (at >= window)
+        const int64_t at = pen + origin + 32 * kColumnMargin;
+        if (at >= window + 32 * kColumnMargin)
             break;
-        if (at < 0) {  // begun left of the window: its right part, if any
-            if (at > -32)
-                current = _mm512_or_si512(
-                    current, _mm512_maskz_srlv_epi32(kAllRows, lit, _mm512_set1_epi32(-at)));
-            continue;
-        }
         if (at >> 5 != index) {
             column[index] = current;
             if (at >> 5 != index + 1) {
@@ -607,7 +602,7 @@ GLYPHAR_AVX512 void GatherPlacedPass512(uint64_t *rows, int64_t stride, const ui
     }
     column[index] = current;
     column[index + 1] = next;
-    StoreColumnWords512(rows, stride, first, n, words, column);
+    StoreColumnWords512(rows, stride, first, n, words, column + kColumnMargin);
 }
 
 template <class Row>
