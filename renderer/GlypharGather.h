@@ -291,15 +291,14 @@ void GatherColumnPass(BitRows &bits, const uint8_t *font, int64_t stride, Source
         current[k] = next[k] = NoRows();
     int64_t index = 0;  // the word `current` holds
     for (int i = 0; i < count; ++i) {
-        uint32_t glyph;
-        int64_t pen;
-        if (!glyphs.Next(&glyph, &pen))
+        const GatherStep step = glyphs.Next();
+        if (step.shape)
             continue;
-        const int64_t at = pen + origin + 32 * kColumnMargin;
+        const int64_t at = step.pen + origin + 32 * kColumnMargin;
         if (at >= window + 32 * kColumnMargin)
             break;
         FourRows lit[4];
-        SixteenRows(reinterpret_cast<const Row *>(font + stride * glyph) + first, lit);
+        SixteenRows(reinterpret_cast<const Row *>(font + stride * step.glyph) + first, lit);
         if (at >> 5 != index) {  // no later glyph reaches back into `current`
             for (int k = 0; k < K; ++k) {
                 StoreRows(column[index] + 4 * k, current[k]);
@@ -368,12 +367,11 @@ void GatherPlaced(BitRows &bits, const uint8_t *font, int64_t stride, Source gly
         current[r] = next[r] = 0;
     int64_t index = 0;  // the word `current` holds
     for (int i = 0; i < count; ++i) {
-        uint32_t glyph;
-        int64_t pen;
-        if (!glyphs.Next(&glyph, &pen))
+        const GatherStep step = glyphs.Next();
+        if (step.shape)
             continue;
-        const Row *rows = reinterpret_cast<const Row *>(font + stride * glyph);
-        const int64_t at = pen + origin;
+        const Row *rows = reinterpret_cast<const Row *>(font + stride * step.glyph);
+        const int64_t at = step.pen + origin;
         if (at >= window)
             break;
         if (at < 0) {  // begun left of the window: its right part, if any

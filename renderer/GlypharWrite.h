@@ -305,18 +305,22 @@ struct GatherGlyphs {
     int count;
 };
 
-// Gathers read either one glyph at a time: its index and pen, false for a
-// shape, which has no rows. A run goes on past the window; gathers stop at
-// the first pen past it.
+// Gathers read either one glyph at a time: its index and pen; a shape has
+// no rows to gather. A run goes on past the window; gathers stop at the first
+// pen past it.
+struct GatherStep {
+    uint32_t glyph;
+    int64_t pen;
+    bool shape;
+};
+
 struct PlacedSource {
     const PlacedGlyph *at;
 
-    GLYPHAR_ALWAYS_INLINE bool Next(uint32_t *glyph, int64_t *pen)
+    GLYPHAR_ALWAYS_INLINE GatherStep Next()
     {
         const PlacedGlyph &placed = *at++;
-        *glyph = placed.glyph;
-        *pen = placed.pen;
-        return !placed.shape;
+        return {placed.glyph, placed.pen, placed.shape};
     }
 };
 
@@ -325,12 +329,12 @@ struct RunSource {
     const GlyphExtent *extents;
     int64_t pen;
 
-    GLYPHAR_ALWAYS_INLINE bool Next(uint32_t *glyph, int64_t *glyphPen)
+    GLYPHAR_ALWAYS_INLINE GatherStep Next()
     {
-        *glyph = *at++;
-        *glyphPen = pen;
-        pen += extents[*glyph].advance;
-        return true;
+        const uint32_t glyph = *at++;
+        const GatherStep step{glyph, pen, false};
+        pen += extents[glyph].advance;
+        return step;
     }
 };
 

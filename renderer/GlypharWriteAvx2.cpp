@@ -512,12 +512,12 @@ GLYPHAR_AVX2 void GatherPlacedPass(uint64_t *rows, int64_t stride, const uint8_t
         current[k] = next[k] = zero;
     int64_t index = 0;  // the word `current` holds
     for (int i = 0; i < count; ++i) {
-        uint32_t number;
-        int64_t pen;
-        if (!glyphs.Next(&number, &pen))
+        const GatherStep step = glyphs.Next();
+        if (step.shape)
             continue;
-        const Row *glyph = reinterpret_cast<const Row *>(font + glyphStride * number) + first;
-        const int64_t at = pen + origin + 32 * kColumnMargin;
+        const Row *glyph =
+            reinterpret_cast<const Row *>(font + glyphStride * step.glyph) + first;
+        const int64_t at = step.pen + origin + 32 * kColumnMargin;
         if (at >= window + 32 * kColumnMargin)
             break;
         if (at >> 5 != index) {  // no later glyph reaches back into `current`

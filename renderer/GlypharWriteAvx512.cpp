@@ -573,13 +573,12 @@ GLYPHAR_AVX512 void GatherPlacedPass512(uint64_t *rows, int64_t stride, const ui
     __m512i current = _mm512_setzero_si512(), next = current;
     int64_t index = 0;  // the word `current` holds
     for (int i = 0; i < count; ++i) {
-        uint32_t glyph;
-        int64_t pen;
-        if (!glyphs.Next(&glyph, &pen))
+        const GatherStep step = glyphs.Next();
+        if (step.shape)
             continue;
         const __m512i lit =
-            SixteenRows(reinterpret_cast<const Row *>(font + glyphStride * glyph) + first);
-        const int64_t at = pen + origin + 32 * kColumnMargin;
+            SixteenRows(reinterpret_cast<const Row *>(font + glyphStride * step.glyph) + first);
+        const int64_t at = step.pen + origin + 32 * kColumnMargin;
         if (at >= window + 32 * kColumnMargin)
             break;
         if (at >> 5 != index) {
