@@ -546,7 +546,7 @@ void DrawPlacedOf(const Target &t, const CellGeometry &g, const Ink &ink, const 
         while (endRow > firstRow && g.rows.origin + g.rows.start[endRow - 1] >= bottom)
             --endRow;
         BitRows bits;
-        std::memset(bits.word[g.height], 0, sizeof bits.word[g.height]);
+        bits.Clear(g.height);
         // At size 1, rows of one or two bytes have a vector gather where the
         // writers are vector ones.
         const VectorWriters *vector = VectorWritersFor(t.bytesPerPixel);
