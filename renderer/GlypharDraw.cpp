@@ -489,10 +489,10 @@ void WritePlacedRows(const Target &t, const CellGeometry &g, const Writer &write
     blank(std::max(from, boxBottom), to);
 }
 
-// The glyphs of a gather that may reach a window from windowLeft on, the
-// window before it having been at most as far left: those of placed glyphs
-// from *first (moved past the ones left of it) to the first that starts past
-// it; those of a run from the first that reaches it, which the gathers stop.
+// The glyphs that may reach a window from windowLeft on, windows coming left
+// to right: *first (and a run's *pen, its pen) moves past those whose ink
+// ends left of it. Placed glyphs end before the first that starts past the
+// window; a run goes on, and the gathers stop there.
 GatherGlyphs GlyphsReaching(const CellGeometry &g, const GatherGlyphs &glyphs, int *first,
                             int64_t *pen, int64_t windowLeft, int64_t window)
 {

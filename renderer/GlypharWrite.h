@@ -354,9 +354,10 @@ struct PenShifts {
 inline constexpr PenShifts kPenShifts{};
 
 // The vector gathers' column of 32-pixel words: a margin, then a window's
-// 64-bit words and the one past it, two each. The glyphs a gather is given
-// all hold ink in the window, so none begins a word or more left of it: in
-// the margin, it needs no case of its own.
+// 64-bit words and the one past it, two each. Every glyph a gather is given
+// reaches into the window, and its box is at most 16 pixels wide, so it
+// begins in the margin at the furthest: one begun left of the window needs
+// no case of its own.
 constexpr int64_t kColumnMargin = 1;
 constexpr int64_t kColumnWords = kColumnMargin + 2 * (kWindow / 64 + 1);
 
