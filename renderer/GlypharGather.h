@@ -248,6 +248,7 @@ inline void SixteenRows(const Row *rows, FourRows *out)
         half[0] = _mm_loadu_si128(at);
         half[1] = _mm_loadu_si128(at + 1);
     }
+    GLYPHAR_UNROLL(2)
     for (int k = 0; k < 2; ++k) {
         out[2 * k] = _mm_unpacklo_epi16(half[k], zero);
         out[2 * k + 1] = _mm_unpackhi_epi16(half[k], zero);
@@ -275,6 +276,7 @@ inline void SixteenRows(const Row *rows, FourRows *out)
         half[0] = vld1q_u16(rows);
         half[1] = vld1q_u16(rows + 8);
     }
+    GLYPHAR_UNROLL(2)
     for (int k = 0; k < 2; ++k) {
         out[2 * k] = vmovl_u16(vget_low_u16(half[k]));
         out[2 * k + 1] = vmovl_u16(vget_high_u16(half[k]));
@@ -296,6 +298,7 @@ void GatherColumnPass(BitRows &bits, const uint8_t *font, int64_t stride, Source
     alignas(16) uint32_t column[kColumnWords][4 * K];
     std::memset(column, 0, sizeof column[0] * (kColumnMargin + 2 * words));
     FourRows current[K], next[K];
+    GLYPHAR_UNROLL(4)
     for (int k = 0; k < K; ++k)
         current[k] = next[k] = NoRows();
     int64_t index = 0;  // the word `current` holds
@@ -309,6 +312,7 @@ void GatherColumnPass(BitRows &bits, const uint8_t *font, int64_t stride, Source
         FourRows lit[4];
         SixteenRows(reinterpret_cast<const Row *>(font + stride * step.glyph) + first, lit);
         if (at >> 5 != index) {  // no later glyph reaches back into `current`
+            GLYPHAR_UNROLL(4)
             for (int k = 0; k < K; ++k) {
                 StoreRows(column[index] + 4 * k, current[k]);
                 if (at >> 5 != index + 1) {
@@ -321,11 +325,13 @@ void GatherColumnPass(BitRows &bits, const uint8_t *font, int64_t stride, Source
             index = at >> 5;
         }
         const int shift = static_cast<int>(at & 31);
+        GLYPHAR_UNROLL(4)
         for (int k = 0; k < K; ++k) {
             current[k] = OrRows(current[k], RowsLeft(lit[k], shift));
             next[k] = OrRows(next[k], RowsRight(lit[k], 32 - shift));
         }
     }
+    GLYPHAR_UNROLL(4)
     for (int k = 0; k < K; ++k) {
         StoreRows(column[index] + 4 * k, current[k]);
         StoreRows(column[index + 1] + 4 * k, next[k]);
