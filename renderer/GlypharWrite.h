@@ -364,12 +364,6 @@ constexpr int64_t kColumnWords = kColumnMargin + 2 * (kWindow / 64 + 1);
 using PlacedGather = void (*)(uint64_t *rows, int64_t stride, const uint8_t *font,
                               int64_t glyphStride, const GatherGlyphs &glyphs, int64_t origin,
                               int64_t window, int first, int end);
-void GatherPlaced8X86(uint64_t *rows, int64_t stride, const uint8_t *font, int64_t glyphStride,
-                      const GatherGlyphs &glyphs, int64_t origin, int64_t window, int first,
-                      int end);
-void GatherPlaced16X86(uint64_t *rows, int64_t stride, const uint8_t *font, int64_t glyphStride,
-                       const GatherGlyphs &glyphs, int64_t origin, int64_t window, int first,
-                       int end);
 
 // A set of vector writers, by transparent (0) or opaque (1), then bytes per
 // pixel less one; nullptr where the portable writer does the work.

@@ -584,20 +584,6 @@ GLYPHAR_AVX2 void GatherPlaced256(uint64_t *rows, int64_t stride, const uint8_t 
 
 }  // namespace
 
-void GatherPlaced8X86(uint64_t *rows, int64_t stride, const uint8_t *font, int64_t glyphStride,
-                      const GatherGlyphs &glyphs, int64_t origin, int64_t window, int first,
-                      int end)
-{
-    GatherPlaced256<uint8_t>(rows, stride, font, glyphStride, glyphs, origin, window, first, end);
-}
-
-void GatherPlaced16X86(uint64_t *rows, int64_t stride, const uint8_t *font, int64_t glyphStride,
-                       const GatherGlyphs &glyphs, int64_t origin, int64_t window, int first,
-                       int end)
-{
-    GatherPlaced256<uint16_t>(rows, stride, font, glyphStride, glyphs, origin, window, first, end);
-}
-
 // The gather's entry, for this set and AVX-512's.
 void GatherUnscaledX86(uint64_t *rows, int64_t stride, const uint8_t (*font)[16],
                        const unsigned char *cells, int64_t count, int64_t at, int64_t window)
@@ -1035,7 +1021,7 @@ extern const VectorWriters kAvx2Writers = {
      {Cell256<1, true>, Cell256<2, true>, nullptr, Cell256<4, true>}},
     {nullptr, nullptr, nullptr, nullptr},
     GatherUnscaledX86,
-    {GatherPlaced8X86, GatherPlaced16X86},
+    {GatherPlaced256<uint8_t>, GatherPlaced256<uint16_t>},
     {{nullptr, nullptr, nullptr, Coloured256<4, false>},
      {Coloured256<1, true>, Coloured256<2, true>, nullptr, Coloured256<4, true>}},
     GridCells256,
